@@ -19,11 +19,11 @@ struct Image {
     int32_t width;
     int32_t height;
     ImageKind kind;
-    bool has_alpha;              // the file carries an alpha channel (decides A8R8G8B8 vs X8R8G8B8)
-    int32_t levels;              // 1, or the mip levels a DDS file stores
+    bool has_alpha; // the file carries an alpha channel (decides A8R8G8B8 vs X8R8G8B8)
+    int32_t levels; // 1, or the mip levels a DDS file stores
     size_t level_offset[IMAGE_MAX_LEVELS];
     size_t level_size[IMAGE_MAX_LEVELS];
-    uint8_t *data;               // all levels, owned; free with image_free
+    uint8_t *data; // all levels, owned; free with image_free
     size_t size;
 };
 
