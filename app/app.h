@@ -46,6 +46,8 @@ char *app_get_exe_directory(void);
 void app_set_exe_directory(void);
 // The same choice for a given program path (empty or null: the current directory stays).
 void app_set_exe_directory_from(const char *module_path);
+// Tests: a program path used in place of the running program's own (null: the real one).
+void app_set_module_path_override(const char *path);
 bool app_restore_exe_directory(void);
 void app_release_instance_mutex(void);
 bool app_is_messagebox_enabled(void);

@@ -1,2 +1,6 @@
 // Process entry. The application frame takes over from here.
-int main() { return 0; }
+#include "app/app.h"
+
+int main(int argc, char **argv) {
+    return app_win_main(argc, argv);
+}
