@@ -65,8 +65,8 @@ constexpr uint32_t GFX_PS_VERSION_2_0 = 0xFFFF0200u;
 
 struct DeviceState {
     SDL_Window *window;
-    bool api_open;  // the drawing API is usable (stands for the API object)
-    bool device;    // a device exists
+    bool api_open; // the drawing API is usable (stands for the API object)
+    bool device;   // a device exists
     GfxPresentParams present;
     GpuCaps caps; // the adapter's caps, then the device's own
     GfxDeviceCallback lost_callback;

@@ -80,16 +80,16 @@ uint32_t gfx_get_alpha_ref_index(void);
 uint32_t gfx_get_shader_flag(void);
 
 // Table look-ups; a bad index gets the table's fallback, never a read outside it.
-uint32_t gfx_clear_flags(int32_t mode);             // 0 for a bad mode
-uint32_t gfx_texture_format_code(int32_t index);    // 24 or above (or negative): L8
-uint32_t gfx_format_bits(uint32_t format);          // not listed: 32
-uint32_t gfx_depth_format_code(int32_t index);      // 0 D16, 1 D24S8; bad: D16
+uint32_t gfx_clear_flags(int32_t mode);                             // 0 for a bad mode
+uint32_t gfx_texture_format_code(int32_t index);                    // 24 or above (or negative): L8
+uint32_t gfx_format_bits(uint32_t format);                          // not listed: 32
+uint32_t gfx_depth_format_code(int32_t index);                      // 0 D16, 1 D24S8; bad: D16
 void gfx_blend_factors(int32_t pair, uint32_t *src, uint32_t *dst); // bad: (ONE, ZERO)
-uint32_t gfx_cull_mode_code(int32_t index);         // bad: index 0
-uint32_t gfx_fill_mode_code(int32_t index);         // bad: index 0
-uint32_t gfx_filter_code(int32_t index);            // bad: index 1 (linear)
-uint32_t gfx_alpha_ref_value(int32_t index);        // bad: index 0
-uint32_t gfx_compare_func_code(int32_t index);      // bad: index 1 (less)
-uint32_t gfx_stencil_op_code(int32_t index);        // bad: index 0 (keep)
-uint32_t gfx_address_mode_code(int32_t index);      // 0 wrap, 1 clamp; bad: wrap
-bool gfx_is_stencil_format(uint32_t format);        // D15S1, D24S8, D24X4S4, D24FS8
+uint32_t gfx_cull_mode_code(int32_t index);                         // bad: index 0
+uint32_t gfx_fill_mode_code(int32_t index);                         // bad: index 0
+uint32_t gfx_filter_code(int32_t index);                            // bad: index 1 (linear)
+uint32_t gfx_alpha_ref_value(int32_t index);                        // bad: index 0
+uint32_t gfx_compare_func_code(int32_t index);                      // bad: index 1 (less)
+uint32_t gfx_stencil_op_code(int32_t index);                        // bad: index 0 (keep)
+uint32_t gfx_address_mode_code(int32_t index);                      // 0 wrap, 1 clamp; bad: wrap
+bool gfx_is_stencil_format(uint32_t format);                        // D15S1, D24S8, D24X4S4, D24FS8
