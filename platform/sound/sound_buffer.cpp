@@ -1,0 +1,378 @@
+#include "platform/sound/sound_buffer.h"
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include "platform/sound/sound_device.h"
+#include "platform/sound/sound_internal.h"
+
+namespace {
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+constexpr float PI = 3.14159265358979f;
+
+bool finite_vec(float x, float y, float z) {
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
+
+ALint source_state(const SndlBuffer *b) {
+    ALint state = AL_INITIAL;
+    alGetSourcei(b->al_source, AL_SOURCE_STATE, &state);
+    return state;
+}
+
+// 2D sources sit one unit in front of the listener (or to a side, by pan) without distance
+// rolloff; stereo data goes straight to the output channels at full level while unpanned.
+void apply_pan(SndlBuffer *b) {
+    float angle = (float)b->pan / 10000.0f * (PI / 2.0f); // positive turns right
+    if (b->format.channels == 1) {
+        alSource3f(b->al_source, AL_POSITION, std::sin(angle), 0.0f, -std::cos(angle));
+        return;
+    }
+    if (b->pan == 0) {
+        alSourcei(b->al_source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+        return;
+    }
+    alSourcei(b->al_source, AL_DIRECT_CHANNELS_SOFT, AL_FALSE);
+    float left = PI / 6.0f - angle, right = -PI / 6.0f - angle;
+    ALfloat angles[2] = {std::fmax(-PI, std::fmin(PI, left)), std::fmax(-PI, std::fmin(PI, right))};
+    alSourcefv(b->al_source, AL_STEREO_ANGLES, angles);
+}
+
+void apply_3d(SndlBuffer *b) {
+    alSource3f(b->al_source, AL_POSITION, b->position.x, b->position.y, -b->position.z);
+    alSource3f(b->al_source, AL_VELOCITY, b->velocity.x, b->velocity.y, -b->velocity.z);
+    alSourcef(b->al_source, AL_REFERENCE_DISTANCE, b->min_distance);
+    alSourcef(b->al_source, AL_MAX_DISTANCE, b->max_distance);
+    sndl_buffer_apply_gain(b);
+}
+
+void configure_source(SndlBuffer *b) {
+    ALuint s = b->al_source;
+    alSourcef(s, AL_PITCH, 1.0f);
+    alSourcei(s, AL_LOOPING, AL_FALSE);
+    if (b->flags & SNDL_CTRL_3D) {
+        alSourcei(s, AL_SOURCE_RELATIVE, AL_FALSE);
+        alSourcef(s, AL_ROLLOFF_FACTOR, sndl_state().listener.rolloff);
+        apply_3d(b);
+    } else {
+        alSourcei(s, AL_SOURCE_RELATIVE, AL_TRUE);
+        alSourcef(s, AL_ROLLOFF_FACTOR, 0.0f);
+        apply_pan(b);
+        sndl_buffer_apply_gain(b);
+    }
+}
+
+void fill_silence(SndlBuffer *b) {
+    std::memset(b->pcm, b->format.bits == 8 ? 0x80 : 0, b->bytes);
+}
+
+// Puts the buffer's samples into the mixer buffer: the source must let go of it first.
+bool upload(SndlBuffer *b) {
+    alSourceStop(b->al_source);
+    alSourcei(b->al_source, AL_BUFFER, 0);
+    alGetError();
+    alBufferData(b->al_buffer, sndl_al_format(&b->format), b->pcm, (ALsizei)b->bytes,
+                 (ALsizei)b->format.rate);
+    bool ok = alGetError() == AL_NO_ERROR;
+    sndl_effects_refresh(b);
+    ALuint attach = b->al_processed ? b->al_processed : b->al_buffer;
+    alSourcei(b->al_source, AL_BUFFER, (ALint)attach);
+    b->pending_offset = -1;
+    return ok && alGetError() == AL_NO_ERROR;
+}
+} // namespace
+
+ALenum sndl_al_format(const SndlFormat *f) {
+    if (f->channels == 1) return f->bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+    return f->bits == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+}
+
+bool sndl_buffer_valid(const SndlBuffer *b) {
+    const SndlState &st = sndl_state();
+    if (!b || b < st.buffers || b >= st.buffers + SNDL_MAX_BUFFERS) return false;
+    return b->used && st.context;
+}
+
+void sndl_buffer_apply_gain(SndlBuffer *b) {
+    b->muted = false;
+    if ((b->flags & SNDL_CTRL_3D) && (b->flags & SNDL_MUTE_3D_AT_MAX_DISTANCE)) {
+        const SndlVec3 &l = sndl_state().listener.position;
+        float dx = b->position.x - l.x, dy = b->position.y - l.y, dz = b->position.z - l.z;
+        b->muted = dx * dx + dy * dy + dz * dz > b->max_distance * b->max_distance;
+    }
+    alSourcef(b->al_source, AL_GAIN, b->muted ? 0.0f : sndl_millibels_to_gain(b->volume));
+}
+
+void sndl_buffer_commit(SndlBuffer *b) {
+    if (!b->pending) return;
+    if (b->pending & SNDL_PENDING_POSITION) b->position = b->pending_position;
+    if (b->pending & SNDL_PENDING_VELOCITY) b->velocity = b->pending_velocity;
+    if (b->pending & SNDL_PENDING_MIN_DISTANCE) b->min_distance = b->pending_min_distance;
+    if (b->pending & SNDL_PENDING_MAX_DISTANCE) b->max_distance = b->pending_max_distance;
+    b->pending = 0;
+    apply_3d(b);
+}
+
+SndlBuffer *sndl_buffer_create(const SndlFormat *format, uint32_t bytes, uint32_t flags) {
+    if (!format || (format->channels != 1 && format->channels != 2)) return nullptr;
+    if (format->bits != 8 && format->bits != 16) return nullptr;
+    if (format->rate < SNDL_FREQUENCY_MIN || format->rate > SNDL_FREQUENCY_MAX) return nullptr;
+    if ((flags & SNDL_CTRL_3D) && (format->channels != 1 || (flags & SNDL_CTRL_PAN)))
+        return nullptr;
+    uint32_t block = format->channels * format->bits / 8u;
+    bytes -= bytes % block;
+    if (bytes == 0) return nullptr;
+
+    SndlState &st = sndl_state();
+    Guard guard(st.lock);
+    if (!st.context) return nullptr;
+    SndlBuffer *b = nullptr;
+    for (SndlBuffer &candidate : st.buffers)
+        if (!candidate.used) {
+            b = &candidate;
+            break;
+        }
+    if (!b) return nullptr;
+    *b = SndlBuffer{};
+    b->pcm = (uint8_t *)std::malloc(bytes);
+    if (!b->pcm) return nullptr;
+    alGetError();
+    alGenBuffers(1, &b->al_buffer);
+    alGenSources(1, &b->al_source);
+    if (alGetError() != AL_NO_ERROR) {
+        if (alIsSource(b->al_source)) alDeleteSources(1, &b->al_source);
+        if (alIsBuffer(b->al_buffer)) alDeleteBuffers(1, &b->al_buffer);
+        std::free(b->pcm);
+        *b = SndlBuffer{};
+        return nullptr;
+    }
+    b->used = true;
+    b->flags = flags;
+    b->format = *format;
+    b->block = block;
+    b->bytes = bytes;
+    b->frequency = format->rate;
+    b->min_distance = SNDL_DEFAULT_MIN_DISTANCE;
+    b->max_distance = SNDL_DEFAULT_MAX_DISTANCE;
+    b->pending_offset = -1;
+    fill_silence(b);
+    upload(b);
+    configure_source(b);
+    return b;
+}
+
+void sndl_buffer_release(SndlBuffer *b) {
+    SndlState &st = sndl_state();
+    Guard guard(st.lock);
+    if (!sndl_buffer_valid(b)) return;
+    alSourceStop(b->al_source);
+    sndl_effects_detach(b);
+    alSourcei(b->al_source, AL_BUFFER, 0);
+    alDeleteSources(1, &b->al_source);
+    alDeleteBuffers(1, &b->al_buffer);
+    std::free(b->pcm);
+    *b = SndlBuffer{};
+}
+
+void sndl_buffer_release_all(void) {
+    for (SndlBuffer &b : sndl_state().buffers)
+        if (b.used) sndl_buffer_release(&b);
+}
+
+bool sndl_buffer_write(SndlBuffer *b, const void *data, uint32_t bytes) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || (!data && bytes)) return false;
+    if (bytes > b->bytes) bytes = b->bytes;
+    fill_silence(b);
+    if (bytes) std::memcpy(b->pcm, data, bytes);
+    return upload(b);
+}
+
+uint32_t sndl_buffer_bytes(const SndlBuffer *b) {
+    Guard guard(sndl_state().lock);
+    return sndl_buffer_valid(b) ? b->bytes : 0;
+}
+
+uint32_t sndl_buffer_flags(const SndlBuffer *b) {
+    Guard guard(sndl_state().lock);
+    return sndl_buffer_valid(b) ? b->flags : 0;
+}
+
+const SndlFormat *sndl_buffer_format(const SndlBuffer *b) {
+    Guard guard(sndl_state().lock);
+    return sndl_buffer_valid(b) ? &b->format : nullptr;
+}
+
+bool sndl_buffer_play(SndlBuffer *b, bool loop) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b)) return false;
+    b->looping = loop;
+    alSourcei(b->al_source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+    // Starting a playing source again would restart it from the beginning.
+    if (source_state(b) == AL_PLAYING) return true;
+    alSourcePlay(b->al_source); // a pending offset set while stopped is taken here
+    b->pending_offset = -1;
+    return true;
+}
+
+bool sndl_buffer_stop(SndlBuffer *b) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b)) return false;
+    if (source_state(b) == AL_PLAYING) alSourcePause(b->al_source);
+    return true;
+}
+
+uint32_t sndl_buffer_status(SndlBuffer *b) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || source_state(b) != AL_PLAYING) return 0;
+    return SNDL_STATUS_PLAYING | (b->looping ? SNDL_STATUS_LOOPING : 0);
+}
+
+bool sndl_buffer_get_position(SndlBuffer *b, uint32_t *bytes) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !bytes) return false;
+    ALint state = source_state(b);
+    if (b->pending_offset >= 0) {
+        *bytes = (uint32_t)b->pending_offset;
+    } else if (state == AL_PLAYING || state == AL_PAUSED) {
+        ALint offset = 0;
+        alGetSourcei(b->al_source, AL_BYTE_OFFSET, &offset);
+        *bytes = offset > 0 ? (uint32_t)offset : 0;
+    } else {
+        *bytes = 0;
+    }
+    *bytes -= *bytes % b->block;
+    return true;
+}
+
+bool sndl_buffer_set_position(SndlBuffer *b, uint32_t bytes) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || bytes >= b->bytes) return false;
+    bytes -= bytes % b->block;
+    ALint state = source_state(b);
+    if (state == AL_PLAYING || state == AL_PAUSED) {
+        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)bytes);
+        b->pending_offset = -1;
+    } else {
+        // An initial or finished source takes its offset when it starts.
+        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)bytes);
+        b->pending_offset = bytes;
+    }
+    return true;
+}
+
+bool sndl_buffer_set_volume(SndlBuffer *b, int32_t millibels) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_VOLUME)) return false;
+    if (millibels < SNDL_VOLUME_MIN || millibels > SNDL_VOLUME_MAX) return false;
+    b->volume = millibels;
+    sndl_buffer_apply_gain(b);
+    return true;
+}
+
+bool sndl_buffer_get_volume(SndlBuffer *b, int32_t *millibels) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !millibels || !(b->flags & SNDL_CTRL_VOLUME)) return false;
+    *millibels = b->volume;
+    return true;
+}
+
+bool sndl_buffer_set_frequency(SndlBuffer *b, uint32_t hz) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_FREQUENCY)) return false;
+    if (hz == 0) hz = b->format.rate;
+    if (hz < SNDL_FREQUENCY_MIN || hz > SNDL_FREQUENCY_MAX) return false;
+    b->frequency = hz;
+    alSourcef(b->al_source, AL_PITCH, (float)hz / (float)b->format.rate);
+    return true;
+}
+
+bool sndl_buffer_get_frequency(SndlBuffer *b, uint32_t *hz) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !hz || !(b->flags & SNDL_CTRL_FREQUENCY)) return false;
+    *hz = b->frequency;
+    return true;
+}
+
+bool sndl_buffer_set_pan(SndlBuffer *b, int32_t pan) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_PAN)) return false;
+    if (pan < SNDL_PAN_LEFT || pan > SNDL_PAN_RIGHT) return false;
+    b->pan = pan;
+    apply_pan(b);
+    return true;
+}
+
+bool sndl_buffer_get_pan(SndlBuffer *b, int32_t *pan) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !pan || !(b->flags & SNDL_CTRL_PAN)) return false;
+    *pan = b->pan;
+    return true;
+}
+
+bool sndl_buffer_set_3d_position(SndlBuffer *b, float x, float y, float z, bool deferred) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_3D) || !finite_vec(x, y, z)) return false;
+    if (deferred) {
+        b->pending_position = {x, y, z};
+        b->pending |= SNDL_PENDING_POSITION;
+        return true;
+    }
+    b->position = {x, y, z};
+    b->pending &= ~SNDL_PENDING_POSITION;
+    apply_3d(b);
+    return true;
+}
+
+bool sndl_buffer_get_3d_position(SndlBuffer *b, float *x, float *y, float *z) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_3D)) return false;
+    if (x) *x = b->position.x;
+    if (y) *y = b->position.y;
+    if (z) *z = b->position.z;
+    return true;
+}
+
+bool sndl_buffer_set_3d_velocity(SndlBuffer *b, float x, float y, float z, bool deferred) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_3D) || !finite_vec(x, y, z)) return false;
+    if (deferred) {
+        b->pending_velocity = {x, y, z};
+        b->pending |= SNDL_PENDING_VELOCITY;
+        return true;
+    }
+    b->velocity = {x, y, z};
+    b->pending &= ~SNDL_PENDING_VELOCITY;
+    apply_3d(b);
+    return true;
+}
+
+bool sndl_buffer_set_min_distance(SndlBuffer *b, float distance, bool deferred) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_3D)) return false;
+    if (!(distance > 0.0f) || !std::isfinite(distance)) return false;
+    if (deferred) {
+        b->pending_min_distance = distance;
+        b->pending |= SNDL_PENDING_MIN_DISTANCE;
+        return true;
+    }
+    b->min_distance = distance;
+    b->pending &= ~SNDL_PENDING_MIN_DISTANCE;
+    apply_3d(b);
+    return true;
+}
+
+bool sndl_buffer_set_max_distance(SndlBuffer *b, float distance, bool deferred) {
+    Guard guard(sndl_state().lock);
+    if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_3D)) return false;
+    if (!(distance > 0.0f) || !std::isfinite(distance)) return false;
+    if (deferred) {
+        b->pending_max_distance = distance;
+        b->pending |= SNDL_PENDING_MAX_DISTANCE;
+        return true;
+    }
+    b->max_distance = distance;
+    b->pending &= ~SNDL_PENDING_MAX_DISTANCE;
+    apply_3d(b);
+    return true;
+}

@@ -1,0 +1,93 @@
+// State shared by the sound layer's own files; not for callers.
+#pragma once
+#define AL_ALEXT_PROTOTYPES
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+#include <AL/efx.h>
+#include <cstdint>
+#include <mutex>
+#include "platform/sound/sound_buffer.h"
+#include "platform/sound/sound_effects.h"
+
+struct SndlVec3 {
+    float x, y, z;
+};
+
+// Deferred buffer settings waiting for the next commit.
+enum : uint32_t {
+    SNDL_PENDING_POSITION = 1,
+    SNDL_PENDING_VELOCITY = 2,
+    SNDL_PENDING_MIN_DISTANCE = 4,
+    SNDL_PENDING_MAX_DISTANCE = 8,
+};
+
+enum SndlEffectKind : uint32_t {
+    SNDL_EFFECT_NONE = 0,
+    SNDL_EFFECT_ECHO = 1,
+    SNDL_EFFECT_REVERB = 2,
+    SNDL_EFFECT_COMPRESSOR = 3,
+};
+
+struct SndlBuffer {
+    bool used;
+    uint32_t flags;
+    SndlFormat format;
+    uint32_t block;
+    uint32_t bytes;
+    ALuint al_buffer;    // the buffer's own samples
+    ALuint al_processed; // samples reworked by the compressor, 0 when none
+    ALuint al_source;
+    uint8_t *pcm;           // copy of the samples, the source of reworked ones
+    int64_t pending_offset; // byte offset to start from at the next play, -1 none
+    bool looping;
+    int32_t volume;
+    uint32_t frequency;
+    int32_t pan;
+    SndlVec3 position, velocity;
+    float min_distance, max_distance;
+    SndlVec3 pending_position, pending_velocity;
+    float pending_min_distance, pending_max_distance;
+    uint32_t pending;
+    bool muted; // beyond the maximum distance
+    SndlEffectKind effect;
+    ALuint dry_filter, send_filter;
+    SndlCompressorParams compressor;
+};
+
+struct SndlListener {
+    SndlVec3 position, velocity, front, top;
+    float doppler, rolloff;
+};
+
+struct SndlState {
+    std::recursive_mutex lock;
+    ALCdevice *device;
+    ALCcontext *context;
+    bool loopback;
+    SndlListener listener;
+    SndlListener pending_listener;
+    uint32_t pending_listener_mask;
+    int32_t primary_volume;
+    float master_gain;
+    bool efx;
+    ALuint echo_effect, reverb_effect;
+    ALuint echo_slot, reverb_slot;
+    SndlBuffer buffers[SNDL_MAX_BUFFERS];
+};
+
+SndlState &sndl_state(void);
+// Recomputes the source gain from volume and mute state, and the mute state from the distance.
+void sndl_buffer_apply_gain(SndlBuffer *b);
+// Applies a buffer's deferred 3D settings.
+void sndl_buffer_commit(SndlBuffer *b);
+void sndl_buffer_release_all(void);
+void sndl_effects_init(void);
+void sndl_effects_term(void);
+// Removes any effect from the buffer (restoring its own samples); caller holds the lock.
+void sndl_effects_detach(SndlBuffer *b);
+// Re-runs a sample-reworking effect after the samples changed; the source must have let go of
+// its buffers. Caller holds the lock.
+void sndl_effects_refresh(SndlBuffer *b);
+bool sndl_buffer_valid(const SndlBuffer *b);
+ALenum sndl_al_format(const SndlFormat *f);

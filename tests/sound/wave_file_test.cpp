@@ -1,0 +1,183 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+#include <gtest/gtest.h>
+#include "platform/sound/wave_file.h"
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+void put16(Bytes &b, uint16_t v) {
+    b.push_back(v & 0xFF);
+    b.push_back(v >> 8);
+}
+void put32(Bytes &b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back((v >> (8 * i)) & 0xFF);
+}
+void chunk(Bytes &b, const char *id, const Bytes &body, uint32_t declared = UINT32_MAX) {
+    b.insert(b.end(), id, id + 4);
+    put32(b, declared == UINT32_MAX ? (uint32_t)body.size() : declared);
+    b.insert(b.end(), body.begin(), body.end());
+    if (body.size() & 1) b.push_back(0);
+}
+Bytes fmt_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
+    Bytes f;
+    uint16_t block = (uint16_t)(channels * bits / 8);
+    put16(f, tag);
+    put16(f, channels);
+    put32(f, rate);
+    put32(f, rate * block);
+    put16(f, block);
+    put16(f, bits);
+    return f;
+}
+Bytes riff(const Bytes &chunks, int32_t size_adjust = 0) {
+    Bytes b = {'R', 'I', 'F', 'F'};
+    put32(b, (uint32_t)(chunks.size() + 4 + size_adjust));
+    b.insert(b.end(), {'W', 'A', 'V', 'E'});
+    b.insert(b.end(), chunks.begin(), chunks.end());
+    return b;
+}
+Bytes samples(size_t n) {
+    Bytes d(n);
+    for (size_t i = 0; i < n; ++i) d[i] = (uint8_t)(i * 7 + 1);
+    return d;
+}
+
+SndlWaveResult parse(SndlWave *w, const Bytes &b) {
+    return sndl_wave_parse(w, b.data(), (uint32_t)b.size());
+}
+
+TEST(WaveFile, SkipsUnknownAndPaddedChunksAndFindsTheData) {
+    Bytes c;
+    chunk(c, "junk", samples(5)); // odd size: one pad byte follows
+    chunk(c, "fmt ", fmt_body(1, 2, 22050, 16));
+    chunk(c, "LIST", samples(12));
+    chunk(c, "data", samples(400));
+    SndlWave w;
+    ASSERT_EQ(parse(&w, riff(c)), SNDL_WAVE_OK);
+    EXPECT_EQ(w.format.channels, 2);
+    EXPECT_EQ(w.format.samples_per_sec, 22050u);
+    EXPECT_EQ(w.format.block_align, 4);
+    EXPECT_EQ(w.data_bytes, 400u);
+    EXPECT_EQ(w.data_offset, 12u + 14 + 24 + 20 + 8);
+    EXPECT_EQ(w.bytes[w.data_offset], 1);
+    EXPECT_TRUE(sndl_wave_is_playable(&w.format));
+    sndl_wave_free(&w);
+    EXPECT_EQ(w.bytes, nullptr);
+}
+
+TEST(WaveFile, DataSizeIsTheSmallerOfDeclaredAndPresentInWholeBlocks) {
+    Bytes c;
+    chunk(c, "fmt ", fmt_body(1, 1, 44100, 16));
+    Bytes truncated = c;
+    chunk(truncated, "data", samples(1000));
+    truncated.resize(truncated.size() - 499); // the file ends early: 501 bytes of data remain
+    SndlWave w;
+    ASSERT_EQ(parse(&w, riff(truncated)), SNDL_WAVE_OK);
+    EXPECT_EQ(w.data_bytes, 500u);
+    EXPECT_LE(w.data_offset + w.data_bytes, w.file_bytes);
+    sndl_wave_free(&w);
+
+    Bytes lying = c;
+    chunk(lying, "data", samples(64), 0x7FFFFFF0);
+    ASSERT_EQ(parse(&w, riff(lying, 0x1000000)), SNDL_WAVE_OK); // the RIFF size lies as well
+    EXPECT_EQ(w.data_bytes, 64u);
+    sndl_wave_free(&w);
+}
+
+TEST(WaveFile, NonPcmWithA16ByteFormatDoesNotBorrowFromTheNextChunk) {
+    Bytes c;
+    chunk(c, "fmt ", fmt_body(3, 1, 44100, 32)); // float samples, no extra-size word
+    chunk(c, "data", samples(64));
+    SndlWave w;
+    ASSERT_EQ(parse(&w, riff(c)), SNDL_WAVE_OK);
+    EXPECT_EQ(w.format.format_tag, 3);
+    EXPECT_EQ(w.format.extra_size, 0);
+    EXPECT_EQ(w.data_bytes, 64u);
+    EXPECT_FALSE(sndl_wave_is_playable(&w.format));
+    sndl_wave_free(&w);
+}
+
+TEST(WaveFile, PlayableFormatsArePcm8Or16MonoOrStereoPlainOrExtensible) {
+    SndlWaveFormat f{};
+    f = {1, 1, 8000, 8000, 1, 8, 0, {}};
+    EXPECT_TRUE(sndl_wave_is_playable(&f));
+    f = {1, 2, 44100, 44100 * 6, 6, 24, 0, {}};
+    EXPECT_FALSE(sndl_wave_is_playable(&f));
+    f = {1, 3, 44100, 44100 * 6, 6, 16, 0, {}};
+    EXPECT_FALSE(sndl_wave_is_playable(&f));
+    f = {1, 2, 44100, 44100 * 4, 2, 16, 0, {}}; // block does not match the layout
+    EXPECT_FALSE(sndl_wave_is_playable(&f));
+
+    Bytes ext = fmt_body(0xFFFE, 2, 44100, 16);
+    put16(ext, 22);
+    put16(ext, 16); // valid bits
+    put32(ext, 3);  // channel mask
+    const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    ext.insert(ext.end(), pcm, pcm + 16);
+    Bytes c;
+    chunk(c, "fmt ", ext);
+    chunk(c, "data", samples(16));
+    SndlWave w;
+    ASSERT_EQ(parse(&w, riff(c)), SNDL_WAVE_OK);
+    EXPECT_EQ(w.format.extra_size, 22);
+    EXPECT_TRUE(sndl_wave_is_playable(&w.format));
+    w.format.extra[6] = 3; // a float sub-format
+    EXPECT_FALSE(sndl_wave_is_playable(&w.format));
+    sndl_wave_free(&w);
+}
+
+TEST(WaveFile, MalformedFilesAreRefused) {
+    SndlWave w;
+    Bytes c;
+    Bytes short_fmt = fmt_body(1, 1, 44100, 16);
+    short_fmt.resize(14);
+    chunk(c, "fmt ", short_fmt);
+    chunk(c, "data", samples(16));
+    EXPECT_EQ(parse(&w, riff(c)), SNDL_WAVE_BAD_FILE);
+
+    Bytes big_extra = fmt_body(2, 1, 44100, 4);
+    put16(big_extra, 40); // claims 40 extra bytes, has none
+    c.clear();
+    chunk(c, "fmt ", big_extra);
+    chunk(c, "data", samples(16));
+    EXPECT_EQ(parse(&w, riff(c)), SNDL_WAVE_BAD_FILE);
+
+    c.clear();
+    chunk(c, "fmt ", fmt_body(1, 1, 44100, 16));
+    EXPECT_EQ(parse(&w, riff(c)), SNDL_WAVE_BAD_FILE); // no data chunk
+
+    c.clear();
+    chunk(c, "data", samples(16));
+    EXPECT_EQ(parse(&w, riff(c)), SNDL_WAVE_BAD_FILE); // no format chunk
+
+    Bytes not_wave = riff(c);
+    std::memcpy(not_wave.data() + 8, "AVI ", 4);
+    EXPECT_EQ(parse(&w, not_wave), SNDL_WAVE_BAD_FILE);
+    EXPECT_EQ(parse(&w, Bytes{'R', 'I', 'F', 'F'}), SNDL_WAVE_BAD_FILE);
+    EXPECT_EQ(w.bytes, nullptr);
+}
+
+TEST(WaveFile, ReadsFilesByBackslashPathsAndReportsMissingOnes) {
+    Bytes c;
+    chunk(c, "fmt ", fmt_body(1, 1, 11025, 8));
+    chunk(c, "data", samples(33));
+    Bytes file = riff(c);
+    std::string dir = ::testing::TempDir() + "wave_dir";
+    std::string cmd = "mkdir -p '" + dir + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    FILE *f = std::fopen((dir + "/t.wav").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+
+    SndlWave w;
+    ASSERT_EQ(sndl_wave_read(&w, (dir + "\\t.wav").c_str()), SNDL_WAVE_OK);
+    EXPECT_EQ(w.data_bytes, 33u);
+    EXPECT_EQ(w.format.bits_per_sample, 8);
+    sndl_wave_free(&w);
+    EXPECT_EQ(sndl_wave_read(&w, (dir + "\\missing.wav").c_str()), SNDL_WAVE_CANNOT_OPEN);
+}
+} // namespace
