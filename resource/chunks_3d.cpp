@@ -1,0 +1,98 @@
+// Handlers of the 3D chunk kinds: the body is checked and handed to its pool's data creator.
+// With the program's pool sizes (one record, one byte) any chunk with content is refused.
+#include <cstring>
+
+#include "resource/chunks.h"
+#include "resource/names.h"
+#include "resource/res_pools.h"
+
+// The text at `offset` when it lies inside the body and ends there, else null.
+static char *body_text(uint8_t *body, uint32_t size, uint32_t offset, uint32_t *len) {
+    return chunk_text_length(body, size, offset, len) ? reinterpret_cast<char *>(body + offset)
+                                                      : nullptr;
+}
+
+// Strips the "_NRx" / "_SPx" parts of a stored name in place.
+static uint32_t strip_suffixes(char *name, uint32_t len) {
+    return res_name_suffix_flags(name, len + 1, name);
+}
+
+bool chunk_load_hierarchy(const char *group, uint8_t *body, uint32_t size, uint32_t) {
+    if (size < 8) return true;
+    // The first named frame (tag 1) of the frame list names the hierarchy.
+    uint32_t pos = 0, tag, name_offset = 0;
+    bool found = false;
+    while (!found && chunk_read_u32(body, size, pos, &tag)) {
+        switch (tag) {
+            case 1:
+                if (!chunk_read_u32(body, size, pos + 4, &name_offset)) return false;
+                found = true;
+                break;
+            case 2:
+                pos += 4 + 16 * 4;
+                break;
+            case 5:
+                pos = size;
+                break;
+            default:
+                pos += 4;
+                break;
+        }
+    }
+    if (!found || name_offset == 0) return true;
+    uint32_t len;
+    char *name = body_text(body, size, name_offset, &len);
+    if (!name) return false;
+    strip_suffixes(name, len);
+    return res_create_hierarchy(group, name, body, size) != 0;
+}
+
+bool chunk_load_motion(const char *group, uint8_t *body, uint32_t size, uint32_t) {
+    uint32_t name_offset, len;
+    if (!chunk_read_u32(body, size, 8, &name_offset)) return false;
+    char *name = body_text(body, size, name_offset, &len);
+    if (!name) return false;
+    strip_suffixes(name, len);
+    return res_create_motion(group, name, body, size) != 0;
+}
+
+bool chunk_load_collision_mesh(const char *group, uint8_t *body, uint32_t size, uint32_t) {
+    uint32_t name_offset, len;
+    if (!chunk_read_u32(body, size, 0, &name_offset)) return false;
+    char *name = body_text(body, size, name_offset, &len);
+    if (!name) return false;
+    strip_suffixes(name, len);
+    return res_create_collmesh(group, name, body, size) != 0;
+}
+
+bool chunk_load_shape_set(const char *group, uint8_t *body, uint32_t size, uint32_t) {
+    uint32_t name_offset, len;
+    if (!chunk_read_u32(body, size, 0, &name_offset)) return false;
+    char *name = body_text(body, size, name_offset, &len);
+    if (!name) return false;
+    res_create_shape_set(group, name, body, size); // a refused set leaves the resource missing
+    return true;
+}
+
+bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, uint32_t) {
+    if (size < 1) return true;
+    uint32_t name_offset, keys_offset, key_count, word, bits0, bits1, len;
+    if (!chunk_read_u32(body, size, 0, &name_offset) ||
+        !chunk_read_u32(body, size, 4, &keys_offset) ||
+        !chunk_read_u32(body, size, 8, &key_count) || !chunk_read_u32(body, size, 12, &word) ||
+        !chunk_read_u32(body, size, 16, &bits0) || !chunk_read_u32(body, size, 20, &bits1))
+        return false;
+    if (keys_offset > size || key_count > (size - keys_offset) / 16) return false;
+    char *name = body_text(body, size, name_offset, &len);
+    if (!name) return false;
+    float v0, v1;
+    std::memcpy(&v0, &bits0, 4);
+    std::memcpy(&v1, &bits1, 4);
+    return res_create_camera_track(group, name, body + keys_offset, key_count, word, v0, v1) != 0;
+}
+
+bool chunk_load_models(const char *, uint8_t *, uint32_t, uint32_t) {
+    // The model reader and creator belong to the model builder; the program's model pool holds
+    // no model with content, and a model chunk always reports success.
+    return true;
+}

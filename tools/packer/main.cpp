@@ -1,0 +1,112 @@
+// tavok_pack: writes a tagged data file from image files, crop lists and raw bodies.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/packer/packer.h"
+
+static void usage(FILE *out) {
+    std::fputs(
+        "usage: tavok_pack -o OUTPUT.bin CHUNK...\n"
+        "\n"
+        "Writes a tagged data file: one chunk per CHUNK argument, in order.\n"
+        "\n"
+        "chunks:\n"
+        "  --texture IMAGE          \"TTTT\" chunk holding the image file, named by its file name\n"
+        "  --texture-as NAME IMAGE  \"TTTT\" chunk holding the image file under NAME\n"
+        "  --crops LIST             \"CCCC\" chunk from a crop list: one crop a line,\n"
+        "                           \"name texture u0 v0 u_size v_size\", '#' starts a comment\n"
+        "  --raw TAG BODY           chunk with the four-character TAG and the file BODY as is\n"
+        "options:\n"
+        "  --version HEX            version word of the next chunk (default: the loader's)\n"
+        "  -o OUTPUT                the file to write\n"
+        "  --help                   this text\n",
+        out);
+}
+
+static int fail(const std::string &message) {
+    std::fprintf(stderr, "tavok_pack: %s\n", message.c_str());
+    return 1;
+}
+
+int main(int argc, char **argv) {
+    std::string output;
+    std::vector<uint8_t> file;
+    bool have_version = false;
+    uint32_t version = 0;
+    int chunks = 0;
+
+    auto next_version = [&](uint32_t tag) {
+        uint32_t v = have_version ? version : pack_expected_version(tag);
+        have_version = false;
+        return v;
+    };
+    auto need = [&](int i, int n) { return i + n < argc; };
+
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "-o") {
+            if (!need(i, 1)) return fail("-o needs a file name");
+            output = argv[++i];
+        } else if (a == "--version") {
+            if (!need(i, 1)) return fail("--version needs a hexadecimal word");
+            char *end = nullptr;
+            version = static_cast<uint32_t>(std::strtoul(argv[++i], &end, 16));
+            if (!end || *end) return fail(std::string("bad version: ") + argv[i]);
+            have_version = true;
+        } else if (a == "--texture" || a == "--texture-as") {
+            bool named = a == "--texture-as";
+            if (!need(i, named ? 2 : 1)) return fail(a + " needs its arguments");
+            std::string name = named ? argv[++i] : "";
+            std::string path = argv[++i];
+            if (!named) {
+                size_t slash = path.find_last_of("/\\");
+                name = slash == std::string::npos ? path : path.substr(slash + 1);
+            }
+            std::vector<uint8_t> image;
+            if (!pack_read_file(path, &image)) return fail("cannot read " + path);
+            uint32_t tag = pack_tag_of("TTTT");
+            pack_append_chunk(file, tag, next_version(tag), pack_texture_body(name, image));
+            ++chunks;
+        } else if (a == "--crops") {
+            if (!need(i, 1)) return fail("--crops needs a crop list");
+            std::string path = argv[++i];
+            std::vector<uint8_t> text;
+            if (!pack_read_file(path, &text)) return fail("cannot read " + path);
+            std::vector<PackCrop> crops;
+            std::string error;
+            if (!pack_parse_crop_list(std::string(text.begin(), text.end()), &crops, &error))
+                return fail(path + ": " + error);
+            std::vector<uint8_t> body;
+            if (!pack_crop_body(crops, &body, &error)) return fail(path + ": " + error);
+            uint32_t tag = pack_tag_of("CCCC");
+            pack_append_chunk(file, tag, next_version(tag), body);
+            ++chunks;
+        } else if (a == "--raw") {
+            if (!need(i, 2)) return fail("--raw needs a tag and a body file");
+            std::string tag_text = argv[++i];
+            if (tag_text.size() != 4) return fail("a tag has four characters: " + tag_text);
+            std::string path = argv[++i];
+            std::vector<uint8_t> body;
+            if (!pack_read_file(path, &body)) return fail("cannot read " + path);
+            uint32_t tag = pack_tag_of(tag_text.c_str());
+            pack_append_chunk(file, tag, next_version(tag), body);
+            ++chunks;
+        } else {
+            usage(stderr);
+            return fail("unknown argument: " + a);
+        }
+    }
+    if (output.empty()) {
+        usage(stderr);
+        return fail("no output file (-o)");
+    }
+    if (!pack_write_file(output, file)) return fail("cannot write " + output);
+    std::printf("%s: %d chunk(s), %zu bytes\n", output.c_str(), chunks, file.size());
+    return 0;
+}

@@ -1,0 +1,35 @@
+// Writing tagged data files: chunk headers with the scrambled tag, "TTTT" bodies from image
+// files, "CCCC" bodies from crop lists, and raw bodies for the other tags.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PackCrop {
+    std::string name;
+    std::string texture_name;
+    float u0, v0, u_size, v_size;
+};
+
+// The version the loader expects for a tag (0x01000000 for an unknown tag).
+uint32_t pack_expected_version(uint32_t tag);
+// Tag value from its four characters in file order ("TTTT" -> 0x54545454).
+uint32_t pack_tag_of(const char *four);
+
+// Appends a 12-byte header {tag ^ key, version, size} and the body.
+void pack_append_chunk(std::vector<uint8_t> &out, uint32_t tag, uint32_t version,
+                       const std::vector<uint8_t> &body);
+
+// "TTTT" body {name offset, image offset, image size, name, image bytes scrambled}.
+std::vector<uint8_t> pack_texture_body(const std::string &image_name,
+                                       const std::vector<uint8_t> &image_bytes);
+// "CCCC" body with the texts scrambled. False (and *error set) when a text holds the key's
+// scrambling byte, which would cut it short when loaded.
+bool pack_crop_body(const std::vector<PackCrop> &crops, std::vector<uint8_t> *body,
+                    std::string *error);
+// Parses a crop list: one crop a line, "name texture u0 v0 u_size v_size", '#' comments.
+bool pack_parse_crop_list(const std::string &text, std::vector<PackCrop> *crops,
+                          std::string *error);
+
+bool pack_read_file(const std::string &path, std::vector<uint8_t> *out);
+bool pack_write_file(const std::string &path, const std::vector<uint8_t> &bytes);
