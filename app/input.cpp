@@ -178,7 +178,11 @@ void input_release_controller(void) {
 void input_poll_controller(void) {
     if (!g_controller.ready) return;
     WinJoystickState s;
-    if (!win_joystick_poll(&s)) return;
+    if (!win_joystick_poll(&s)) {
+        // A failed poll keeps the held state but must not repeat this frame's presses.
+        g_controller.previous = g_controller.current;
+        return;
+    }
     g_controller.previous = g_controller.current;
     g_controller.current = s;
 }

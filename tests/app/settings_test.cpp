@@ -1,0 +1,173 @@
+#include "app/settings.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+#include <cstring>
+#include <set>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        settings_free_all();
+        dir = make_temp_dir("settings");
+        base = dir + "/OPS";
+    }
+    void TearDown() override { settings_free_all(); }
+    std::string file(const char *suffix) { return base + suffix; }
+    std::string dir, base;
+};
+
+const int32_t k_life = 9, k_vol = 16;
+const float k_gain = 0.5f;
+const SettingsKeyRow k_rows[] = {
+    {"life", SETTINGS_INT, &k_life, 1},
+    {"vol", SETTINGS_INT, &k_vol, 0},
+    {"gain", SETTINGS_FLOAT, &k_gain, 1},
+    {"name", SETTINGS_STRING, "deck", 0},
+};
+
+uint32_t crc_of_file(const std::string &path) {
+    std::string s = read_text(path);
+    return app_crc32((const uint8_t *)s.data(), (uint32_t)s.size());
+}
+
+uint32_t stored_crc(const std::string &path) {
+    std::string s = read_text(path);
+    if (s.size() != 4) return 0;
+    const uint8_t *b = (const uint8_t *)s.data();
+    return b[0] | b[1] << 8 | b[2] << 16 | (uint32_t)b[3] << 24;
+}
+
+} // namespace
+
+TEST(Crc, KnownValues) {
+    EXPECT_EQ(app_crc32((const uint8_t *)"abc", 3), 0x352441C2u);
+    EXPECT_EQ(app_crc32((const uint8_t *)"123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(app_crc32(nullptr, 0), 0u);
+    EXPECT_EQ(app_crc8((const uint8_t *)"abc", 3), 0xFFFFFF48u);
+    EXPECT_EQ(app_crc8((const uint8_t *)"", 0), 0u);
+}
+
+TEST_F(SettingsTest, ValuesDefaultsAndTypes) {
+    settings_set_int_default("only_default", 5);
+    int32_t v = 77;
+    EXPECT_FALSE(settings_get_int("only_default", &v));
+    EXPECT_EQ(settings_reset_int("only_default"), 0);
+    EXPECT_EQ(settings_get_int_default("only_default"), 5);
+    settings_set_int("only_default", 8);
+    EXPECT_EQ(settings_get_int_or("only_default", 0), 8);
+    EXPECT_EQ(settings_reset_int("only_default"), 5);
+    EXPECT_EQ(settings_get_int_or("only_default", 0), 5);
+    EXPECT_EQ(settings_get_int_or("nothing", -4), -4);
+
+    settings_set_string("s", "a");
+    settings_set_string("s", "a much longer text"); // the block grows
+    EXPECT_STREQ(settings_get_string("s"), "a much longer text");
+    float f;
+    EXPECT_FALSE(settings_get_float("s", &f));
+    // Turning a short string key into a number must not write past its 2-byte block.
+    settings_set_string("t", "a");
+    settings_set_int("t", 0x12345678);
+    EXPECT_EQ(settings_get_int_or("t", 0), 0x12345678);
+    EXPECT_EQ(settings_get_string("t"), nullptr);
+
+    // Insertion order is kept.
+    settings_free_all();
+    settings_add("one");
+    settings_add("two");
+    ASSERT_NE(settings_find("one"), nullptr);
+    EXPECT_EQ(settings_find("one")->next, settings_find("two"));
+}
+
+TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
+    settings_load_files(base.c_str(), k_rows, 4);
+    // Neither generation existed: the defaults are saved to both.
+    EXPECT_EQ(read_text(file("0.CFG")),
+              "life\t0\t9\nvol\t0\t16\ngain\t1\t0.500000\nname\t2\tdeck\n");
+    EXPECT_EQ(read_text(file("0.CFG")), read_text(file("1.CFG")));
+    EXPECT_EQ(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
+    EXPECT_EQ(settings_file_size(file("0.CFG").c_str()), 46);
+    EXPECT_EQ(settings_file_size(file("9.CFG").c_str()), 0);
+
+    settings_set_int("life", 3);
+    settings_set_float("gain", 0.1234567f);
+    settings_save_files();
+    settings_free_all();
+
+    // Damage generation 0 only: the load takes generation 1.
+    std::string g0 = read_text(file("0.CFG"));
+    g0[0] = 'x';
+    write_text(file("0.CFG"), g0);
+    settings_load_files(base.c_str(), k_rows, 4);
+    EXPECT_EQ(settings_get_int_or("life", 0), 3);
+    EXPECT_EQ(settings_get_int_default("life"), 9);
+    float gain = 0;
+    ASSERT_TRUE(settings_get_float("gain", &gain));
+    EXPECT_FLOAT_EQ(gain, 0.123457f); // six decimals
+    EXPECT_EQ(settings_get_int_or("xife", -1), -1);
+    // And the load rewrote generation 0 good again.
+    EXPECT_EQ(read_text(file("0.CFG")), read_text(file("1.CFG")));
+    EXPECT_EQ(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
+    settings_free_all();
+
+    // Both damaged (generation 1 by a missing CRC file): defaults only.
+    write_text(file("0.CFG"), "life\t0\t1\n");
+    remove(file("1.CRC").c_str());
+    settings_load_files(base.c_str(), k_rows, 4);
+    EXPECT_EQ(settings_get_int_or("life", 0), 9);
+}
+
+TEST_F(SettingsTest, HostileFileContents) {
+    // A matching CRC over garbage: over-long tokens and bad numbers end the reading safely.
+    std::string text = "a\t0\t1\nb\t2\t" + std::string(4000, 's') + "\nc\t0\t3\n";
+    write_text(file("0.CFG"), text);
+    uint32_t crc = app_crc32((const uint8_t *)text.data(), (uint32_t)text.size());
+    std::string crc_bytes((const char *)&crc, 4);
+    write_text(file("0.CRC"), crc_bytes);
+    settings_load_files(base.c_str(), nullptr, 0);
+    EXPECT_EQ(settings_get_int_or("a", 0), 1);
+    EXPECT_EQ(settings_get_string("b"), nullptr);
+    EXPECT_EQ(settings_get_int_or("c", 0), 0);
+    settings_free_all();
+
+    text = "a\tzz\t1\nb\t0\tq\n";
+    write_text(file("0.CFG"), text);
+    crc = app_crc32((const uint8_t *)text.data(), (uint32_t)text.size());
+    write_text(file("0.CRC"), std::string((const char *)&crc, 4));
+    settings_load_files(base.c_str(), nullptr, 0);
+    EXPECT_EQ(settings_find("b"), nullptr);
+}
+
+TEST_F(SettingsTest, ApplyRowsAndTheKeyTable) {
+    settings_load_files(base.c_str(), k_rows, 4);
+    settings_set_int("life", 1);
+    settings_set_int("vol", 2);
+    settings_apply_flagged_rows(k_rows, 4);
+    EXPECT_EQ(settings_get_int_or("life", 0), 9); // flag 1: written back
+    EXPECT_EQ(settings_get_int_or("vol", 0), 2);  // flag 0: left alone
+    settings_apply_all_rows(k_rows, 4);
+    EXPECT_EQ(settings_get_int_or("vol", 0), 16);
+
+    const SettingsKeyRow *t = settings_get_region_table();
+    ASSERT_EQ(settings_get_region_row_count(), 66);
+    std::set<std::string> keys;
+    for (int i = 0; i < 66; ++i) {
+        ASSERT_NE(t[i].key, nullptr) << i;
+        keys.insert(t[i].key);
+    }
+    EXPECT_EQ(keys.size(), 66u);
+    settings_free_all();
+    settings_load_files(base.c_str(), t, 66);
+    EXPECT_EQ(settings_get_int_or("ioacmax", 0), 44000);
+    EXPECT_EQ(settings_get_int_or("gosst", 0), 30);
+    EXPECT_EQ(settings_get_int_or("bslf5", 0), 10);
+    EXPECT_EQ(settings_get_int_or("golng", -1), 0);
+    EXPECT_EQ(settings_get_int_or("coinstart", 0), 1);
+    const SettingsKeyRow *alt = settings_get_alt_key_table();
+    settings_apply_all_rows(alt, 66);
+    EXPECT_EQ(settings_get_int_or("golng", -1), 1);
+    EXPECT_EQ(settings_get_int_or("gospd", -1), 1);
+    EXPECT_EQ(settings_get_int_or("coinstart", 0), 2);
+}
