@@ -121,8 +121,8 @@ bool gfx_open_device(int32_t width, int32_t height, int32_t full_screen) {
 }
 
 bool gfx_create_device(const DeviceCreateParams *params) {
-    memset(&s_device, 0, sizeof(s_device));
     if (!params) return false;
+    memset(&s_device, 0, sizeof(s_device));
     s_device.frame_lock = msect_create(1, 1, "disp");
     s_device.window = params->window;
     s_device.api_open = true;

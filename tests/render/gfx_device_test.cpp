@@ -1,0 +1,191 @@
+// Device start-up facts, presentation with device loss and reset, mode-change requests and the
+// frame hand-shake.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "gfx_test_env.h"
+#include "render/gfx_device.h"
+#include "render/gfx_display.h"
+
+namespace {
+
+int s_lost_calls, s_reset_calls;
+void count_lost(void) {
+    ++s_lost_calls;
+}
+void count_reset(void) {
+    ++s_reset_calls;
+}
+
+class GfxDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(gfx_test_device());
+        DeviceState *ds = gfx_device_state();
+        saved_lost = ds->lost_callback;
+        saved_reset = ds->reset_callback;
+        ds->lost_callback = count_lost;
+        ds->reset_callback = count_reset;
+        s_lost_calls = s_reset_calls = 0;
+    }
+    void TearDown() override {
+        DeviceState *ds = gfx_device_state();
+        ds->lost_callback = saved_lost;
+        ds->reset_callback = saved_reset;
+        ds->lost = 0;
+        ds->mode_change_requested = 0;
+        ds->width = TEST_WIDTH;
+        ds->height = TEST_HEIGHT;
+        ds->full_screen = 0;
+    }
+    GfxDeviceCallback saved_lost = nullptr, saved_reset = nullptr;
+};
+
+} // namespace
+
+TEST_F(GfxDeviceTest, StartUpLeavesAWindowedReadyDevice) {
+    const DeviceState *ds = gfx_device_state();
+    EXPECT_NE(gfx_get_device(), nullptr);
+    EXPECT_EQ(gfx_device(), gfx_get_device());
+    EXPECT_EQ(ds->ready, 1u);
+    EXPECT_GE(ds->device_kind, 0);
+    EXPECT_LE(ds->device_kind, 2);
+    EXPECT_EQ(ds->vs_above_11, ds->caps.vertex_shader_version > 0xFFFE0101u ? 1u : 0u);
+    EXPECT_EQ(ds->ps_20, ds->caps.pixel_shader_version >= 0xFFFF0200u ? 1u : 0u);
+    EXPECT_EQ(gfx_get_render_target_count(), ds->caps.simultaneous_rts);
+    EXPECT_GE(gfx_get_render_target_count(), 1u);
+    EXPECT_EQ(ds->client_width, TEST_WIDTH);
+    EXPECT_EQ(ds->client_height, TEST_HEIGHT);
+    EXPECT_EQ(ds->present.windowed, 1u);
+    EXPECT_EQ(ds->present.back_buffer_width, 0u); // follows the client size
+    EXPECT_EQ(ds->present.back_buffer_count, 1u);
+    EXPECT_EQ(ds->present.swap_effect, (uint32_t)GFX_SWAP_COPY);
+    EXPECT_EQ(ds->present.presentation_interval, (uint32_t)GFX_PRESENT_INTERVAL_IMMEDIATE);
+    EXPECT_EQ(ds->present.enable_auto_depth_stencil, 0u);
+    EXPECT_EQ(ds->stencil, 0u);
+    EXPECT_EQ(ds->full_screen, 0u);
+    EXPECT_EQ(gfx_get_default_target(), 0u);
+    EXPECT_NE(ds->frame_lock, nullptr);
+    // The resource block: back buffer kept and bound, default texture white, quad list filled.
+    EXPECT_EQ(gfx_saved_back_buffer()->width, TEST_WIDTH);
+    EXPECT_EQ(gfx_saved_back_buffer()->height, TEST_HEIGHT);
+    EXPECT_EQ(gfx_target_width(), TEST_WIDTH);
+    EXPECT_EQ(gfx_target_height(), TEST_HEIGHT);
+    TextureHandle def = *gfx_default_texture();
+    EXPECT_EQ(tex_read_pixel(&def, 0, 0), 0xFFFFFFFFu);
+    const uint16_t *q = gfx_quad_indices();
+    EXPECT_EQ(q[6 * 4095 + 0], 16380);
+    EXPECT_EQ(q[6 * 4095 + 4], 16382);
+    EXPECT_EQ(q[6 * 4095 + 5], 16381);
+    EXPECT_EQ(gfx_text_vertices()[16383].rhw, 1.0f);
+    EXPECT_EQ(gfx_text_vertices()[16383].z, 0.0f);
+}
+
+TEST_F(GfxDeviceTest, PresentResetsALostDeviceThroughTheCallbacks) {
+    gfx_present();
+    EXPECT_EQ(s_lost_calls, 0);
+    gpu_debug_lose_device();
+    gfx_present(); // present reports loss; the device can be reset at once
+    EXPECT_EQ(s_lost_calls, 1);
+    EXPECT_EQ(s_reset_calls, 1);
+    EXPECT_EQ(gfx_is_device_lost(), 0u);
+    gfx_present();
+    EXPECT_EQ(s_lost_calls, 1);
+    EXPECT_EQ(s_reset_calls, 1);
+    // The back buffer came back at the client size and draws.
+    gfx_test_reset_states();
+    gfx_test_clear(0xFF123456);
+    EXPECT_EQ(gfx_test_pixel(5, 5), 0xFF123456u);
+}
+
+TEST_F(GfxDeviceTest, LostFlagSkipsOneFrameAndDropsModeChanges) {
+    DeviceState *ds = gfx_device_state();
+    ds->lost = 1; // as after a cooperative-level test that reported the device back
+    gfx_request_mode_change(200, 150, 0);
+    EXPECT_EQ(ds->mode_change_requested, 0u);
+    EXPECT_EQ(ds->width, TEST_WIDTH);
+    gfx_present(); // a good present clears the flag
+    EXPECT_EQ(gfx_is_device_lost(), 0u);
+    EXPECT_EQ(s_reset_calls, 0);
+    gfx_request_mode_change(200, 150, 0);
+    EXPECT_EQ(ds->mode_change_requested, 1u);
+    EXPECT_EQ(ds->width, 200);
+    EXPECT_EQ(ds->height, 150);
+}
+
+TEST_F(GfxDeviceTest, ModeChangeKeepsUnsetValuesAndResetsAtTheNextPresent) {
+    DeviceState *ds = gfx_device_state();
+    gfx_request_mode_change(0, 0, -1);
+    EXPECT_EQ(ds->mode_change_requested, 1u);
+    EXPECT_EQ(ds->width, TEST_WIDTH);
+    EXPECT_EQ(ds->height, TEST_HEIGHT);
+    EXPECT_EQ(ds->full_screen, 0u);
+    gfx_present();
+    EXPECT_EQ(ds->mode_change_requested, 0u);
+    EXPECT_EQ(s_lost_calls, 1);
+    EXPECT_EQ(s_reset_calls, 1);
+    EXPECT_EQ(ds->present.windowed, 1u);
+    EXPECT_EQ(ds->present.back_buffer_width, 0u);
+    gfx_request_mode_change_ext(-5, 90, 0);
+    EXPECT_EQ(ds->width, TEST_WIDTH);
+    EXPECT_EQ(ds->height, 90);
+    EXPECT_EQ(gfx_get_full_screen(), 0u);
+    EXPECT_EQ(gfx_get_full_screen_flag(), 0u);
+}
+
+TEST_F(GfxDeviceTest, ModeChangeMetByALostPresentWaitsForTheDevice) {
+    DeviceState *ds = gfx_device_state();
+    gfx_request_mode_change(0, 0, -1);
+    gpu_debug_lose_device();
+    gfx_present();
+    EXPECT_EQ(ds->mode_change_requested, 0u); // consumed
+    EXPECT_EQ(s_reset_calls, 0);              // no reset in that frame
+    gfx_present(); // the cooperative-level test finds the device ready for a reset
+    EXPECT_EQ(s_lost_calls, 1);
+    EXPECT_EQ(s_reset_calls, 1);
+    gfx_present();
+    EXPECT_EQ(s_reset_calls, 1);
+}
+
+TEST_F(GfxDeviceTest, FrameHandShake) {
+    RenderTestCalls before = *render_test_calls();
+    gfx_draw_frame_sync(nullptr, 0); // threaded drawing off: the main thread draws
+    EXPECT_EQ(render_test_calls()->draw_scene, before.draw_scene + 1);
+    gfx_skip_frame(nullptr, 0);
+    EXPECT_EQ(render_test_calls()->text_rewind, before.text_rewind + 2);
+
+    // With the switch on, a drawing thread serves one requested frame.
+    gfx_set_threaded_render(1);
+    std::thread drawer([] { gfx_render_thread_step(nullptr); });
+    gfx_draw_frame_sync(nullptr, 0);
+    drawer.join();
+    EXPECT_EQ(gfx_device_state()->frames_done, 1u);
+    EXPECT_EQ(gfx_device_state()->frames_requested, 1u);
+    EXPECT_EQ(render_test_calls()->draw_scene, before.draw_scene + 2);
+    gfx_set_threaded_render(0);
+    gfx_render_thread_step(nullptr); // off: returns at once
+    EXPECT_EQ(render_test_calls()->draw_scene, before.draw_scene + 2);
+}
+
+TEST_F(GfxDeviceTest, RecreationTakesAbsoluteSizes) {
+    gfx_destroy_device();
+    EXPECT_EQ(gfx_get_device(), nullptr);
+    EXPECT_EQ(gfx_device_state()->ready, 0u);
+    DeviceCreateParams p = {
+        gfx_display()->window, -TEST_WIDTH, -TEST_HEIGHT, 32, 0, 0, nullptr, nullptr};
+    ASSERT_TRUE(gfx_create_device(&p));
+    DeviceState *ds = gfx_device_state();
+    EXPECT_EQ(ds->width, TEST_WIDTH);
+    EXPECT_EQ(ds->height, TEST_HEIGHT);
+    EXPECT_EQ(ds->lost_callback, gfx_on_device_lost); // null callbacks: the defaults
+    EXPECT_EQ(ds->reset_callback, gfx_on_device_reset);
+    saved_lost = ds->lost_callback;
+    saved_reset = ds->reset_callback;
+    // The default callbacks run a full loss and reset without harm.
+    ds->lost_callback = gfx_on_device_lost;
+    ds->reset_callback = gfx_on_device_reset;
+    gpu_debug_lose_device();
+    gfx_present();
+    EXPECT_EQ(gfx_saved_back_buffer()->width, TEST_WIDTH);
+}
