@@ -27,7 +27,8 @@ struct FontGlyph {
     const uint8_t *coverage; // width x height bytes, top row first, 0 = empty, 255 = covered
 };
 
-// Opens a face by family name, given in code page 932 bytes (ASCII names pass as they are).
+// Opens a face by family name, given in code page 932 bytes (ASCII names pass as they are;
+// trailing blanks and line ends, as a name file may carry, are ignored).
 // When the name is null, empty or not installed, falls back to an installed Japanese-capable
 // proportional sans face, then to any sans face, then to any face at all. Null when nothing
 // can be opened. The face starts at an em size of 16 pixels.
@@ -41,8 +42,8 @@ const char *font_face_file(const FontFace *face);
 // Sets the em size in pixels (1-1024). False when out of range or refused by the face.
 bool font_face_set_pixel_height(FontFace *face, int32_t pixels);
 
-// Sets the size so that the face's full cell (the Windows ascent plus descent the face
-// declares for itself) is `pixels` tall, as a character cell height asks for.
+// Sets the size so that the face's full character cell (the ascent plus descent of its
+// OS/2 table, else of its horizontal header) is `pixels` tall.
 bool font_face_set_cell_height(FontFace *face, int32_t pixels);
 
 void font_face_metrics(const FontFace *face, FontMetrics *out);

@@ -172,10 +172,11 @@ FontFace *font_open_candidate(const FontCandidate &c) {
 }
 
 // The face name as UTF-8 for fontconfig: code page 932 text converted, anything that
-// does not convert dropped.
+// does not convert dropped, trailing blanks and line ends cut.
 void font_name_utf8(const char *name, char *out, size_t out_size) {
     uint32_t cps[FONT_NAME_MAX];
     size_t n = font_cp932_to_utf32(name, strnlen(name, FONT_NAME_MAX), cps, FONT_NAME_MAX);
+    while (n > 0 && cps[n - 1] <= 0x20) --n;
     size_t o = 0;
     for (size_t i = 0; i < n; ++i) {
         uint32_t c = cps[i];

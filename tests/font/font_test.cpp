@@ -42,6 +42,10 @@ TEST(FontOpen, NamedFacesAndFallbacks) {
     ASSERT_NE(named, nullptr);
     EXPECT_STREQ(font_face_family(named), "DejaVu Sans");
     font_face_close(named);
+    named = font_face_open("DejaVu Sans\r\n"); // as read whole from a name file
+    ASSERT_NE(named, nullptr);
+    EXPECT_STREQ(font_face_family(named), "DejaVu Sans");
+    font_face_close(named);
 
     // Unknown, empty and null names all end at a face that can draw kana.
     for (const char *name : {"No Such Face 123", "", static_cast<const char *>(nullptr)}) {
@@ -172,4 +176,6 @@ TEST(Cp932, BoundsAndBadBytes) {
 
 // fontconfig keeps a little of its parsed configuration unreachable for good; that is
 // its own, not ours, so the leak checker of sanitised builds is told to pass over it.
-extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char *__lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
