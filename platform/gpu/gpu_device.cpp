@@ -1,0 +1,234 @@
+// Device lifecycle: the GL context on the caller's SDL window, the off-screen back buffer,
+// present (a flipped, stretched blit to the window) and the emulated loss and reset.
+#include "platform/gpu/gpu_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+GpuDevice g_gpu;
+
+static bool gl_has_extension(const char *name) {
+    GLint n = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &n);
+    for (GLint i = 0; i < n; i++) {
+        const char *e = (const char *)glGetStringi(GL_EXTENSIONS, (GLuint)i);
+        if (e && std::strcmp(e, name) == 0) return true;
+    }
+    return false;
+}
+
+static void default_caps(GpuCaps *caps) {
+    caps->vertex_shader_version = 0xFFFE0300u;
+    caps->pixel_shader_version = 0xFFFF0300u;
+    caps->simultaneous_rts = 2;
+    caps->max_texture_size = 8192;
+    caps->compressed_textures = true;
+}
+
+bool gpu_get_adapter_caps(GpuCaps *caps) {
+    if (!caps) return false;
+    if (g_gpu.created) {
+        *caps = g_gpu.caps;
+        return true;
+    }
+    default_caps(caps);
+    return true;
+}
+
+uint32_t gpu_get_display_format(void) {
+    return GPU_FMT_X8R8G8B8;
+}
+
+static void client_size(int *w, int *h) {
+    SDL_GetWindowSize(g_gpu.window, w, h);
+    if (*w < 1) *w = 1;
+    if (*h < 1) *h = 1;
+}
+
+// The back buffer: an RGB8 texture with no stored alpha, so destination alpha reads 1.
+static bool make_back_buffer(int width, int height) {
+    if (width == 0 || height == 0) client_size(&width, &height);
+    if (width < 0) width = -width;
+    if (height < 0) height = -height;
+    GpuSurface *s = g_gpu.back_buffer;
+    if (!s) {
+        s = gpu_surface_alloc();
+        if (!s) return false;
+        g_gpu.back_buffer = s;
+    }
+    if (s->tex) glDeleteTextures(1, &s->tex);
+    s->kind = GPU_SURF_BACK_BUFFER;
+    s->format = GPU_FMT_X8R8G8B8;
+    s->info = gpu_format_info(GPU_FMT_X8R8G8B8);
+    s->width = (uint32_t)width;
+    s->height = (uint32_t)height;
+    s->owner = nullptr;
+    glCreateTextures(GL_TEXTURE_2D, 1, &s->tex);
+    glTextureStorage2D(s->tex, 1, GL_RGB8, width, height);
+    g_gpu.bb_width = width;
+    g_gpu.bb_height = height;
+    return true;
+}
+
+// Target 0 = back buffer, no target 1, no depth surface; viewport and scissor cover it.
+static void bind_default_targets(void) {
+    g_gpu.targets[0] = g_gpu.back_buffer;
+    g_gpu.targets[1] = nullptr;
+    g_gpu.depth = nullptr;
+    g_gpu.viewport = {0, 0, (uint32_t)g_gpu.bb_width, (uint32_t)g_gpu.bb_height, 0.0f, 1.0f};
+    g_gpu.scissor = {0, 0, g_gpu.bb_width, g_gpu.bb_height};
+}
+
+static void destroy_context(void) {
+    if (g_gpu.context) {
+        SDL_GL_MakeCurrent(g_gpu.window, nullptr);
+        SDL_GL_DeleteContext(g_gpu.context);
+    }
+    g_gpu.context = nullptr;
+}
+
+GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height) {
+    if (!window || g_gpu.created) return GPU_ERR_INVALID_CALL;
+    std::memset(&g_gpu, 0, sizeof(g_gpu));
+    g_gpu.window = window;
+
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    if (kind == 0) SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    if (kind == 2) {
+        // The software rasteriser: Mesa's llvmpipe.
+        SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 0);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    }
+    g_gpu.context = SDL_GL_CreateContext(window);
+    if (!g_gpu.context) return GPU_FAIL;
+    if (SDL_GL_MakeCurrent(window, g_gpu.context) != 0) {
+        destroy_context();
+        return GPU_FAIL;
+    }
+    GLint major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    if (major * 10 + minor < 45) {
+        destroy_context();
+        return GPU_FAIL;
+    }
+    SDL_GL_SetSwapInterval(0);
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+
+    default_caps(&g_gpu.caps);
+    GLint max_tex = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_tex);
+    g_gpu.caps.max_texture_size = (uint32_t)max_tex;
+    g_gpu.caps.compressed_textures = gl_has_extension("GL_EXT_texture_compression_s3tc");
+
+    glCreateFramebuffers(1, &g_gpu.fbo);
+    glCreateFramebuffers(1, &g_gpu.read_fbo);
+    glCreateProgramPipelines(1, &g_gpu.pipeline);
+    glBindProgramPipeline(g_gpu.pipeline);
+    glCreateSamplers(GPU_MAX_STAGES, g_gpu.samplers);
+    for (GLuint i = 0; i < GPU_MAX_STAGES; i++) glBindSampler(i, g_gpu.samplers[i]);
+    glBindFramebuffer(GL_FRAMEBUFFER, g_gpu.fbo);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // Attributes a layout lacks read these values: white diffuse, zero elsewhere.
+    for (GLuint i = 0; i < GPU_ATTR_COUNT; i++) glVertexAttrib4f(i, 0, 0, 0, 1);
+    glVertexAttrib4f(GPU_ATTR_COLOR, 1, 1, 1, 1);
+    glVertexAttrib4f(GPU_ATTR_NORMAL, 0, 0, 0, 0);
+
+    if (!gpu_buffer_init() || !make_back_buffer(width, height)) {
+        g_gpu.created = true;
+        gpu_destroy_device();
+        return GPU_FAIL;
+    }
+    g_gpu.created = true;
+    gpu_gl_cache_init();
+    gpu_state_init_defaults();
+    bind_default_targets();
+    return GPU_OK;
+}
+
+void gpu_destroy_device(void) {
+    if (!g_gpu.created) return;
+    gpu_shader_release_all();
+    gpu_ffp_shutdown();
+    gpu_layout_shutdown();
+    gpu_buffer_shutdown();
+    gpu_texture_release_all();
+    glDeleteFramebuffers(1, &g_gpu.fbo);
+    glDeleteFramebuffers(1, &g_gpu.read_fbo);
+    glDeleteProgramPipelines(1, &g_gpu.pipeline);
+    glDeleteSamplers(GPU_MAX_STAGES, g_gpu.samplers);
+    destroy_context();
+    std::memset(&g_gpu, 0, sizeof(g_gpu));
+}
+
+bool gpu_has_device(void) {
+    return g_gpu.created;
+}
+
+bool gpu_get_device_caps(GpuCaps *caps) {
+    if (!caps || !g_gpu.created) return false;
+    *caps = g_gpu.caps;
+    return true;
+}
+
+void gpu_get_back_buffer_size(int *width, int *height) {
+    if (width) *width = g_gpu.bb_width;
+    if (height) *height = g_gpu.bb_height;
+}
+
+GpuResult gpu_begin_scene(void) {
+    return g_gpu.created ? GPU_OK : GPU_ERR_INVALID_CALL;
+}
+GpuResult gpu_end_scene(void) {
+    return g_gpu.created ? GPU_OK : GPU_ERR_INVALID_CALL;
+}
+
+GpuResult gpu_present(void) {
+    if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
+    if (g_gpu.lose_next_present) {
+        g_gpu.lose_next_present = false;
+        g_gpu.lost = true;
+    }
+    if (g_gpu.lost) return GPU_ERR_DEVICE_LOST;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
+    GpuSurface *bb = g_gpu.back_buffer;
+    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
+    // The blit honours the scissor test; the cache puts it back before the next draw.
+    gpu_gl_set_scissor_test(false);
+    // Stored top row first; the window's row 0 is its bottom: flip while stretching.
+    glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh, dw,
+                           0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    SDL_GL_SwapWindow(g_gpu.window);
+    gpu_trace(GPU_TRACE_PRESENT, 0, 0, 0, nullptr);
+    return GPU_OK;
+}
+
+GpuResult gpu_test_cooperative_level(void) {
+    if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
+    return g_gpu.lost ? GPU_ERR_DEVICE_NOT_RESET : GPU_OK;
+}
+
+// States, textures, buffers and shaders survive; the back buffer is made again at the new size
+// and bound as target 0 with no target 1 and no depth surface.
+GpuResult gpu_reset(int width, int height) {
+    if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
+    if (!make_back_buffer(width, height)) return GPU_FAIL;
+    g_gpu.gl.fbo_color[0] = g_gpu.gl.fbo_color[1] = ~0u; // attachment names may be reused
+    g_gpu.gl.fbo_depth = ~0u;
+    bind_default_targets();
+    g_gpu.lost = false;
+    g_gpu.lose_next_present = false;
+    return GPU_OK;
+}
+
+void gpu_debug_lose_device(void) {
+    if (g_gpu.created) g_gpu.lose_next_present = true;
+}

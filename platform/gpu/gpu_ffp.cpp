@@ -1,0 +1,464 @@
+// Fixed function as generated GLSL: a vertex program per (pre-transformed, lighting, vertex
+// colour, specular, fog) and a pixel program per (stage operations and arguments, bound
+// textures, alpha-test function, fog, specular), each compiled once and cached by its key.
+//
+// Interface between the vertex and pixel stages (user vertex shaders that feed the
+// fixed-function pixel stage write the same): location 0 diffuse, 1 specular, 2 + i texture
+// coordinate set i, 10 the view depth that fog reads.
+#include "platform/gpu/gpu_internal.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+enum { FF_MAX_PROGRAMS = 256 };
+
+struct FfPixelKey {
+    uint32_t stage[GPU_MAX_STAGES]; // packed stage description, 0 past the last stage
+    uint32_t flags;                 // alpha func (4 bits), fog (bit 4), specular (bit 5)
+    bool operator==(const FfPixelKey &o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
+};
+
+enum : uint32_t {
+    FFV_PRETRANSFORMED = 1,
+    FFV_LIGHTING = 2,
+    FFV_VERTEX_COLOR = 4,
+    FFV_SPECULAR = 8,
+    FFV_FOG = 16,
+};
+
+struct FfVertexProgram {
+    uint32_t key;
+    GLuint program;
+    uint32_t generation;
+    GLint loc_wvp, loc_wv, loc_world, loc_vp, loc_depth, loc_offset, loc_clip;
+    GLint loc_light_dir, loc_ld, loc_ls, loc_la, loc_md, loc_ma, loc_ms, loc_me, loc_power,
+        loc_ambient, loc_light_on;
+};
+
+struct FfPixelProgram {
+    FfPixelKey key;
+    GLuint program;
+    uint32_t generation;
+    GLint loc_alpha_ref, loc_fog_color, loc_fog;
+};
+
+static FfVertexProgram s_vs[FF_MAX_PROGRAMS];
+static int s_vs_count;
+static FfPixelProgram s_ps[FF_MAX_PROGRAMS];
+static int s_ps_count;
+
+static GLuint compile_program(GLenum stage, const std::string &src) {
+    const char *p = src.c_str();
+    GLuint prog = glCreateShaderProgramv(stage, 1, &p);
+    GLint ok = 0;
+    glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[2048] = {0};
+        glGetProgramInfoLog(prog, sizeof(log), nullptr, log);
+        std::fprintf(stderr, "gpu: internal program failed:\n%s\n%s\n", log, p);
+        glDeleteProgram(prog);
+        return 0;
+    }
+    return prog;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Vertex stage
+
+static std::string vertex_source(uint32_t key) {
+    std::string s = "#version 450 core\n"
+                    "layout(location=0) in vec4 a_pos;\n"
+                    "layout(location=3) in vec3 a_normal;\n"
+                    "layout(location=4) in vec4 a_color;\n";
+    for (int i = 0; i < 8; i++)
+        s += "layout(location=" + std::to_string(5 + i) + ") in vec4 a_tex" + std::to_string(i) +
+             ";\n";
+    s += "out gl_PerVertex { vec4 gl_Position; float gl_PointSize; float gl_ClipDistance[6]; };\n"
+         "layout(location=0) out vec4 v_diffuse;\n"
+         "layout(location=1) out vec4 v_specular;\n"
+         "layout(location=2) out vec4 v_tex[8];\n"
+         "layout(location=10) out float v_fog;\n"
+         "uniform mat4 u_wvp, u_wv, u_world;\n"
+         "uniform vec4 u_vp;\n"     // viewport x, y, 2 / width, 2 / height
+         "uniform vec2 u_depth;\n"  // min z, 1 / (max z - min z)
+         "uniform vec2 u_offset;\n" // half a pixel in clip units per w
+         "uniform vec4 u_clip[6];\n"
+         "uniform vec3 u_light_dir;\n"
+         "uniform vec4 u_ld, u_ls, u_la, u_md, u_ma, u_ms, u_me, u_ambient;\n"
+         "uniform float u_power, u_light_on;\n"
+         "void main() {\n"
+         "    gl_PointSize = 1.0;\n";
+    for (int i = 0; i < 8; i++)
+        s += "    v_tex[" + std::to_string(i) + "] = a_tex" + std::to_string(i) + ";\n";
+    if (key & FFV_PRETRANSFORMED) {
+        // x, y are pixels of the target addressing pixel centres; GL's centres sit at +0.5.
+        s += "    float w = a_pos.w != 0.0 ? 1.0 / a_pos.w : 1.0;\n"
+             "    vec2 ndc = vec2((a_pos.x + 0.5 - u_vp.x) * u_vp.z - 1.0,\n"
+             "                    1.0 - (a_pos.y + 0.5 - u_vp.y) * u_vp.w);\n"
+             "    float z = (a_pos.z - u_depth.x) * u_depth.y;\n"
+             "    gl_Position = vec4(ndc * w, z * w, w);\n"
+             "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = 1.0;\n"
+             "    v_fog = w;\n"
+             "    v_diffuse = a_color;\n"
+             "    v_specular = vec4(0.0);\n";
+    } else {
+        s += "    vec4 p = vec4(a_pos.xyz, 1.0);\n"
+             "    gl_Position = p * u_wvp;\n"
+             "    vec4 wp = p * u_world;\n"
+             "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = dot(wp, u_clip[i]);\n"
+             "    gl_Position.xy += u_offset * gl_Position.w;\n"
+             "    vec3 vpos = (p * u_wv).xyz;\n"
+             "    v_fog = vpos.z;\n";
+        if (key & FFV_LIGHTING) {
+            s += (key & FFV_VERTEX_COLOR) ? "    vec4 md = a_color;\n" : "    vec4 md = u_md;\n";
+            s += "    vec3 n = a_normal * mat3(u_wv);\n"
+                 "    float nl = length(n);\n"
+                 "    n = nl > 0.0 ? n / nl : vec3(0.0);\n"
+                 "    vec3 col = u_me.rgb + u_ambient.rgb * u_ma.rgb;\n"
+                 "    vec3 spec = vec3(0.0);\n"
+                 "    if (u_light_on > 0.5) {\n"
+                 "        float ndl = max(dot(n, u_light_dir), 0.0);\n"
+                 "        col += u_ma.rgb * u_la.rgb + md.rgb * u_ld.rgb * ndl;\n";
+            if (key & FFV_SPECULAR)
+                s += "        if (ndl > 0.0) {\n"
+                     "            vec3 h = normalize(normalize(-vpos) + u_light_dir);\n"
+                     "            float e = u_power > 0.0 ? pow(max(dot(n, h), 0.0), u_power) : "
+                     "1.0;\n"
+                     "            spec = u_ms.rgb * u_ls.rgb * e;\n"
+                     "        }\n";
+            s += "    }\n"
+                 "    v_diffuse = vec4(clamp(col, 0.0, 1.0), md.a);\n"
+                 "    v_specular = vec4(clamp(spec, 0.0, 1.0), 0.0);\n";
+        } else {
+            s += "    v_diffuse = a_color;\n"
+                 "    v_specular = vec4(0.0);\n";
+        }
+    }
+    s += "}\n";
+    return s;
+}
+
+static FfVertexProgram *vertex_program(uint32_t key) {
+    for (int i = 0; i < s_vs_count; i++)
+        if (s_vs[i].key == key) return &s_vs[i];
+    if (s_vs_count >= FF_MAX_PROGRAMS) return nullptr;
+    GLuint prog = compile_program(GL_VERTEX_SHADER, vertex_source(key));
+    if (!prog) return nullptr;
+    FfVertexProgram &v = s_vs[s_vs_count++];
+    v.key = key;
+    v.program = prog;
+    v.generation = 0;
+    auto loc = [&](const char *n) { return glGetUniformLocation(prog, n); };
+    v.loc_wvp = loc("u_wvp");
+    v.loc_wv = loc("u_wv");
+    v.loc_world = loc("u_world");
+    v.loc_vp = loc("u_vp");
+    v.loc_depth = loc("u_depth");
+    v.loc_offset = loc("u_offset");
+    v.loc_clip = loc("u_clip");
+    v.loc_light_dir = loc("u_light_dir");
+    v.loc_ld = loc("u_ld");
+    v.loc_ls = loc("u_ls");
+    v.loc_la = loc("u_la");
+    v.loc_md = loc("u_md");
+    v.loc_ma = loc("u_ma");
+    v.loc_ms = loc("u_ms");
+    v.loc_me = loc("u_me");
+    v.loc_power = loc("u_power");
+    v.loc_ambient = loc("u_ambient");
+    v.loc_light_on = loc("u_light_on");
+    return &v;
+}
+
+// Row-vector product r = a x b.
+static void mat_mul(float r[16], const float a[16], const float b[16]) {
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) {
+            float s = 0;
+            for (int k = 0; k < 4; k++) s += a[i * 4 + k] * b[k * 4 + j];
+            r[i * 4 + j] = s;
+        }
+}
+
+static void color4(GLuint prog, GLint loc, const GpuColorValue &c) {
+    glProgramUniform4f(prog, loc, c.r, c.g, c.b, c.a);
+}
+
+static void argb4(GLuint prog, GLint loc, uint32_t c) {
+    glProgramUniform4f(prog, loc, ((c >> 16) & 255) / 255.0f, ((c >> 8) & 255) / 255.0f,
+                       (c & 255) / 255.0f, (c >> 24) / 255.0f);
+}
+
+static void half_pixel(float out[2]) {
+    const GpuViewport &v = g_gpu.viewport;
+    out[0] = v.width ? 1.0f / (float)v.width : 0.0f;
+    out[1] = v.height ? -1.0f / (float)v.height : 0.0f;
+}
+
+static void vertex_uniforms(FfVertexProgram *v) {
+    if (v->generation == g_gpu.ff_generation) return;
+    v->generation = g_gpu.ff_generation;
+    GLuint p = v->program;
+    const GpuViewport &vp = g_gpu.viewport;
+    if (v->key & FFV_PRETRANSFORMED) {
+        glProgramUniform4f(p, v->loc_vp, (float)vp.x, (float)vp.y,
+                           vp.width ? 2.0f / (float)vp.width : 0.0f,
+                           vp.height ? 2.0f / (float)vp.height : 0.0f);
+        float range = vp.max_z - vp.min_z;
+        glProgramUniform2f(p, v->loc_depth, vp.min_z, range != 0.0f ? 1.0f / range : 0.0f);
+        return;
+    }
+    float wv[16], wvp[16];
+    mat_mul(wv, g_gpu.world, g_gpu.view);
+    mat_mul(wvp, wv, g_gpu.proj);
+    // GL_TRUE: the GLSL matrix equals the row-major one, so `p * m` is the row-vector product.
+    glProgramUniformMatrix4fv(p, v->loc_wvp, 1, GL_TRUE, wvp);
+    glProgramUniformMatrix4fv(p, v->loc_wv, 1, GL_TRUE, wv);
+    glProgramUniformMatrix4fv(p, v->loc_world, 1, GL_TRUE, g_gpu.world);
+    float off[2];
+    half_pixel(off);
+    glProgramUniform2fv(p, v->loc_offset, 1, off);
+    glProgramUniform4fv(p, v->loc_clip, GPU_MAX_CLIP_PLANES, &g_gpu.clip_planes[0][0]);
+    if (!(v->key & FFV_LIGHTING)) return;
+    // Direction towards the light, in view space.
+    const float *d = g_gpu.light.direction, *m = g_gpu.view;
+    float l[3];
+    for (int j = 0; j < 3; j++) l[j] = -(d[0] * m[j] + d[1] * m[4 + j] + d[2] * m[8 + j]);
+    float len = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
+    if (len > 0) l[0] /= len, l[1] /= len, l[2] /= len;
+    glProgramUniform3fv(p, v->loc_light_dir, 1, l);
+    color4(p, v->loc_ld, g_gpu.light.diffuse);
+    color4(p, v->loc_ls, g_gpu.light.specular);
+    color4(p, v->loc_la, g_gpu.light.ambient);
+    color4(p, v->loc_md, g_gpu.material.diffuse);
+    color4(p, v->loc_ma, g_gpu.material.ambient);
+    color4(p, v->loc_ms, g_gpu.material.specular);
+    color4(p, v->loc_me, g_gpu.material.emissive);
+    glProgramUniform1f(p, v->loc_power, g_gpu.material.power);
+    argb4(p, v->loc_ambient, g_gpu.rs[GPU_RS_AMBIENT]);
+    bool on = g_gpu.light_enabled && g_gpu.light.type == 3;
+    glProgramUniform1f(p, v->loc_light_on, on ? 1.0f : 0.0f);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixel stage
+
+static bool fog_on(void) {
+    const uint32_t *rs = g_gpu.rs;
+    return rs[GPU_RS_FOGENABLE] && (rs[GPU_RS_FOGTABLEMODE] == 3 || rs[GPU_RS_FOGVERTEXMODE] == 3);
+}
+
+// Stage word: colour op 0-3 bits, arg1 4-6, arg2 8-10, alpha op 12-15, arg1 16-18, arg2 20-22,
+// texture bound bit 24, coordinate index 25-27.
+static FfPixelKey pixel_key(void) {
+    FfPixelKey k;
+    std::memset(&k, 0, sizeof(k));
+    for (uint32_t s = 0; s < GPU_MAX_STAGES; s++) {
+        const uint32_t *t = g_gpu.tss[s];
+        uint32_t cop = t[GPU_TSS_COLOROP];
+        if (cop == 1 || cop > 15) break; // a disabled stage ends the chain
+        k.stage[s] = (cop & 15) | (t[GPU_TSS_COLORARG1] & 7) << 4 |
+                     (t[GPU_TSS_COLORARG2] & 7) << 8 | (t[GPU_TSS_ALPHAOP] & 15) << 12 |
+                     (t[GPU_TSS_ALPHAARG1] & 7) << 16 | (t[GPU_TSS_ALPHAARG2] & 7) << 20 |
+                     (g_gpu.textures[s] ? 1u : 0u) << 24 | (t[GPU_TSS_TEXCOORDINDEX] & 7) << 25;
+    }
+    uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] & 15 : 0;
+    if (func == 8) func = 0; // always passes
+    k.flags = func | (fog_on() ? 16u : 0u) | (g_gpu.rs[GPU_RS_SPECULARENABLE] ? 32u : 0u);
+    return k;
+}
+
+static std::string arg_expr(uint32_t arg, int stage, const char *swz) {
+    switch (arg) {
+        case 0:
+            return std::string("v_diffuse") + swz;
+        case 2:
+            return "t" + std::to_string(stage) + swz;
+        default:
+            return std::string("cur") + swz;
+    }
+}
+
+// op(arg1, arg2) over one channel group, or "" when the stage leaves it as it is.
+static std::string op_expr(uint32_t op, uint32_t a1, uint32_t a2, bool tex, int stage,
+                           const char *swz) {
+    bool reads_tex =
+        (op == 2 && a1 == 2) || (op == 3 && a2 == 2) || (op >= 4 && (a1 == 2 || a2 == 2));
+    // A stage whose operation reads a texture that is not bound passes current on.
+    if (op <= 1 || (reads_tex && !tex)) return "";
+    if (op == 2) return arg_expr(a1, stage, swz);
+    if (op == 3) return arg_expr(a2, stage, swz);
+    return arg_expr(a1, stage, swz) + " * " + arg_expr(a2, stage, swz);
+}
+
+static const char *alpha_compare(uint32_t func) {
+    switch (func) {
+        case 1:
+            return "false";
+        case 2:
+            return "a8 < ref";
+        case 3:
+            return "a8 == ref";
+        case 4:
+            return "a8 <= ref";
+        case 5:
+            return "a8 > ref";
+        case 6:
+            return "a8 != ref";
+        case 7:
+            return "a8 >= ref";
+        default:
+            return "true";
+    }
+}
+
+static std::string pixel_source(const FfPixelKey &k) {
+    std::string s = "#version 450 core\n"
+                    "layout(location=0) in vec4 v_diffuse;\n"
+                    "layout(location=1) in vec4 v_specular;\n"
+                    "layout(location=2) in vec4 v_tex[8];\n"
+                    "layout(location=10) in float v_fog;\n"
+                    "layout(location=0) out vec4 o_color;\n"
+                    "uniform int u_alpha_ref;\n"
+                    "uniform vec4 u_fog_color;\n"
+                    "uniform vec2 u_fog;\n"; // end, 1 / (end - start)
+    for (int i = 0; i < GPU_MAX_STAGES; i++)
+        if (k.stage[i] & (1u << 24))
+            s += "layout(binding=" + std::to_string(i) + ") uniform sampler2D u_tex" +
+                 std::to_string(i) + ";\n";
+    s += "void main() {\n"
+         "    vec4 cur = v_diffuse;\n";
+    for (int i = 0; i < GPU_MAX_STAGES && k.stage[i]; i++) {
+        uint32_t w = k.stage[i];
+        bool tex = (w >> 24) & 1;
+        std::string n = std::to_string(i);
+        if (tex)
+            s += "    vec4 t" + n + " = texture(u_tex" + n + ", v_tex[" +
+                 std::to_string((w >> 25) & 7) + "].xy);\n";
+        std::string c = op_expr(w & 15, (w >> 4) & 7, (w >> 8) & 7, tex, i, ".rgb");
+        std::string a = op_expr((w >> 12) & 15, (w >> 16) & 7, (w >> 20) & 7, tex, i, ".a");
+        s += "    {\n";
+        s += "        vec3 c = " + (c.empty() ? std::string("cur.rgb") : c) + ";\n";
+        s += "        float a = " + (a.empty() ? std::string("cur.a") : a) + ";\n";
+        s += "        cur = vec4(c, a);\n    }\n";
+    }
+    if (k.flags & 32) s += "    cur.rgb = min(cur.rgb + v_specular.rgb, vec3(1.0));\n";
+    uint32_t func = k.flags & 15;
+    if (func) {
+        s += "    int a8 = int(floor(clamp(cur.a, 0.0, 1.0) * 255.0 + 0.5));\n"
+             "    int ref = u_alpha_ref;\n"
+             "    if (!(";
+        s += alpha_compare(func);
+        s += ")) discard;\n";
+    }
+    if (k.flags & 16)
+        s += "    float f = clamp((u_fog.x - v_fog) * u_fog.y, 0.0, 1.0);\n"
+             "    cur.rgb = mix(u_fog_color.rgb, cur.rgb, f);\n";
+    s += "    o_color = cur;\n}\n";
+    return s;
+}
+
+static FfPixelProgram *pixel_program(const FfPixelKey &key) {
+    for (int i = 0; i < s_ps_count; i++)
+        if (s_ps[i].key == key) return &s_ps[i];
+    if (s_ps_count >= FF_MAX_PROGRAMS) return nullptr;
+    GLuint prog = compile_program(GL_FRAGMENT_SHADER, pixel_source(key));
+    if (!prog) return nullptr;
+    FfPixelProgram &p = s_ps[s_ps_count++];
+    p.key = key;
+    p.program = prog;
+    p.generation = 0;
+    p.loc_alpha_ref = glGetUniformLocation(prog, "u_alpha_ref");
+    p.loc_fog_color = glGetUniformLocation(prog, "u_fog_color");
+    p.loc_fog = glGetUniformLocation(prog, "u_fog");
+    return &p;
+}
+
+static float bits_float(uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+static void pixel_uniforms(FfPixelProgram *p) {
+    if (p->generation == g_gpu.ff_generation) return;
+    p->generation = g_gpu.ff_generation;
+    glProgramUniform1i(p->program, p->loc_alpha_ref, (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
+    argb4(p->program, p->loc_fog_color, g_gpu.rs[GPU_RS_FOGCOLOR]);
+    float start = bits_float(g_gpu.rs[GPU_RS_FOGSTART]), end = bits_float(g_gpu.rs[GPU_RS_FOGEND]);
+    float range = end - start;
+    glProgramUniform2f(p->program, p->loc_fog, end, range != 0.0f ? 1.0f / range : 0.0f);
+}
+
+void gpu_ffp_shutdown(void) {
+    for (int i = 0; i < s_vs_count; i++) glDeleteProgram(s_vs[i].program);
+    for (int i = 0; i < s_ps_count; i++) glDeleteProgram(s_ps[i].program);
+    s_vs_count = s_ps_count = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Program selection
+
+static void use_stage(GLbitfield bit, GLuint prog, GLuint *cached) {
+    if (*cached == prog) return;
+    *cached = prog;
+    glUseProgramStages(g_gpu.pipeline, bit, prog);
+}
+
+// The layer's own uniforms of a user shader: half-pixel shift, clip planes, alpha test.
+static void user_uniforms(GpuShader *sh) {
+    if (sh->generation == g_gpu.ff_generation) return;
+    sh->generation = g_gpu.ff_generation;
+    if (sh->pixel_offset_loc >= 0) {
+        float off[2];
+        half_pixel(off);
+        glProgramUniform2fv(sh->program, sh->pixel_offset_loc, 1, off);
+    }
+    if (sh->clip_planes_loc >= 0)
+        glProgramUniform4fv(sh->program, sh->clip_planes_loc, GPU_MAX_CLIP_PLANES,
+                            &g_gpu.clip_planes[0][0]);
+    if (sh->alpha_func_loc >= 0) {
+        uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] : 8;
+        glProgramUniform1i(sh->program, sh->alpha_func_loc, (GLint)func);
+        glProgramUniform1i(sh->program, sh->alpha_ref_loc,
+                           (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
+    }
+}
+
+bool gpu_bind_programs(const GpuLayout *layout) {
+    GpuGlCache &c = g_gpu.gl;
+    if (g_gpu.vs && !layout->pretransformed) {
+        user_uniforms(g_gpu.vs);
+        use_stage(GL_VERTEX_SHADER_BIT, g_gpu.vs->program, &c.vs_program);
+    } else {
+        // Pre-transformed vertices never run a vertex shader.
+        uint32_t key = 0;
+        if (layout->pretransformed)
+            key = FFV_PRETRANSFORMED;
+        else {
+            if (g_gpu.rs[GPU_RS_LIGHTING]) {
+                key |= FFV_LIGHTING;
+                if (g_gpu.rs[GPU_RS_COLORVERTEX] && layout->present[GPU_ATTR_COLOR])
+                    key |= FFV_VERTEX_COLOR;
+                if (g_gpu.rs[GPU_RS_SPECULARENABLE]) key |= FFV_SPECULAR;
+            }
+            if (fog_on()) key |= FFV_FOG;
+        }
+        FfVertexProgram *v = vertex_program(key);
+        if (!v) return false;
+        vertex_uniforms(v);
+        use_stage(GL_VERTEX_SHADER_BIT, v->program, &c.vs_program);
+    }
+    if (g_gpu.ps) {
+        user_uniforms(g_gpu.ps);
+        use_stage(GL_FRAGMENT_SHADER_BIT, g_gpu.ps->program, &c.fs_program);
+    } else {
+        FfPixelProgram *p = pixel_program(pixel_key());
+        if (!p) return false;
+        pixel_uniforms(p);
+        use_stage(GL_FRAGMENT_SHADER_BIT, p->program, &c.fs_program);
+    }
+    return true;
+}
