@@ -51,4 +51,58 @@ struct MeshBuffers {
     MeshBone *bones;
 };
 
+// The mesh description the model reader fills and the builder consumes. Arrays are per vertex
+// unless said otherwise; absent attributes are null.
+constexpr int MESH_MAX_TEX_SETS = 8;
+
+struct MeshTexSet {
+    const float *coords; // `components` floats per vertex
+    uint32_t components; // 1-4
+};
+
+// One subset of the description (64 bytes in the data): a triangle range and material words.
+struct MeshDescSubset {
+    uint32_t first_triangle, last_triangle;
+    uint32_t material[4];
+    uint32_t extra[4];
+    uint32_t reserved[6];
+};
+
+struct MeshDescBone {
+    const char *name;
+    uint32_t hash;
+    const Mat4 *offset;
+};
+
+struct MeshDescription {
+    const float *positions; // 3 floats
+    const float *normals;   // 3 floats
+    const uint32_t *colors; // ARGB
+    MeshTexSet tex_sets[MESH_MAX_TEX_SETS];
+    uint32_t tex_set_count;
+    const float *weights;        // 4 floats per vertex, the first weight_count used
+    const uint8_t *bone_indices; // 4 bytes per vertex
+    uint32_t weight_count;       // 1-4 when skinned
+    const float *tangents;       // 4 floats
+    const uint16_t *indices;
+    uint32_t vertex_count, index_count;
+    const MeshDescBone *bones;
+    uint32_t bone_count;
+    const MeshDescSubset *subsets;
+    uint32_t subset_count;
+    void *materials;
+    uint32_t material_count;
+    float extra_bounds[6]; // sphere centre, one more float, radius, radius squared
+    float box[6];          // min x, y, z then max x, y, z
+};
+
+// Builds the vertex and index buffers of a mesh and its subset and bone entries (in the caller's
+// storage). False on bad input, too small storage or a failed buffer; buffers made so far are
+// released.
+bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *desc, MeshSubset *subsets,
+                            uint32_t subset_capacity, MeshBone *bones, uint32_t bone_capacity,
+                            uint32_t *out_subset_count, uint32_t *out_bone_count,
+                            uint32_t caller_flags);
+// Vertex code and stride of a description's layout; false for a layout that cannot be built.
+bool gfx_mesh_layout(const MeshDescription *desc, uint32_t *code, uint32_t *stride);
 void gfx_release_mesh_buffers(MeshBuffers *mesh);
