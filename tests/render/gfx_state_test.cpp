@@ -24,7 +24,7 @@ template <class F> std::map<uint32_t, uint32_t> traced_states(F fn, size_t *call
     size_t count = 0;
     for (size_t i = 0; i < n; ++i) {
         if (e[i].kind != GPU_TRACE_RENDER_STATE) continue;
-        out[e[i].a] = e[i].b;
+        out[e[i].b] = e[i].c; // render states: (0, state, value)
         ++count;
     }
     if (calls) *calls = count;
