@@ -1,0 +1,198 @@
+// Rasterisation rules: pixel centres, texel mapping, orientation, clear, viewport and scissor,
+// culling and fill modes.
+#include "gpu_test_util.h"
+
+// Corners at integer - 0.5 cover exactly the pixels between them.
+TEST_F(GpuTest, ScreenSpaceQuadCoversPixelCentres) {
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF102030u, 1.0f, 0);
+    quad(9.5f, 9.5f, 19.5f, 19.5f, 0xFFFF0000u);
+    EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+    EXPECT_EQ(pixel(19, 19), 0xFFFF0000u);
+    EXPECT_EQ(pixel(20, 19), 0xFF102030u);
+    EXPECT_EQ(pixel(19, 20), 0xFF102030u);
+    EXPECT_EQ(pixel(9, 10), 0xFF102030u);
+    EXPECT_EQ(pixel(10, 9), 0xFF102030u);
+}
+
+// A 4x4 texture drawn 1:1 with the -0.5 corners reproduces its texels, with point and with
+// linear filtering (every sample falls on a texel centre).
+TEST_F(GpuTest, TextureDrawnOneToOneReproducesTexels) {
+    std::vector<uint32_t> tex(16);
+    for (int i = 0; i < 16; i++)
+        tex[i] = 0xFF000000u | (uint32_t)(i * 16) << 16 | (uint32_t)(255 - i * 13) << 8 |
+                 (uint32_t)(i * 7);
+    GpuTexture *t = texture(4, 4, tex);
+    gpu_set_texture(0, t);
+    for (uint32_t filter : {1u, 2u}) {
+        gpu_set_sampler_state(0, GPU_SAMP_MAGFILTER, filter);
+        gpu_set_sampler_state(0, GPU_SAMP_MINFILTER, filter);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        quad(20 - 0.5f, 30 - 0.5f, 24 - 0.5f, 34 - 0.5f, 0xFFFFFFFFu);
+        EXPECT_EQ(pixels(20, 30, 4, 4), tex) << "filter " << filter;
+        EXPECT_EQ(pixel(24, 30), 0xFF000000u);
+        EXPECT_EQ(pixel(19, 30), 0xFF000000u);
+    }
+    gpu_texture_release(t);
+}
+
+// Row 0 of every target is its top: a quad at the top of a render target lands in its first
+// rows, and that target drawn as a texture shows it at the top again (v = 0 is the top).
+TEST_F(GpuTest, TargetsAreStoredTopRowFirst) {
+    GpuTexture *rt =
+        gpu_texture_create(16, 16, 1, GPU_USAGE_RENDER_TARGET, GPU_FMT_A8R8G8B8, GPU_POOL_DEFAULT);
+    ASSERT_NE(rt, nullptr);
+    GpuSurface *rs = gpu_texture_get_surface(rt);
+    ASSERT_NE(rs, nullptr);
+    ASSERT_EQ(gpu_set_render_target(0, rs), GPU_OK);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    quad(-0.5f, -0.5f, 15.5f, 3.5f, 0xFFFF0000u); // rows 0-3 red
+    EXPECT_EQ(pixel(5, 0, rs), 0xFFFF0000u);
+    EXPECT_EQ(pixel(5, 3, rs), 0xFFFF0000u);
+    EXPECT_EQ(pixel(5, 4, rs), 0xFF0000FFu);
+
+    ASSERT_EQ(gpu_set_render_target(0, gpu_get_back_buffer()), GPU_OK);
+    gpu_set_texture(0, rt);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(5, 1), 0xFFFF0000u);
+    EXPECT_EQ(pixel(5, 12), 0xFF0000FFu);
+    gpu_set_texture(0, nullptr);
+    gpu_texture_release(rt);
+}
+
+// The back buffer has no stored alpha: it reads back as 0xFF and blends as 1.
+TEST_F(GpuTest, BackBufferAlphaReadsOne) {
+    gpu_clear(GPU_CLEAR_TARGET, 0x00336699u, 1.0f, 0);
+    EXPECT_EQ(pixel(3, 3), 0xFF336699u);
+    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
+    gpu_set_render_state(GPU_RS_SRCBLEND, 8);  // inverse destination alpha: 0
+    gpu_set_render_state(GPU_RS_DESTBLEND, 7); // destination alpha: 1
+    quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(3, 3), 0xFF336699u);
+}
+
+TEST_F(GpuTest, ClearCoversViewportCutByScissor) {
+    GpuViewport vp = {10, 20, 8, 6, 0.0f, 1.0f};
+    gpu_set_viewport(&vp);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    EXPECT_EQ(pixel(10, 20), 0xFF00FF00u);
+    EXPECT_EQ(pixel(17, 25), 0xFF00FF00u);
+    EXPECT_EQ(pixel(18, 25), 0xFF000000u);
+    EXPECT_EQ(pixel(17, 26), 0xFF000000u);
+    EXPECT_EQ(pixel(9, 20), 0xFF000000u);
+    EXPECT_EQ(pixel(10, 19), 0xFF000000u);
+
+    // The scissor rectangle limits a clear only while the scissor test is on.
+    GpuRect sc = {12, 22, 14, 24};
+    gpu_set_scissor_rect(&sc);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFFFF0000u, 1.0f, 0);
+    EXPECT_EQ(pixel(10, 20), 0xFFFF0000u);
+    gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    EXPECT_EQ(pixel(12, 22), 0xFF0000FFu);
+    EXPECT_EQ(pixel(13, 23), 0xFF0000FFu);
+    EXPECT_EQ(pixel(14, 23), 0xFFFF0000u);
+    EXPECT_EQ(pixel(11, 22), 0xFFFF0000u);
+
+    // Draws are cut by the scissor rectangle too.
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0); // still cut: only 12..13 x 22..23
+    vp = {0, 0, W, H, 0.0f, 1.0f};
+    gpu_set_viewport(&vp);
+    quad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(12, 22), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(14, 22), 0xFFFF0000u);
+    EXPECT_EQ(pixel(0, 0), 0xFF000000u);
+}
+
+TEST_F(GpuTest, SettingTargetZeroResetsViewportAndScissor) {
+    GpuViewport vp = {4, 4, 8, 8, 0.0f, 1.0f};
+    gpu_set_viewport(&vp);
+    GpuRect sc = {1, 2, 3, 4};
+    gpu_set_scissor_rect(&sc);
+    GpuTexture *rt =
+        gpu_texture_create(32, 16, 1, GPU_USAGE_RENDER_TARGET, GPU_FMT_X8R8G8B8, GPU_POOL_DEFAULT);
+    ASSERT_NE(rt, nullptr);
+    ASSERT_EQ(gpu_set_render_target(0, gpu_texture_get_surface(rt)), GPU_OK);
+    gpu_get_viewport(&vp);
+    gpu_get_scissor_rect(&sc);
+    EXPECT_EQ(vp.x, 0u);
+    EXPECT_EQ(vp.y, 0u);
+    EXPECT_EQ(vp.width, 32u);
+    EXPECT_EQ(vp.height, 16u);
+    EXPECT_EQ(sc.left, 0);
+    EXPECT_EQ(sc.top, 0);
+    EXPECT_EQ(sc.right, 32);
+    EXPECT_EQ(sc.bottom, 16);
+    // A full clear now reaches the far corner of the new target.
+    gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF123456u, 1.0f, 0);
+    EXPECT_EQ(pixel(31, 15, gpu_texture_get_surface(rt)), 0xFF123456u);
+    // Target 0 cannot be none; target 1 can.
+    EXPECT_NE(gpu_set_render_target(0, nullptr), GPU_OK);
+    EXPECT_EQ(gpu_set_render_target(1, nullptr), GPU_OK);
+    gpu_texture_release(rt);
+    EXPECT_EQ(gpu_get_render_target(0), gpu_get_back_buffer()); // released target falls back
+}
+
+// Cull CCW (the default) keeps triangles that are clockwise on the target, CW removes them.
+TEST_F(GpuTest, CullModesFollowOnScreenWinding) {
+    ScreenVertex cw[3] = {{9.5f, 9.5f, 0, 1, 0xFFFFFFFFu, 0, 0, 0, 0},
+                          {29.5f, 9.5f, 0, 1, 0xFFFFFFFFu, 0, 0, 0, 0},
+                          {9.5f, 29.5f, 0, 1, 0xFFFFFFFFu, 0, 0, 0, 0}};
+    ScreenVertex ccw[3] = {cw[0], cw[2], cw[1]};
+    struct Case {
+        uint32_t mode;
+        bool cw_drawn, ccw_drawn;
+    } cases[] = {{3, true, false}, {2, false, true}, {1, true, true}};
+    for (const Case &c : cases) {
+        gpu_set_render_state(GPU_RS_CULLMODE, c.mode);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, cw, sizeof(ScreenVertex));
+        EXPECT_EQ(pixel(12, 12) == 0xFFFFFFFFu, c.cw_drawn) << "mode " << c.mode;
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, ccw, sizeof(ScreenVertex));
+        EXPECT_EQ(pixel(12, 12) == 0xFFFFFFFFu, c.ccw_drawn) << "mode " << c.mode;
+    }
+}
+
+TEST_F(GpuTest, WireframeDrawsEdgesOnly) {
+    gpu_set_render_state(GPU_RS_FILLMODE, 2);
+    quad(9.5f, 9.5f, 29.5f, 29.5f, 0xFFFFFFFFu);
+    int edge = 0;
+    for (uint32_t p : pixels(8, 20, 4, 1)) edge += p == 0xFFFFFFFFu;
+    EXPECT_GE(edge, 1);
+    EXPECT_EQ(pixel(16, 24), 0xFF000000u); // inside, off the diagonal
+    gpu_set_render_state(GPU_RS_FILLMODE, 3);
+    quad(9.5f, 9.5f, 29.5f, 29.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(16, 24), 0xFFFFFFFFu);
+}
+
+TEST_F(GpuTest, DepthTestAndDepthWrite) {
+    GpuSurface *d = gpu_depth_surface_create(W, H, GPU_FMT_D16);
+    ASSERT_NE(d, nullptr);
+    gpu_set_depth_surface(d);
+    gpu_set_render_state(GPU_RS_ZENABLE, 1);
+    gpu_clear(GPU_CLEAR_TARGET | GPU_CLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFF0000u, 0.5f);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF00FF00u, 0.7f); // behind: rejected (less-equal)
+    EXPECT_EQ(pixel(5, 5), 0xFFFF0000u);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF0000FFu, 0.3f); // in front
+    EXPECT_EQ(pixel(5, 5), 0xFF0000FFu);
+
+    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFFu, 0.2f); // passes but leaves depth at 0.3
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFF00FFu, 0.25f);
+    EXPECT_EQ(pixel(5, 5), 0xFFFF00FFu);
+
+    gpu_set_render_state(GPU_RS_ZFUNC, 5); // greater
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF00FFFFu, 0.28f);
+    EXPECT_EQ(pixel(5, 5), 0xFFFF00FFu);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF00FFFFu, 0.31f);
+    EXPECT_EQ(pixel(5, 5), 0xFF00FFFFu);
+
+    // z enable off: every draw lands.
+    gpu_set_render_state(GPU_RS_ZENABLE, 0);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF808080u, 0.9f);
+    EXPECT_EQ(pixel(5, 5), 0xFF808080u);
+    gpu_set_depth_surface(nullptr);
+    gpu_surface_release(d);
+}
