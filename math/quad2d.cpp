@@ -1,5 +1,7 @@
 #include "math/quad2d.h"
 
+#include <cmath>
+
 #include "math/crt_float.h"
 
 Vec2 *vec2_set(Vec2 *out, float x, float y) {
@@ -42,10 +44,11 @@ float vec2_distance(const Vec2 *a, const Vec2 *b) {
 }
 
 Vec2 *vec2_normalize(Vec2 *out, const Vec2 *v) {
-    float sq = vec2_dot(v, v);
-    if (sq == 0.0f) return vec2_set(out, 0.0f, 0.0f);
-    float len = crt_sqrtf(sq);
-    return vec2_set(out, v->x / len, v->y / len);
+    // The length is taken in double so that tiny vectors do not underflow to zero.
+    double sq = (double)v->x * v->x + (double)v->y * v->y;
+    if (sq == 0.0) return vec2_set(out, 0.0f, 0.0f);
+    double len = std::sqrt(sq);
+    return vec2_set(out, (float)(v->x / len), (float)(v->y / len));
 }
 
 int geom2d_side(const Vec2 *a, const Vec2 *b, const Vec2 *c) {

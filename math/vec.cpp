@@ -1,5 +1,7 @@
 #include "math/vec.h"
 
+#include <cmath>
+
 #include "math/crt_float.h"
 #include "math/mat4.h"
 #include "math/mathf.h"
@@ -76,10 +78,11 @@ float vec3_distance_sq(const Vec3 *a, const Vec3 *b) {
 }
 
 Vec3 *vec3_normalize(Vec3 *out, const Vec3 *v) {
-    float sq = vec3_dot(v, v);
-    if (sq == 0.0f) return vec3_set(out, 0.0f, 0.0f, 0.0f);
-    float len = crt_sqrtf(sq);
-    return vec3_set(out, v->x / len, v->y / len, v->z / len);
+    // The length is taken in double so that tiny vectors do not underflow to zero.
+    double sq = (double)v->x * v->x + (double)v->y * v->y + (double)v->z * v->z;
+    if (sq == 0.0) return vec3_set(out, 0.0f, 0.0f, 0.0f);
+    double len = std::sqrt(sq);
+    return vec3_set(out, (float)(v->x / len), (float)(v->y / len), (float)(v->z / len));
 }
 
 Vec3 *vec3_direction(Vec3 *out, const Vec3 *from, const Vec3 *to) {
