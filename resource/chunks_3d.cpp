@@ -91,8 +91,11 @@ bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, ui
     return res_create_camera_track(group, name, body + keys_offset, key_count, word, v0, v1) != 0;
 }
 
-bool chunk_load_models(const char *, uint8_t *, uint32_t, uint32_t) {
+bool chunk_load_models(const char *, uint8_t *body, uint32_t size, uint32_t) {
     // The model reader and creator belong to the model builder; the program's model pool holds
-    // no model with content, and a model chunk always reports success.
-    return true;
+    // no model with content. A body too short for its 112-byte header, or whose name does not
+    // lie inside it, is refused; any other model chunk reports success.
+    uint32_t name_offset, len;
+    if (size < 112 || !chunk_read_u32(body, size, 4, &name_offset)) return false;
+    return body_text(body, size, name_offset, &len) != nullptr;
 }

@@ -207,7 +207,7 @@ static void make_builtins(void) {
 }
 
 void res_init(const ResourcePoolSizes *sizes) {
-    if (g_started) free_all();
+    if (g_started) res_shutdown();
     const ResourcePoolSizes &s = sizes ? *sizes : *res_default_sizes();
     g_pools = ResourcePools{};
     pool_alloc(&g_pools.groups, s.groups);

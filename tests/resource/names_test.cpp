@@ -1,0 +1,92 @@
+// Name hash and name helpers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "resource/names.h"
+
+TEST(NameHash, ShiftsInSixBitsPerByte) {
+    EXPECT_EQ(res_hash_name(nullptr), 0u);
+    EXPECT_EQ(res_hash_name(""), 0u);
+    // 'A' = 0x41: bits 0..5 (1, 0, 0, 0, 0, 0) shifted in one after another give 0b100000.
+    EXPECT_EQ(res_hash_name("A"), 32u);
+    // Bits 6 and 7 of a byte do not take part: 'A' and 0x01 hash alike.
+    EXPECT_EQ(res_hash_name("A"), res_hash_name("\x01"));
+    EXPECT_EQ(res_hash_name("AB"), (32u << 6) | 0b010000u);
+    // Six characters of six bits fill 36 bits: the four bits shifted out XOR the polynomial.
+    const char *name = "zzzzzz";
+    uint32_t h = 0;
+    for (const char *p = name; *p; ++p)
+        for (int i = 0; i < 6; ++i) {
+            bool top = (h & 0x80000000u) != 0;
+            h = (h << 1) | ((static_cast<unsigned char>(*p) >> i) & 1u);
+            if (top) h ^= 0x04C11DB7u;
+        }
+    EXPECT_EQ(res_hash_name(name), h);
+    EXPECT_NE(res_hash_name("tex01"), res_hash_name("tex10"));
+    EXPECT_EQ(res_hash_nocase("TeX"), res_hash_name("tex"));
+}
+
+TEST(NameHelpers, NameAndFolderOfPath) {
+    char out[64];
+    res_name_of_path(out, sizeof out, "a\\b/c\\pic.tex.png");
+    EXPECT_STREQ(out, "pic");
+    res_name_of_path(out, sizeof out, "bare");
+    EXPECT_STREQ(out, "bare");
+    res_name_of_path(out, sizeof out, nullptr);
+    EXPECT_STREQ(out, "");
+    res_folder_of_path(out, sizeof out, "a\\b/c.png");
+    EXPECT_STREQ(out, "a\\b");
+    res_folder_of_path(out, sizeof out, "c.png");
+    EXPECT_STREQ(out, "");
+    // Bounded: the output is cut, never overrun.
+    char small[4];
+    res_name_of_path(small, sizeof small, "folder/longname.png");
+    EXPECT_STREQ(small, "lon");
+}
+
+TEST(NameHelpers, SuffixFlags) {
+    char out[64];
+    EXPECT_EQ(res_name_suffix_flags(out, sizeof out, "body_NRx_SPx"), 3u);
+    EXPECT_STREQ(out, "body");
+    EXPECT_EQ(res_name_suffix_flags(out, sizeof out, "body_SPx_arm"), 2u);
+    EXPECT_STREQ(out, "body_arm");
+    // A part that only begins with "NRx" is kept and sets nothing.
+    EXPECT_EQ(res_name_suffix_flags(out, sizeof out, "body_NRxy"), 0u);
+    EXPECT_STREQ(out, "body_NRxy");
+    // In place: written only when a part was found.
+    char name[32] = "arm_NRx";
+    EXPECT_EQ(res_name_suffix_flags(name, sizeof name, name), 1u);
+    EXPECT_STREQ(name, "arm");
+}
+
+TEST(NameHelpers, PartsJoinsAndCompare) {
+    EXPECT_TRUE(res_name_has_part("a_b_c", "b"));
+    EXPECT_TRUE(res_name_has_part("a_b_c", "c"));
+    EXPECT_FALSE(res_name_has_part("a_bc", "b"));
+    char out[16];
+    res_name_with_suffix(out, sizeof out, "head_old_x", "new");
+    EXPECT_STREQ(out, "head_new");
+    res_name_join(out, sizeof out, "mat", "normal");
+    EXPECT_STREQ(out, "mat_normal");
+    res_name_join(out, sizeof out, nullptr, "normal");
+    EXPECT_STREQ(out, "");
+    res_name_join(out, sizeof out, "averyveryverylong", "normal");
+    EXPECT_EQ(std::strlen(out), sizeof out - 1);
+
+    EXPECT_EQ(res_compare_nocase("Apple", "aPPLE"), 0);
+    // The difference of the characters as given, not lower-cased.
+    EXPECT_EQ(res_compare_nocase("aB", "aC"), 'B' - 'C');
+    EXPECT_EQ(res_compare_nocase("ab", "a"), 'b');
+    EXPECT_STREQ(res_lower_copy(out, sizeof out, "MiXeD"), "mixed");
+    EXPECT_EQ(res_name_contains("wall_clp", "_clp"), static_cast<const char *>("wall_clp") + 4);
+}
+
+TEST(NameHelpers, ClipFlagSetsClampBothWays) {
+    uint8_t flags = 0x01; // mipmapped, wrap
+    res_name_clip_flag(&flags, "sky_clp");
+    EXPECT_EQ(flags, 0x01 | (1 << 1) | (1 << 4));
+    flags = 0x01;
+    res_name_clip_flag(&flags, "sky");
+    EXPECT_EQ(flags, 0x01);
+}
