@@ -104,15 +104,23 @@ void route(SndlBuffer *b, ALuint slot, float dry, float wet) {
     alSource3i(b->al_source, AL_AUXILIARY_SEND_FILTER, (ALint)slot, 0, (ALint)b->send_filter);
 }
 
-// Swaps the source's buffer while keeping a paused source's position for the next play.
-void attach_buffer(SndlBuffer *b, ALuint buffer) {
+// Where a stopped source would start next: its paused position or an offset set while stopped.
+int64_t saved_offset(SndlBuffer *b) {
+    if (b->pending_offset >= 0) return b->pending_offset;
     ALint state = AL_INITIAL, offset = 0;
     alGetSourcei(b->al_source, AL_SOURCE_STATE, &state);
     if (state == AL_PAUSED) alGetSourcei(b->al_source, AL_BYTE_OFFSET, &offset);
+    return offset;
+}
+
+// Swaps the source's buffer while keeping a paused source's position for the next play.
+void attach_buffer(SndlBuffer *b, ALuint buffer) {
+    int64_t offset = saved_offset(b);
     alSourceStop(b->al_source);
     alSourcei(b->al_source, AL_BUFFER, (ALint)buffer);
+    b->pending_offset = -1;
     if (offset > 0) {
-        alSourcei(b->al_source, AL_BYTE_OFFSET, offset);
+        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)offset);
         b->pending_offset = offset;
     }
 }
@@ -270,18 +278,22 @@ bool sndl_buffer_set_compressor(SndlBuffer *b, const SndlCompressorParams *p) {
         return false;
     sndl_effects_detach(b);
     b->compressor = *p;
+    int64_t offset = saved_offset(b);
     alSourceStop(b->al_source); // let go of every mixer buffer before refilling one
     alSourcei(b->al_source, AL_BUFFER, 0);
-    if (!build_compressed(b)) {
-        if (b->al_processed) alDeleteBuffers(1, &b->al_processed);
+    bool ok = build_compressed(b);
+    if (!ok && b->al_processed) {
+        alDeleteBuffers(1, &b->al_processed);
         b->al_processed = 0;
-        alSourcei(b->al_source, AL_BUFFER, (ALint)b->al_buffer);
-        return false;
     }
-    alSourcei(b->al_source, AL_BUFFER, (ALint)b->al_processed);
+    alSourcei(b->al_source, AL_BUFFER, (ALint)(ok ? b->al_processed : b->al_buffer));
     b->pending_offset = -1;
-    b->effect = SNDL_EFFECT_COMPRESSOR;
-    return true;
+    if (offset > 0) {
+        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)offset);
+        b->pending_offset = offset;
+    }
+    if (ok) b->effect = SNDL_EFFECT_COMPRESSOR;
+    return ok;
 }
 
 bool sndl_buffer_clear_effects(SndlBuffer *b) {

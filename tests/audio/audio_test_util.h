@@ -1,0 +1,97 @@
+// Sound files and a data folder for the audio tests, and helpers to drive the worker.
+#pragma once
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+#include <gtest/gtest.h>
+#include "audio/sound_manager.h"
+#include "audio/sound_queue.h"
+#include "platform/sound/sound_device.h"
+#include "platform/sys/sys_shm.h"
+#include "platform/sys/sys_time.h"
+
+inline void put16(std::vector<uint8_t> &b, uint16_t v) {
+    b.push_back(v & 0xFF);
+    b.push_back(v >> 8);
+}
+inline void put32(std::vector<uint8_t> &b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back((v >> (8 * i)) & 0xFF);
+}
+
+// A PCM WAV of a sine at `hz`; `tag` other than 1 writes that format code instead.
+inline std::vector<uint8_t> wav_bytes(uint16_t channels, uint32_t rate, float seconds,
+                                      float hz = 440.0f, uint16_t tag = 1, uint16_t fmt_size = 16) {
+    std::vector<uint8_t> data;
+    uint32_t frames = (uint32_t)(rate * seconds);
+    for (uint32_t i = 0; i < frames; ++i)
+        for (uint16_t c = 0; c < channels; ++c)
+            put16(data,
+                  (uint16_t)(int16_t)std::lrint(12000.0 * std::sin(2 * M_PI * hz * i / rate)));
+    std::vector<uint8_t> b = {'R', 'I', 'F', 'F'};
+    put32(b, 4 + 8 + fmt_size + 8 + (uint32_t)data.size());
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put32(b, fmt_size);
+    put16(b, tag);
+    put16(b, channels);
+    put32(b, rate);
+    put32(b, rate * channels * 2);
+    put16(b, (uint16_t)(channels * 2));
+    put16(b, 16);
+    for (int i = 16; i < fmt_size; ++i) b.push_back(0);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    put32(b, (uint32_t)data.size());
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+inline void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+inline const char *const TEST_SLOT_NAMES[SND_SLOT_COUNT] = {"0",
+                                                            "zq3_chime000",
+                                                            "zq3_pon000",
+                                                            "zq3_power001",
+                                                            "zq3_whistle000",
+                                                            "zq3_shoot003",
+                                                            "zq3_switch001",
+                                                            "zq3_car003",
+                                                            "cam",
+                                                            "pan",
+                                                            "chu"};
+
+// A working folder with bin/ holding every sound the manager loads; the process moves into it.
+inline std::string make_data_folder(const char *tag) {
+    std::string dir = ::testing::TempDir() + "audio_" + tag + "_" + std::to_string(getpid());
+    std::string cmd = "rm -rf '" + dir + "' && mkdir -p '" + dir + "/bin'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    for (const char *name : TEST_SLOT_NAMES)
+        write_file(dir + "/bin/" + name + ".wav",
+                   wav_bytes(1, 22050, 0.5f)); // "0" is the voice too
+    write_file(dir + "/bin/music0.wav", wav_bytes(2, 44100, 1.0f, 220.0f));
+    write_file(dir + "/bin/music1.wav", wav_bytes(2, 44100, 1.0f, 330.0f));
+    EXPECT_EQ(chdir(dir.c_str()), 0);
+    return dir;
+}
+
+inline void wait_queue_empty() {
+    for (int i = 0; i < 2000 && snd_queue_count() != 0; ++i) sys_sleep_ms(1);
+    ASSERT_EQ(snd_queue_count(), 0);
+}
+
+inline void use_private_semaphores() {
+    std::string prefix = "tavok_audio_" + std::to_string(getpid()) + "_";
+    sys_shm_set_name_prefix(prefix.c_str());
+}
+
+// Mixes `frames` frames on the loopback device, advancing every playing buffer.
+inline void render(uint32_t frames) {
+    std::vector<float> out((size_t)frames * 2);
+    ASSERT_TRUE(sndl_loopback_render(out.data(), frames));
+}

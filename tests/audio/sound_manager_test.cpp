@@ -1,0 +1,292 @@
+#include <cstdlib>
+#include "app/app_hooks.h"
+#include "app/scene_manager.h"
+#include "audio_test_util.h"
+#include "render/view.h"
+
+namespace {
+constexpr SoundId VOICE = SND_ID_VOICE | 0;
+constexpr uint32_t VOICE_PLAYED_OUT = 26460; // frames: 0.6 s, longer than the 0.5 s voice
+
+class ManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        use_private_semaphores();
+        make_data_folder("mgr");
+        view_set_defaults();
+        // The manager takes the device that is already open: here one that mixes on demand.
+        ASSERT_TRUE(sndl_device_open_loopback());
+        snd_init();
+        m = snd_get_manager();
+        ASSERT_NE(m, nullptr);
+        ASSERT_EQ(snd_get_error(), SND_ERROR_NONE);
+        wait_queue_empty();
+    }
+    void TearDown() override {
+        snd_shutdown();
+        sndl_device_close();
+    }
+    uint32_t slot_status(int slot) {
+        uint32_t s = 0;
+        m->slots[slot]->GetStatus(&s);
+        return s;
+    }
+    uint32_t slot_position(int slot) {
+        uint32_t p = 0;
+        EXPECT_TRUE(sndl_buffer_get_position(m->slots[slot]->buffer, &p));
+        return p;
+    }
+    int32_t slot_volume(int slot) {
+        int32_t v = 1;
+        EXPECT_TRUE(sndl_buffer_get_volume(m->slots[slot]->buffer, &v));
+        return v;
+    }
+    uint32_t music_status() {
+        uint32_t s = 0;
+        if (m->music) m->music->GetStatus(&s);
+        return s;
+    }
+    SoundManager *m = nullptr;
+};
+
+TEST_F(ManagerTest, StartUpLoadsEverySlotAndLeavesTheFirstMusicStopped) {
+    EXPECT_EQ(m->loaded, 1);
+    for (int i = 0; i < SND_SLOT_COUNT; ++i) {
+        ASSERT_NE(m->slots[i], nullptr) << i;
+        EXPECT_EQ(m->slots[i]->type, SND_TYPE_3D) << i; // no shipped slot name starts with s or i
+        EXPECT_EQ(m->slots[i]->initial_frequency, 22050u) << i;
+        EXPECT_EQ(m->slots[i]->keep, 0u) << i;
+    }
+    EXPECT_EQ(m->music_id, 0);
+    ASSERT_NE(m->music, nullptr);
+    EXPECT_EQ(music_status(), 0u);
+}
+
+TEST_F(ManagerTest, QueuedCommandsRunInOrderOnTheWorker) {
+    snd_post_command(SND_CMD_MUSIC_PLAY, SND_ID_MUSIC | 1);
+    snd_post_command(SND_CMD_MUSIC_PLAY, SND_ID_MUSIC | 0);
+    wait_queue_empty();
+    EXPECT_EQ(m->music_id, 0);
+    EXPECT_EQ(music_status(), SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+    snd_post_command(SND_CMD_MUSIC_STOP, 0);
+    wait_queue_empty();
+    EXPECT_EQ(music_status(), 0u);
+
+    snd_post_command(SND_CMD_VOICE_PLAY, VOICE);
+    wait_queue_empty();
+    EXPECT_TRUE(snd_voice_is_playing());
+    EXPECT_EQ(snd_voice_status(), SNDL_STATUS_PLAYING);
+    snd_post_command(SND_CMD_VOICE_STOP, 0);
+    wait_queue_empty();
+    EXPECT_FALSE(snd_voice_is_playing());
+    // Unknown codes are consumed without effect.
+    snd_post_command(31, 0);
+    snd_post_command(SND_CMD_NOTHING, 0);
+    wait_queue_empty();
+}
+
+TEST_F(ManagerTest, TwentyPostsInOneFrameAreAllRun) {
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        snd_post_command_arg_value(SND_CMD_SLOT_VOLUME, (uint32_t)i, 0.05f * (float)(i + 1));
+    for (int i = 0; i < 9; ++i)
+        snd_post_command_extra(SND_CMD_SLOT_FREQUENCY, (uint32_t)i, 10000u + 1000u * (uint32_t)i);
+    wait_queue_empty();
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        EXPECT_EQ(slot_volume(i), -(int32_t)((1.0f - 0.05f * (float)(i + 1)) * 6000.0f)) << i;
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(snd_slot_get_frequency(m, i), 10000u + 1000u * i) << i;
+}
+
+TEST_F(ManagerTest, AnEntryKeepsNoFieldFromAnEarlierCommand) {
+    Vec3 far_away{0, 0, 500};
+    snd_post_command_at(SND_CMD_SLOT_PLAY_AT, 3, &far_away);
+    wait_queue_empty();
+    sndl_commit_deferred();
+    float x, y, z;
+    ASSERT_TRUE(sndl_buffer_get_3d_position(m->slots[3]->buffer, &x, &y, &z));
+    EXPECT_EQ(z, 500.0f);
+    for (int i = 0; i < SND_QUEUE_SIZE - 1; ++i) snd_post_command(SND_CMD_NOTHING, 0);
+    wait_queue_empty();
+    snd_post_command(SND_CMD_SLOT_PLAY_AT, 3); // the same ring entry, no position this time
+    wait_queue_empty();
+    sndl_commit_deferred();
+    ASSERT_TRUE(sndl_buffer_get_3d_position(m->slots[3]->buffer, &x, &y, &z));
+    // Two units from camera 0, whose last copy for the worker is at the origin with yaw 0.
+    EXPECT_NEAR(z, -2.0f, 1e-5f);
+}
+
+TEST_F(ManagerTest, LoopedPlayKeepsItsPositionAndLoopRestartRewinds) {
+    snd_play_slot(m, 4, true, 0.0f, SND_EFFECT_DEFAULT);
+    EXPECT_EQ(slot_status(4), SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+    render(4000);
+    uint32_t before = slot_position(4);
+    EXPECT_GE(before, 3000u);
+    snd_post_command(SND_CMD_SLOT_LOOP, 4);
+    wait_queue_empty();
+    EXPECT_GE(slot_position(4), before);
+    snd_post_command(SND_CMD_SLOT_LOOP_RESTART, 4);
+    wait_queue_empty();
+    EXPECT_LT(slot_position(4), 100u);
+    EXPECT_EQ(slot_status(4), SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+
+    snd_stop_slot(m, 4);
+    EXPECT_EQ(slot_status(4), 0u);
+    EXPECT_EQ(slot_position(4), 22u); // 0.001 of 22,050 bytes, whole samples
+    // Out-of-range slots are ignored.
+    snd_play_slot(m, 11, false, 0.0f, 0);
+    snd_play_slot(m, -1, false, 0.0f, 0);
+    snd_stop_slot(nullptr, 0);
+}
+
+TEST_F(ManagerTest, PlayAtAStartFractionAndTheDefaultEffect) {
+    snd_set_default_effect(SND_EFFECT_ECHO | 30);
+    Vec3 p{1, 0, 1};
+    snd_play_slot_at(m, 5, false, &p, 0.5f, SND_EFFECT_DEFAULT);
+    EXPECT_EQ(slot_status(5), SNDL_STATUS_PLAYING);
+    EXPECT_GE(slot_position(5), 11024u);
+    EXPECT_EQ(m->slots[5]->effect_in_force, SND_EFFECT_ECHO | 30);
+    snd_play_slot(m, 5, false, 0.0f, 0); // effect 0 removes it
+    EXPECT_EQ(m->slots[5]->effect_in_force, 0u);
+    snd_reset_all();
+    EXPECT_EQ(m->default_effect, 0u);
+    EXPECT_EQ(slot_status(5), 0u);
+}
+
+TEST_F(ManagerTest, StopEffectsSparesKeptSlotsAndStopAllTakesEverything) {
+    m->slots[1]->keep = 1;
+    snd_play_slot(m, 1, true, 0.0f, 0);
+    snd_play_slot(m, 2, true, 0.0f, 0);
+    snd_post_command(SND_CMD_MUSIC_RESUME, 0);
+    wait_queue_empty();
+    snd_stop_effects();
+    EXPECT_NE(slot_status(1), 0u);
+    EXPECT_EQ(slot_status(2), 0u);
+    EXPECT_NE(music_status(), 0u);
+    snd_stop_all();
+    EXPECT_EQ(slot_status(1), 0u);
+    EXPECT_EQ(music_status(), 0u);
+}
+
+TEST_F(ManagerTest, EffectVolumeFollowsTheCurveAndZeroMutes) {
+    snd_set_effect_volume(0.5f);
+    EXPECT_EQ(m->slots[0]->base_attenuation, -3000);
+    EXPECT_EQ(slot_volume(0), -6000);
+    snd_set_effect_volume(0.0f);
+    for (int i = 0; i < SND_SLOT_COUNT; ++i) EXPECT_EQ(slot_volume(i), -10000) << i;
+    snd_slot_restore_volume(m, 0); // 1 + base / 6000 is below 0: silence
+    EXPECT_EQ(slot_volume(0), -10000);
+    snd_set_effect_volume(1.0f);
+    EXPECT_EQ(slot_volume(0), 0);
+}
+
+TEST_F(ManagerTest, SameVoiceLineWithin300FramesPlaysOnce) {
+    snd_voice_queue_add(VOICE, 0);
+    snd_update();
+    EXPECT_TRUE(snd_voice_is_playing());
+    snd_voice_queue_add(VOICE, 0);
+    snd_update(); // waits for the line that plays
+    EXPECT_EQ(snd_voice_queue_count(), 1);
+    render(VOICE_PLAYED_OUT);
+    snd_update();
+    EXPECT_EQ(snd_voice_queue_count(), 0);
+    EXPECT_FALSE(snd_voice_is_playing()); // dropped as a repeat
+
+    for (int i = 0; i < 300; ++i) snd_update();
+    snd_voice_queue_add(VOICE, 0);
+    snd_update();
+    EXPECT_TRUE(snd_voice_is_playing());
+}
+
+TEST_F(ManagerTest, AVoiceLineThatWaitedPastItsDelayIsDropped) {
+    for (int waited : {59, 62}) {
+        snd_voice_queue_add(VOICE, 0);
+        snd_update();
+        ASSERT_TRUE(snd_voice_is_playing());
+        for (int i = 0; i < 301; ++i) snd_update(); // the line still plays (nothing is mixed)
+        snd_voice_queue_add(VOICE, 60);
+        for (int i = 0; i < waited; ++i) snd_update();
+        render(VOICE_PLAYED_OUT);
+        snd_update();
+        EXPECT_EQ(snd_voice_is_playing(), waited < 60) << waited;
+        snd_voice_queue_clear();
+        for (int i = 0; i < 301; ++i) snd_update();
+    }
+}
+
+TEST_F(ManagerTest, ListenerFollowsCameraZero) {
+    Vec3 eye{3, 1, -4}, target{3, 1, 10};
+    view_set_look_at(0, &eye, &target, nullptr);
+    snd_update();
+    float x, y, z;
+    sndl_listener_get_position(&x, &y, &z);
+    EXPECT_NEAR(x, 3.0f, 1e-4f);
+    EXPECT_NEAR(y, 1.0f, 1e-4f);
+    EXPECT_NEAR(z, -4.0f, 1e-4f);
+    EXPECT_EQ(snd_frame_counter(), 1u);
+}
+
+TEST(SoundNames, LookupsIgnoreCaseAndMatchWholeNames) {
+    EXPECT_EQ(snd_slot_index("ZQ3_PON000"), 2u);
+    EXPECT_EQ(snd_slot_index("zq3_pon000.wav"), 0u);
+    EXPECT_EQ(snd_slot_index("zq3_pon"), 0u);
+    EXPECT_EQ(snd_slot_index("chu"), 10u);
+    EXPECT_EQ(snd_music_id("Music1"), 0x80000001u);
+    EXPECT_EQ(snd_voice_id("missing"), 0x40000000u);
+    const char *const dotted[] = {"alpha.x", "beta.y.z"};
+    EXPECT_EQ(snd_find_name(dotted, 2, "BETA"), 1u);
+}
+
+TEST(SoundVolumes, AttenuationCurve) {
+    EXPECT_EQ(snd_volume_to_attenuation(0.0f), -10000);
+    EXPECT_EQ(snd_volume_to_attenuation(0.5f), -3000);
+    EXPECT_EQ(snd_volume_to_attenuation(1.0f), 0);
+}
+
+// Each start-up fault ends the program with status 1 at its first frame.
+class SoundErrorTest : public ::testing::Test {
+  protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+void first_frame_with_error(int32_t expected) {
+    use_private_semaphores();
+    view_set_defaults();
+    app_hooks()->snd_get_error = []() { return (uint32_t)snd_get_error(); };
+    snd_init();
+    if (snd_get_error() != expected) std::_Exit(10);
+    app_init_scene_manager();
+    app_update_scenes();
+    std::_Exit(0);
+}
+
+TEST_F(SoundErrorTest, NoDeviceIs256) {
+    make_data_folder("e256");
+    EXPECT_EXIT(
+        {
+            setenv(SNDL_DEVICE_ENV, "no such device", 1);
+            first_frame_with_error(SND_ERROR_NO_DEVICE);
+        },
+        ::testing::ExitedWithCode(1), "code 256");
+}
+
+TEST_F(SoundErrorTest, UnusableSoundIs257) {
+    make_data_folder("e257");
+    write_file("bin/cam.wav", wav_bytes(1, 22050, 0.1f, 440, 3, 16)); // float samples
+    EXPECT_EXIT(
+        {
+            sndl_device_open_loopback();
+            first_frame_with_error(SND_ERROR_BUFFER);
+        },
+        ::testing::ExitedWithCode(1), "code 257");
+}
+
+TEST_F(SoundErrorTest, MissingSoundFileIs258) {
+    make_data_folder("e258");
+    std::remove("bin/zq3_pon000.wav");
+    EXPECT_EXIT(
+        {
+            sndl_device_open_loopback();
+            first_frame_with_error(SND_ERROR_FILE_MISSING);
+        },
+        ::testing::ExitedWithCode(1), "code 258");
+}
+} // namespace
