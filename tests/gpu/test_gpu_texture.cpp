@@ -1,0 +1,215 @@
+// Textures: lock round trips per format, partial locks, creation from PNG and JPEG images.
+#include "gpu_test_util.h"
+
+#include <png.h>
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <cstring>
+
+namespace {
+
+// RGBA pixels, top row first: the top half red, the bottom half blue, alpha as given.
+std::vector<uint8_t> halves(int w, int h, uint8_t alpha) {
+    std::vector<uint8_t> p((size_t)w * h * 4);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            uint8_t *q = &p[((size_t)y * w + x) * 4];
+            bool top = y < h / 2;
+            q[0] = top ? 255 : 0, q[1] = 0, q[2] = top ? 0 : 255, q[3] = alpha;
+        }
+    return p;
+}
+
+std::vector<uint8_t> encode_png(int w, int h, const std::vector<uint8_t> &rgba, bool alpha) {
+    png_image img;
+    std::memset(&img, 0, sizeof(img));
+    img.version = PNG_IMAGE_VERSION;
+    img.width = (png_uint_32)w;
+    img.height = (png_uint_32)h;
+    img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    std::vector<uint8_t> src;
+    if (alpha)
+        src = rgba;
+    else
+        for (size_t i = 0; i < rgba.size(); i += 4) src.insert(src.end(), &rgba[i], &rgba[i] + 3);
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, src.data(), 0, nullptr));
+    std::vector<uint8_t> out(size);
+    EXPECT_TRUE(png_image_write_to_memory(&img, out.data(), &size, 0, src.data(), 0, nullptr));
+    out.resize(size);
+    return out;
+}
+
+std::vector<uint8_t> encode_jpeg(int w, int h, const std::vector<uint8_t> &rgba) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = (JDIMENSION)w;
+    c.image_height = (JDIMENSION)h;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row((size_t)w * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < w; x++)
+            std::memcpy(&row[(size_t)x * 3], &rgba[((size_t)c.next_scanline * w + x) * 4], 3);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    free(mem);
+    return out;
+}
+
+} // namespace
+
+// Bytes written through a lock come back through a later lock of another rectangle, for
+// 8-, 16-, 24- and 32-bit formats; the pitch is a whole row of the level.
+TEST_F(GpuTest, LockRoundTripsPerFormat) {
+    struct Case {
+        uint32_t format, bytes;
+    } cases[] = {{GPU_FMT_A8, 1},       {GPU_FMT_L8, 1},       {GPU_FMT_A8L8, 2},
+                 {GPU_FMT_R5G6B5, 2},   {GPU_FMT_A1R5G5B5, 2}, {GPU_FMT_X1R5G5B5, 2},
+                 {GPU_FMT_A4R4G4B4, 2}, {GPU_FMT_R8G8B8, 3},   {GPU_FMT_A8R8G8B8, 4},
+                 {GPU_FMT_X8R8G8B8, 4}, {GPU_FMT_R32F, 4}};
+    const int w = 8, h = 6;
+    for (const Case &c : cases) {
+        GpuTexture *t = gpu_texture_create(w, h, 1, 0, c.format, GPU_POOL_MANAGED);
+        ASSERT_NE(t, nullptr) << c.format;
+        GpuLockedRect lr;
+        // Row by row, as the renderer writes movie frames and built-in textures.
+        for (int y = 0; y < h; y++) {
+            GpuRect r = {0, y, w, y + 1};
+            ASSERT_TRUE(gpu_texture_lock(t, 0, &r, &lr));
+            EXPECT_EQ(lr.pitch, (int)(w * c.bytes));
+            for (uint32_t i = 0; i < w * c.bytes; i++)
+                ((uint8_t *)lr.bits)[i] = (uint8_t)(y * 31 + i * 7 + 1);
+            gpu_texture_unlock(t, 0);
+        }
+        GpuRect r = {2, 1, 6, 5};
+        ASSERT_TRUE(gpu_texture_lock(t, 0, &r, &lr));
+        for (int y = 1; y < 5; y++)
+            for (uint32_t i = 2 * c.bytes; i < 6 * c.bytes; i++)
+                ASSERT_EQ(((uint8_t *)lr.bits)[(y - 1) * lr.pitch + (i - 2 * c.bytes)],
+                          (uint8_t)(y * 31 + i * 7 + 1))
+                    << "format " << c.format << " row " << y << " byte " << i;
+        EXPECT_FALSE(gpu_texture_lock(t, 0, nullptr, &lr)); // already locked
+        gpu_texture_unlock(t, 0);
+        gpu_texture_release(t);
+    }
+}
+
+// The CPU copy of a level starts from the texture's contents, and what GL holds after an
+// unlock is what was written (read back through a fresh texture's first lock is not possible,
+// so through drawing it 1:1).
+TEST_F(GpuTest, LockedSixteenBitTexelsReachTheDevice) {
+    std::vector<uint16_t> texels = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+    GpuTexture *t = gpu_texture_create(4, 1, 1, 0, GPU_FMT_R5G6B5, GPU_POOL_MANAGED);
+    ASSERT_NE(t, nullptr);
+    GpuLockedRect lr;
+    ASSERT_TRUE(gpu_texture_lock(t, 0, nullptr, &lr));
+    std::memcpy(lr.bits, texels.data(), 8);
+    gpu_texture_unlock(t, 0);
+    gpu_set_texture(0, t);
+    quad(-0.5f, -0.5f, 3.5f, 0.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixels(0, 0, 4, 1),
+              (std::vector<uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}));
+    gpu_texture_release(t);
+}
+
+TEST_F(GpuTest, LockRejectsBadRequests) {
+    GpuTexture *t = gpu_texture_create(8, 8, 0, 0, GPU_FMT_A8R8G8B8, GPU_POOL_MANAGED);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(gpu_texture_level_count(t), 4u);
+    GpuSurfaceDesc d;
+    ASSERT_TRUE(gpu_texture_get_desc(t, 2, &d));
+    EXPECT_EQ(d.width, 2u);
+    EXPECT_FALSE(gpu_texture_get_desc(t, 4, &d));
+    GpuLockedRect lr;
+    GpuRect outside = {4, 4, 9, 8}, empty = {3, 3, 3, 5}, negative = {-1, 0, 2, 2};
+    EXPECT_FALSE(gpu_texture_lock(t, 0, &outside, &lr));
+    EXPECT_FALSE(gpu_texture_lock(t, 0, &empty, &lr));
+    EXPECT_FALSE(gpu_texture_lock(t, 0, &negative, &lr));
+    EXPECT_FALSE(gpu_texture_lock(t, 4, nullptr, &lr));
+    ASSERT_TRUE(gpu_texture_lock(t, 3, nullptr, &lr)); // 1 x 1 level
+    EXPECT_EQ(lr.pitch, 4);
+    gpu_texture_unlock(t, 3);
+    // Render targets are read back, not locked.
+    GpuTexture *rt =
+        gpu_texture_create(8, 8, 1, GPU_USAGE_RENDER_TARGET, GPU_FMT_A8R8G8B8, GPU_POOL_DEFAULT);
+    ASSERT_NE(rt, nullptr);
+    EXPECT_FALSE(gpu_texture_lock(rt, 0, nullptr, &lr));
+    EXPECT_EQ(gpu_texture_create(0, 8, 1, 0, GPU_FMT_A8R8G8B8, GPU_POOL_MANAGED), nullptr);
+    EXPECT_EQ(gpu_texture_create(8, 8, 1, 0, 12345, GPU_POOL_MANAGED), nullptr);
+    gpu_texture_release(rt);
+    gpu_texture_release(t);
+}
+
+// A 100 x 60 image becomes a 128 x 64 texture stretched over it; its own size is reported.
+TEST_F(GpuTest, ImagesRoundUpToPowersOfTwo) {
+    std::vector<uint8_t> rgba = halves(100, 60, 255);
+    struct Case {
+        const char *name;
+        std::vector<uint8_t> file;
+        uint32_t format;
+    } cases[] = {
+        {"png rgb", encode_png(100, 60, rgba, false), GPU_FMT_X8R8G8B8},
+        {"png rgba", encode_png(100, 60, halves(100, 60, 200), true), GPU_FMT_A8R8G8B8},
+        {"jpeg", encode_jpeg(100, 60, rgba), GPU_FMT_X8R8G8B8},
+    };
+    for (const Case &c : cases) {
+        GpuImageInfo info;
+        std::memset(&info, 0, sizeof(info));
+        GpuTexture *t = gpu_texture_create_from_memory(c.file.data(), c.file.size(), 1, &info);
+        ASSERT_NE(t, nullptr) << c.name;
+        GpuSurfaceDesc d;
+        ASSERT_TRUE(gpu_texture_get_desc(t, 0, &d));
+        EXPECT_EQ(d.width, 128u) << c.name;
+        EXPECT_EQ(d.height, 64u) << c.name;
+        EXPECT_EQ(info.width, 100u) << c.name;
+        EXPECT_EQ(info.height, 60u) << c.name;
+        EXPECT_EQ(info.format, c.format) << c.name;
+        EXPECT_EQ(d.format, c.format) << c.name;
+        EXPECT_EQ(gpu_texture_level_count(t), 1u);
+
+        // Top of the image at the top of the texture and of the drawing.
+        gpu_set_texture(0, t);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        quad(-0.5f, -0.5f, 31.5f, 31.5f, 0xFFFFFFFFu);
+        EXPECT_TRUE(near_argb(pixel(16, 2), 0xFFFF0000u, 6)) << c.name;
+        EXPECT_TRUE(near_argb(pixel(16, 29), 0xFF0000FFu, 6)) << c.name;
+        // The CPU copy of a lock starts from the image's texels.
+        GpuLockedRect lr;
+        ASSERT_TRUE(gpu_texture_lock(t, 0, nullptr, &lr));
+        uint32_t top, bottom;
+        std::memcpy(&top, (uint8_t *)lr.bits + 4 * lr.pitch + 40, 4);
+        std::memcpy(&bottom, (uint8_t *)lr.bits + 60 * lr.pitch + 40, 4);
+        gpu_texture_unlock(t, 0);
+        EXPECT_TRUE(near_argb(top, c.format == GPU_FMT_A8R8G8B8 ? 0xC8FF0000u : 0xFFFF0000u, 6))
+            << c.name;
+        EXPECT_TRUE(near_argb(bottom, c.format == GPU_FMT_A8R8G8B8 ? 0xC80000FFu : 0xFF0000FFu, 6))
+            << c.name;
+        gpu_set_texture(0, nullptr);
+        gpu_texture_release(t);
+    }
+    // Full chain on request; bad bytes give no texture.
+    std::vector<uint8_t> png = encode_png(100, 60, rgba, false);
+    GpuTexture *t = gpu_texture_create_from_memory(png.data(), png.size(), 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(gpu_texture_level_count(t), 8u);
+    gpu_texture_release(t);
+    png.resize(png.size() / 2);
+    EXPECT_EQ(gpu_texture_create_from_memory(png.data(), png.size(), 1, nullptr), nullptr);
+    const char junk[] = "not an image at all";
+    EXPECT_EQ(gpu_texture_create_from_memory(junk, sizeof(junk), 1, nullptr), nullptr);
+    EXPECT_EQ(gpu_texture_create_from_file("no/such/file.png", 1, nullptr), nullptr);
+}
