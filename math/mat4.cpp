@@ -250,7 +250,7 @@ Mat4 *mat4_shadow(Mat4 *out, const Vec3 *light, const Plane *plane, int directio
         }
         set_row(out, 3, p.d * l.x, p.d * l.y, p.d * l.z, k);
     } else {
-        const Vec3 &l = *light;
+        Vec3 l = *light;
         float k = plane_dot_point(&p, &l);
         const float pr[4] = {-p.a, -p.b, -p.c, -p.d};
         for (int i = 0; i < 3; ++i) {
@@ -315,9 +315,10 @@ Mat4 *mat4_multiply(Mat4 *out, const Mat4 *a, const Mat4 *b) {
 }
 
 Mat4 *mat4_pre_translate(Mat4 *out, const Mat4 *m, const Vec3 *v) {
+    Vec3 d = *v; // v may point into out's translation row
     if (out != m) mat4_copy(out, m);
     for (int j = 0; j < 3; ++j)
-        out->m[3][j] += v->x * m->m[0][j] + v->y * m->m[1][j] + v->z * m->m[2][j];
+        out->m[3][j] += d.x * m->m[0][j] + d.y * m->m[1][j] + d.z * m->m[2][j];
     return out;
 }
 

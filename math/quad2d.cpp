@@ -161,8 +161,9 @@ int geom2d_foot_on_line(Vec2 *out, const Vec2 *p0, const Vec2 *p1, const Vec2 *q
         x = (b2 - b1) / (s - k);
         y = (b2 * s - b1 * k) / (s - k);
     }
+    int inside = p1->x <= x && x <= p0->x && p1->y <= y && y <= p0->y ? 1 : 0;
     vec2_set(out, x, y);
-    return p1->x <= x && x <= p0->x && p1->y <= y && y <= p0->y ? 1 : 0;
+    return inside;
 }
 
 float geom2d_distance_to_line(const Vec2 *p, const Vec2 *a, const Vec2 *b) {
