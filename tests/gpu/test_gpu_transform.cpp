@@ -1,0 +1,227 @@
+// The transformed paths: fixed-function lighting and fog computed by hand, and GLSL shader
+// pairs with constants set by name.
+#include "gpu_test_util.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Format 0x152: position, normal, diffuse, one coordinate set.
+struct LitVertex {
+    float x, y, z, nx, ny, nz;
+    uint32_t diffuse;
+    float u, v;
+};
+
+const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// A quad over the whole target at depth z, facing the viewer (normal -z).
+void lit_quad(float z, uint32_t diffuse) {
+    LitVertex v[4] = {{-1, 1, z, 0, 0, -1, diffuse, 0, 0},
+                      {1, 1, z, 0, 0, -1, diffuse, 1, 0},
+                      {-1, -1, z, 0, 0, -1, diffuse, 0, 1},
+                      {1, -1, z, 0, 0, -1, diffuse, 1, 1}};
+    gpu_set_fvf(0x152);
+    EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), GPU_OK);
+}
+
+uint32_t rgb(float r, float g, float b) {
+    auto c = [](float f) { return (uint32_t)(f * 255.0f + 0.5f); };
+    return 0xFF000000u | c(r) << 16 | c(g) << 8 | c(b);
+}
+
+} // namespace
+
+TEST_F(GpuTest, DirectionalLightOnLitQuad) {
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    gpu_set_render_state(GPU_RS_LIGHTING, 1);
+    gpu_set_render_state(GPU_RS_AMBIENT, 0xFF202020u); // 32 / 255
+    GpuLight light = {};
+    light.type = 3;
+    light.diffuse = {0.5f, 0.5f, 0.5f, 1};
+    light.ambient = {0.1f, 0.2f, 0.3f, 0};
+    light.direction[2] = 1; // shining away from the viewer, onto the quad
+    gpu_set_light(0, &light);
+    gpu_light_enable(0, true);
+    GpuMaterial m = {};
+    m.diffuse = {1, 0.5f, 0.25f, 1};
+    m.ambient = {1, 1, 1, 1};
+    m.emissive = {0.05f, 0, 0, 0};
+    gpu_set_material(&m);
+    const float amb = 32 / 255.0f;
+
+    // Diffuse from the material: emissive + ambient x material + light ambient + N.L diffuse.
+    gpu_set_render_state(GPU_RS_COLORVERTEX, 0);
+    lit_quad(0.5f, 0xFF00FF00u);
+    EXPECT_TRUE(near_argb(pixel(32, 32),
+                          rgb(0.05f + amb + 0.1f + 0.5f, amb + 0.2f + 0.25f, amb + 0.3f + 0.125f)));
+    // Colour vertex on: the vertex colour is the diffuse material.
+    gpu_set_render_state(GPU_RS_COLORVERTEX, 1);
+    lit_quad(0.5f, 0xFF00FF00u);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.05f + amb + 0.1f, amb + 0.2f + 0.5f, amb + 0.3f)));
+    // Light off: emissive and global ambient only.
+    gpu_light_enable(0, false);
+    lit_quad(0.5f, 0xFF00FF00u);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.05f + amb, amb, amb)));
+    // Lighting off: the vertex colour as it is.
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    lit_quad(0.5f, 0xFF336699u);
+    EXPECT_EQ(pixel(32, 32), 0xFF336699u);
+}
+
+// Linear fog from view-space depth: f = (end - z) / (end - start), colour = f x c + (1 - f) fog.
+TEST_F(GpuTest, LinearTableFog) {
+    float view[16];
+    std::memcpy(view, IDENTITY, sizeof(view));
+    view[14] = 0.25f; // view z = object z + 0.25
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, view);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 1);
+    gpu_set_render_state(GPU_RS_FOGTABLEMODE, 3);
+    gpu_set_render_state(GPU_RS_FOGCOLOR, 0xFF0000FFu);
+    float start = 0.25f, end = 1.25f;
+    uint32_t sb, eb;
+    std::memcpy(&sb, &start, 4);
+    std::memcpy(&eb, &end, 4);
+    gpu_set_render_state(GPU_RS_FOGSTART, sb);
+    gpu_set_render_state(GPU_RS_FOGEND, eb);
+    lit_quad(0.5f, 0xFFFFFFFFu); // view z 0.75: f = 0.5
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.5f, 0.5f, 1.0f)));
+    lit_quad(0.0f, 0xFFFFFF00u); // view z 0.25: no fog
+    EXPECT_EQ(pixel(32, 32), 0xFFFFFF00u);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
+    lit_quad(0.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(32, 32), 0xFFFFFFFFu);
+}
+
+static const char *VS = R"(
+layout(location = 0) in vec4 a_pos;
+layout(location = 4) in vec4 a_color;
+layout(location = 0) out vec4 v_color;
+uniform mat4 m1;
+uniform mat4 m3[4];
+uniform vec4 v4;
+void VsMain() {
+    gl_Position = vec4(a_pos.xyz, 1.0) * m1 * m3[2];
+    v_color = a_color * v4;
+}
+)";
+
+static const char *PS = R"(
+layout(location = 0) in vec4 v_color;
+layout(location = 0) out vec4 o_col;
+uniform vec4 v1;
+uniform int iv;
+void PsMain() { o_col = v_color * v1 + vec4(float(iv) / 255.0, 0.0, 0.0, 0.0); }
+)";
+
+// Format 0x42: position and diffuse.
+struct PosColor {
+    float x, y, z;
+    uint32_t c;
+};
+
+static void small_quad() {
+    PosColor v[4] = {{-0.2f, 0.2f, 0.5f, 0xFFFFFFFFu},
+                     {0.2f, 0.2f, 0.5f, 0xFFFFFFFFu},
+                     {-0.2f, -0.2f, 0.5f, 0xFFFFFFFFu},
+                     {0.2f, -0.2f, 0.5f, 0xFFFFFFFFu}};
+    gpu_set_fvf(0x42);
+    EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
+}
+
+TEST_F(GpuTest, GlslPairWithConstantsByName) {
+    char err[512];
+    GpuShader *vs = gpu_shader_compile_source(VS, "VsMain", GPU_SHADER_VERTEX, err, sizeof(err));
+    ASSERT_NE(vs, nullptr) << err;
+    GpuShader *ps = gpu_shader_compile_source(PS, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(ps, nullptr) << err;
+    uint32_t m1 = gpu_constant_find(vs, "m1"), m3 = gpu_constant_find(vs, "m3"),
+             v4 = gpu_constant_find(vs, "v4"), v1 = gpu_constant_find(ps, "v1"),
+             iv = gpu_constant_find(ps, "iv");
+    ASSERT_TRUE(m1 && m3 && v4 && v1 && iv);
+    EXPECT_EQ(gpu_constant_find(vs, "v1"), 0u);
+    EXPECT_EQ(gpu_constant_find(vs, "gpu_pixel_offset"), 0u); // the layer's own stay hidden
+
+    // Row-vector matrices: the translation row moves the quad right by a quarter target.
+    float move[16];
+    std::memcpy(move, IDENTITY, sizeof(move));
+    move[12] = 0.5f;
+    gpu_constant_set_matrix(vs, m1, move);
+    float palette[64] = {};
+    std::memcpy(&palette[32], IDENTITY, sizeof(IDENTITY)); // only entry 2 keeps the quad
+    gpu_constant_set_matrix_array(vs, m3, palette, 4);
+    const float tint[4] = {1, 0.5f, 0.25f, 1}, scale[4] = {0.5f, 1, 1, 1};
+    gpu_constant_set_vector(vs, v4, tint);
+    gpu_constant_set_vector(ps, v1, scale);
+    gpu_constant_set_int(ps, iv, 64);
+    gpu_set_vertex_shader(vs);
+    gpu_set_pixel_shader(ps);
+    small_quad();
+    // NDC x 0.3..0.7 spans pixel coordinates 41.6..54.4 (centres 42..54), y 0.2..-0.2 rows
+    // 25.6..38.4 (26..38), pixel centres at integer coordinates.
+    EXPECT_TRUE(near_argb(pixel(42, 26), rgb(0.5f + 64 / 255.0f, 0.5f, 0.25f)));
+    EXPECT_TRUE(near_argb(pixel(54, 38), rgb(0.5f + 64 / 255.0f, 0.5f, 0.25f)));
+    EXPECT_EQ(pixel(41, 32), 0xFF000000u);
+    EXPECT_EQ(pixel(55, 32), 0xFF000000u);
+    EXPECT_EQ(pixel(48, 25), 0xFF000000u);
+    EXPECT_EQ(pixel(48, 39), 0xFF000000u);
+
+    // A scalar sets the first component only.
+    gpu_constant_set_float(vs, v4, 0.0f);
+    small_quad();
+    EXPECT_TRUE(near_argb(pixel(48, 32), rgb(64 / 255.0f, 0.5f, 0.25f)));
+
+    // The alpha test applies to a pixel shader's output too.
+    gpu_set_render_state(GPU_RS_ALPHATESTENABLE, 1);
+    gpu_set_render_state(GPU_RS_ALPHAFUNC, 1); // never
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    small_quad();
+    EXPECT_EQ(pixel(48, 32), 0xFF000000u);
+    gpu_set_render_state(GPU_RS_ALPHATESTENABLE, 0);
+
+    // A vertex shader feeding the fixed-function pixel stage: location 0 is the diffuse.
+    gpu_set_pixel_shader(nullptr);
+    gpu_constant_set_vector(vs, v4, tint);
+    small_quad();
+    EXPECT_TRUE(near_argb(pixel(48, 32), rgb(1, 0.5f, 0.25f)));
+
+    // Released shaders unbind; drawing falls back to fixed function.
+    gpu_shader_release(vs);
+    gpu_shader_release(ps);
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    small_quad();
+    EXPECT_EQ(pixel(32, 32), 0xFFFFFFFFu);
+}
+
+TEST_F(GpuTest, ShaderCompileFailuresAndFiles) {
+    char err[512] = "";
+    EXPECT_EQ(gpu_shader_compile_source("void VsMain() { undefined_call(); }", "VsMain",
+                                        GPU_SHADER_VERTEX, err, sizeof(err)),
+              nullptr);
+    EXPECT_NE(err[0], 0);
+    EXPECT_EQ(gpu_shader_compile_source(VS, "NoSuchEntry", GPU_SHADER_VERTEX, err, sizeof(err)),
+              nullptr);
+    EXPECT_EQ(gpu_shader_compile_source(VS, "bad name", GPU_SHADER_VERTEX, err, sizeof(err)),
+              nullptr);
+    EXPECT_EQ(
+        gpu_shader_compile_file("no\\such\\vxx", "VsMain", GPU_SHADER_VERTEX, err, sizeof(err)),
+        nullptr);
+    // A file path with backslashes, as the data gives it.
+    std::FILE *f = std::fopen("gpu_test_pxx", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(PS, f);
+    std::fclose(f);
+    GpuShader *ps =
+        gpu_shader_compile_file(".\\gpu_test_pxx", "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    EXPECT_NE(ps, nullptr) << err;
+    gpu_shader_release(ps);
+    std::remove("gpu_test_pxx");
+}
