@@ -191,6 +191,11 @@ const char *snd_file_path(uint32_t voice_index) {
 void snd_init(void) {
     if (g_manager) return;
     g_main_thread = std::this_thread::get_id();
+    {
+        std::lock_guard<std::mutex> g(g_camera_lock);
+        g_camera_position = {0, 0, 0};
+        g_camera_angles = {0, 0, 0};
+    }
     SoundManager *m = new SoundManager;
     m->primary_volume = 0.0f;
     m->spare_volume_a = 0.9f;

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdlib>
 #include "app/app_hooks.h"
 #include "app/scene_manager.h"
@@ -106,12 +107,16 @@ TEST_F(ManagerTest, AnEntryKeepsNoFieldFromAnEarlierCommand) {
     EXPECT_EQ(z, 500.0f);
     for (int i = 0; i < SND_QUEUE_SIZE - 1; ++i) snd_post_command(SND_CMD_NOTHING, 0);
     wait_queue_empty();
+    snd_update();                              // gives the worker its copy of camera 0
     snd_post_command(SND_CMD_SLOT_PLAY_AT, 3); // the same ring entry, no position this time
     wait_queue_empty();
     sndl_commit_deferred();
     ASSERT_TRUE(sndl_buffer_get_3d_position(m->slots[3]->buffer, &x, &y, &z));
-    // Two units from camera 0, whose last copy for the worker is at the origin with yaw 0.
-    EXPECT_NEAR(z, -2.0f, 1e-5f);
+    // Two units from camera 0.
+    const Vec3 eye = *view_get_position(0);
+    const float yaw = view_get_angles(0)->y;
+    EXPECT_NEAR(x, eye.x + 2.0f * std::sin(-yaw), 1e-4f);
+    EXPECT_NEAR(z, eye.z - 2.0f * std::cos(-yaw), 1e-4f);
 }
 
 TEST_F(ManagerTest, LoopedPlayKeepsItsPositionAndLoopRestartRewinds) {
@@ -222,6 +227,20 @@ TEST_F(ManagerTest, ListenerFollowsCameraZero) {
     EXPECT_NEAR(y, 1.0f, 1e-4f);
     EXPECT_NEAR(z, -4.0f, 1e-4f);
     EXPECT_EQ(snd_frame_counter(), 1u);
+}
+
+TEST_F(ManagerTest, StoppingTheWorkerLeavesQueuedCommandsUnrun) {
+    snd_request_stop();
+    snd_post_command(SND_CMD_MUSIC_PLAY, SND_ID_MUSIC | 1);
+    sys_sleep_ms(30);
+    EXPECT_EQ(snd_queue_count(), 1);
+    EXPECT_EQ(m->music_id, 0);
+}
+
+TEST(SoundQueue, PostingWithoutAWorkerReturnsAtOnce) {
+    int32_t before = snd_queue_count();
+    for (int i = 0; i < 20; ++i) snd_post_command(SND_CMD_MUSIC_STOP, 0);
+    EXPECT_EQ(snd_queue_count(), before);
 }
 
 TEST(SoundNames, LookupsIgnoreCaseAndMatchWholeNames) {
