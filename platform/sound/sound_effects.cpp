@@ -96,12 +96,17 @@ ALuint make_gain_filter(float gain) {
     return f;
 }
 
-// Routes the source: the dry path at `dry`, one send into `slot` at `wet`.
-void route(SndlBuffer *b, ALuint slot, float dry, float wet) {
+// Routes the source: the dry path at `dry`, one send into `slot` at `wet`. False (and the routing
+// undone) when the mixer refuses it, e.g. a context without auxiliary sends.
+bool route(SndlBuffer *b, ALuint slot, float dry, float wet) {
+    alGetError();
     b->dry_filter = make_gain_filter(dry);
     b->send_filter = make_gain_filter(wet);
     alSourcei(b->al_source, AL_DIRECT_FILTER, (ALint)b->dry_filter);
     alSource3i(b->al_source, AL_AUXILIARY_SEND_FILTER, (ALint)slot, 0, (ALint)b->send_filter);
+    if (alGetError() == AL_NO_ERROR) return true;
+    sndl_effects_detach(b);
+    return false;
 }
 
 // Where a stopped source would start next: its paused position or an offset set while stopped.
@@ -251,7 +256,8 @@ bool sndl_buffer_set_echo(SndlBuffer *b, const SndlEchoParams *p) {
     alEffectf(st.echo_effect, AL_ECHO_FEEDBACK, p->feedback / 100.0f);
     alEffectf(st.echo_effect, AL_ECHO_SPREAD, p->left_delay_ms <= p->right_delay_ms ? -1.0f : 1.0f);
     alAuxiliaryEffectSloti(st.echo_slot, AL_EFFECTSLOT_EFFECT, (ALint)st.echo_effect);
-    route(b, st.echo_slot, (100.0f - p->wet_dry_mix) / 100.0f, p->wet_dry_mix / 100.0f);
+    if (!route(b, st.echo_slot, (100.0f - p->wet_dry_mix) / 100.0f, p->wet_dry_mix / 100.0f))
+        return false;
     b->effect = SNDL_EFFECT_ECHO;
     return true;
 }
@@ -264,7 +270,7 @@ bool sndl_buffer_set_i3dl2_reverb(SndlBuffer *b, uint32_t preset) {
     set_reverb_params(st.reverb_effect, PRESETS[preset]);
     alAuxiliaryEffectSloti(st.reverb_slot, AL_EFFECTSLOT_EFFECT, (ALint)st.reverb_effect);
     // The environment's levels are relative to the direct sound, which passes unchanged.
-    route(b, st.reverb_slot, 1.0f, 1.0f);
+    if (!route(b, st.reverb_slot, 1.0f, 1.0f)) return false;
     b->effect = SNDL_EFFECT_REVERB;
     return true;
 }
