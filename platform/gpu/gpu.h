@@ -356,6 +356,19 @@ void gpu_set_quad_index_list(const uint16_t *indices, uint32_t quad_count);
 // ---------------------------------------------------------------------------------------------
 // Shaders. Sources are GLSL 4.50 defining `void <entry>()`; the layer appends the main
 // that calls the entry point and compiles a separable program. err receives the log.
+// - "#version 450 core" is put in front unless the source has a #version line.
+// - Vertex inputs sit at the GpuAttribLocation locations. The appended vertex main also
+//   writes gl_ClipDistance[0-5] = dot(gl_Position, clip plane i) (planes from
+//   gpu_set_clip_plane, in clip space for shaders) and moves gl_Position by the half pixel
+//   between the renderer's pixel centres and GL's; a source must not redeclare gl_PerVertex.
+// - Vertex outputs that the fixed-function pixel stage reads (when a vertex shader is paired
+//   with no pixel shader): location 0 vec4 diffuse, 1 vec4 specular, 2 + i vec4 texture
+//   coordinate set i (0-7), 10 float view depth for fog.
+// - The appended pixel main applies the alpha test (render states 15, 24, 25) to the first
+//   `out vec4` the source declares. Fog is not applied to a pixel shader's output.
+// - Vertices with a pre-transformed position (rhw) never run a vertex shader.
+// - Constants: the source's own top-level uniforms (default block); matrices are uploaded so
+//   that `position * m` in GLSL is the row-vector product (mat4, mat3, mat3x4 or vec4 rows).
 GpuShader *gpu_shader_compile_file(const char *path, const char *entry, GpuShaderKind kind,
                                    char *err, size_t err_size);
 GpuShader *gpu_shader_compile_source(const char *source, const char *entry, GpuShaderKind kind,

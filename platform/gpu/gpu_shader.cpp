@@ -64,7 +64,8 @@ static std::string build_source(const char *source, const char *entry, GpuShader
         for (int i = 0; i < 6; i++)
             out += "    gl_ClipDistance[" + std::to_string(i) +
                    "] = dot(gl_Position, gpu_clip_planes[" + std::to_string(i) + "]);\n";
-        out += "    gl_Position.xy += gpu_pixel_offset * gl_Position.w;\n}\n";
+        out += "    gl_Position.xy += gpu_pixel_offset * gl_Position.w;\n"
+               "    gl_PointSize = 1.0;\n}\n";
     } else {
         std::string col = colour_output(src);
         out += "uniform int gpu_alpha_func;\n"

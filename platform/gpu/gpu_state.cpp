@@ -308,9 +308,9 @@ void gpu_apply_viewport_scissor(void) {
 
 void gpu_set_render_state(uint32_t state, uint32_t value) {
     gpu_trace(GPU_TRACE_RENDER_STATE, 0, state, value, nullptr);
-    if (state >= GPU_RENDER_STATE_COUNT) return;
+    if (state >= GPU_RENDER_STATE_COUNT || g_gpu.rs[state] == value) return;
     g_gpu.rs[state] = value;
-    g_gpu.ff_generation++;
+    g_gpu.ff_generation++; // the generated programs' uniforms read render states
 }
 
 uint32_t gpu_get_render_state(uint32_t state) {

@@ -196,3 +196,47 @@ TEST_F(GpuTest, DepthTestAndDepthWrite) {
     gpu_set_depth_surface(nullptr);
     gpu_surface_release(d);
 }
+
+// Screen-space x and y are pixels of the target, not of the viewport; the viewport still
+// limits what is drawn.
+TEST_F(GpuTest, ScreenSpaceUsesTargetPixelsClippedByViewport) {
+    GpuViewport vp = {10, 10, 20, 20, 0.0f, 1.0f};
+    gpu_set_viewport(&vp);
+    quad(11.5f, 11.5f, 14.5f, 14.5f, 0xFFFF0000u);
+    EXPECT_EQ(pixel(12, 12), 0xFFFF0000u);
+    EXPECT_EQ(pixel(14, 14), 0xFFFF0000u);
+    EXPECT_EQ(pixel(22, 22), 0xFF000000u);
+    quad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFF00FF00u);
+    EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
+    EXPECT_EQ(pixel(29, 29), 0xFF00FF00u);
+    EXPECT_EQ(pixel(9, 10), 0xFF000000u);
+    EXPECT_EQ(pixel(30, 29), 0xFF000000u);
+}
+
+TEST_F(GpuTest, StencilMasksLaterDraws) {
+    GpuSurface *d = gpu_depth_surface_create(W, H, GPU_FMT_D24S8);
+    ASSERT_NE(d, nullptr);
+    gpu_set_depth_surface(d);
+    gpu_clear(GPU_CLEAR_TARGET | GPU_CLEAR_ZBUFFER | GPU_CLEAR_STENCIL, 0xFF000000u, 1.0f, 0);
+    gpu_set_render_state(GPU_RS_STENCILENABLE, 1);
+    gpu_set_render_state(GPU_RS_STENCILFUNC, 8); // always
+    gpu_set_render_state(GPU_RS_STENCILREF, 1);
+    gpu_set_render_state(GPU_RS_STENCILPASS, 3);      // replace
+    gpu_set_render_state(GPU_RS_COLORWRITEENABLE, 0); // stencil only
+    quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(3, 3), 0xFF000000u);
+    gpu_set_render_state(GPU_RS_COLORWRITEENABLE, 0xF);
+    gpu_set_render_state(GPU_RS_STENCILFUNC, 3); // equal
+    gpu_set_render_state(GPU_RS_STENCILPASS, 1); // keep
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF00FF00u);
+    EXPECT_EQ(pixel(3, 3), 0xFF00FF00u);
+    EXPECT_EQ(pixel(12, 12), 0xFF000000u);
+    // A stencil-less depth surface turns the stencil test off.
+    GpuSurface *d16 = gpu_depth_surface_create(W, H, GPU_FMT_D16);
+    gpu_set_depth_surface(d16);
+    quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFF0000FFu);
+    EXPECT_EQ(pixel(12, 12), 0xFF0000FFu);
+    gpu_surface_release(d16);
+    gpu_surface_release(d);
+    EXPECT_EQ(gpu_get_depth_surface(), nullptr);
+}
