@@ -46,9 +46,6 @@ TEST(Geom2d, LineAndSegmentIntersections) {
     EXPECT_EQ(geom2d_segment_intersection(&out, &p0, &p1, &r0, &r1), 0);
     EXPECT_EQ(out.x, 0.0f);
     EXPECT_EQ(out.y, 0.0f);
-    Vec2 v0 = {1, -5}, v1 = {1, 5};
-    EXPECT_EQ(geom2d_segment_intersection(&out, &v0, &v1, &p0, &p1), 1);
-    EXPECT_FLOAT_EQ(out.y, 1.0f);
     Vec2 short1 = {3, 3}, short0 = {2.5f, 2.5f};
     EXPECT_EQ(geom2d_segment_intersection(&out, &short0, &short1, &q0, &q1),
               0); // lines meet at 2,2

@@ -33,13 +33,6 @@ TEST(Vec3, LengthFloorAndNormalize) {
     Vec3 tiny = {1e-30f, 0.0f, 0.0f};
     vec3_normalize(&n, &tiny);
     EXPECT_FLOAT_EQ(n.x, 1.0f);
-    Vec3 a = {3.0f, 4.0f, 12.0f};
-    vec3_normalize(&a, &a); // output may alias the input
-    expect_vec3_near(a, 3.0f / 13.0f, 4.0f / 13.0f, 12.0f / 13.0f, 1e-7f);
-    Vec3 from = {1.0f, 1.0f, 1.0f}, to = {1.0f, 1.0f, 5.0f};
-    EXPECT_EQ(vec3_direction(&n, nullptr, &to), nullptr);
-    vec3_direction(&n, &from, &to);
-    expect_vec3_near(n, 0.0f, 0.0f, 1.0f, 0.0f);
 }
 
 TEST(Vec3, SlerpBlendsDirectionAndLength) {
@@ -47,8 +40,6 @@ TEST(Vec3, SlerpBlendsDirectionAndLength) {
     vec3_slerp(&r, &a, &b, 0.5f);
     float h = 3.0f * std::sqrt(0.5f);
     expect_vec3_near(r, h, 0.0f, h, 1e-6f);
-    vec3_slerp(&r, &a, &b, 0.0f);
-    expect_vec3_near(r, 2.0f, 0.0f, 0.0f, 1e-6f);
     vec3_slerp(&r, &a, &b, 1.0f);
     expect_vec3_near(r, 0.0f, 0.0f, 4.0f, 1e-6f);
     Vec3 zero = {0.0f, 0.0f, 0.0f};
@@ -70,14 +61,6 @@ TEST(Vec3, SlerpOfParallelVectorsKeepsTheDirection) {
         ASSERT_TRUE(vec3_finite(r));
         expect_vec3_near(r, d.x * 2.0f, d.y * 2.0f, d.z * 2.0f, 2e-6f * vlen(d) * 2.0f);
     }
-}
-
-TEST(Vec3, HermiteClampsTheParameter) {
-    Vec3 p0 = {0, 0, 0}, p1 = {10, 0, 0}, m0 = {10, 0, 0}, m1 = {10, 0, 0}, r;
-    vec3_hermite(&r, &p0, &m0, &p1, &m1, 0.5f);
-    expect_vec3_near(r, 5.0f, 0.0f, 0.0f, 1e-6f);
-    vec3_hermite(&r, &p0, &m0, &p1, &m1, 3.0f);
-    expect_vec3_near(r, 10.0f, 0.0f, 0.0f, 0.0f);
 }
 
 TEST(EulerAngles, DirectionsAndBack) {
@@ -113,21 +96,10 @@ TEST(EulerAngles, DirectionsAndBack) {
     Vec3 p0 = {1, 1, 1}, p1 = {1, 5, 1};
     vec3_angles_between_points(&a, &p0, &p1);
     EXPECT_EQ(a.x, 0.0f); // straight up: no heading, so all zero
-    Vec3 p2 = {2, 2, 2};
-    vec3_angles_between_points(&a, &p0, &p2);
-    EXPECT_NEAR(a.x, -std::atan2(1.0, std::sqrt(2.0)), 1e-6);
-    EXPECT_NEAR(a.y, kMathPi / 4, 1e-6);
-    EXPECT_EQ(vec3_angles_between_points(&a, nullptr, &p2), nullptr);
 }
 
-TEST(EulerAngles, TurnOffsetCircleAndTilt) {
-    Vec3 dir = {0.0f, 0.0f, 2.0f}, r;
-    vec3_turn_direction(&r, &dir, kMathPi / 2, 0.0f, 3.0f); // elevation up by 90 degrees
-    expect_vec3_near(r, 0.0f, 3.0f, 0.0f, 1e-6f);
-    Vec3 base = {1, 2, 3};
-    vec3_offset_by_angles(&r, &base, 0.0f, kMathPi / 2, 2.0f);
-    expect_vec3_near(r, 3.0f, 2.0f, 3.0f, 1e-6f);
-
+TEST(EulerAngles, PointsOnACircle) {
+    Vec3 r;
     // Points of a circle lie at the radius, in the plane perpendicular to the axis.
     Vec3 centre = {1, -2, 4};
     const Vec3 axes[] = {{0, 1, 0}, {1, 0, 0}, {0.3f, 0.5f, -0.8f}};
@@ -142,13 +114,6 @@ TEST(EulerAngles, TurnOffsetCircleAndTilt) {
             EXPECT_NEAR(vec3_dot(&d, &n), 0.0f, 1e-5f);
         }
     }
-    // Tilt: no pitch keeps the vector on the axis.
-    Vec3 axis = {0.0f, 0.0f, 1.0f};
-    vec3_tilt_from_axis(&r, &axis, 0.0f, 1.0f, 2.0f);
-    expect_vec3_near(r, 0.0f, 0.0f, 2.0f, 1e-6f);
-    Vec3 up = {0, 1, 0};
-    vec3_tilt_from_axis(&r, &up, kMathHalfPi, 0.0f, 1.0f);
-    expect_vec3_near(r, 0.0f, 0.0f, 1.0f, 1e-6f);
 }
 
 TEST(Quat, EulerMembersBuildTheirProducts) {
@@ -274,36 +239,4 @@ TEST(Quat, ExpLogAndJacobian) {
             for (int k = 0; k < 4; ++k) EXPECT_NEAR(got[k], (ep[k] - em[k]) / (2 * h), 2e-5) << i;
         }
     }
-}
-
-TEST(Quat, RotationDerivativeMatchesDifferences) {
-    Quat q = {0.2f, -0.4f, 0.1f, 0.0f}, d = {0.05f, 0.3f, -0.2f, 0.1f};
-    float n = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + 0.81f);
-    q = Quat{q.x / n, q.y / n, q.z / n, 0.9f / n};
-    Mat4 der, mp, mm;
-    quat_rotation_derivative(&der, &q, &d);
-    const float h = 1e-3f;
-    Quat qp = {q.x + d.x * h, q.y + d.y * h, q.z + d.z * h, q.w + d.w * h};
-    Quat qm = {q.x - d.x * h, q.y - d.y * h, q.z - d.z * h, q.w - d.w * h};
-    quat_to_mat3x4(&mp, &qp);
-    quat_to_mat3x4(&mm, &qm);
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            EXPECT_NEAR(der.m[i][j], (mp.m[i][j] - mm.m[i][j]) / (2 * h), 2e-3f);
-    EXPECT_EQ(der.m[3][3], 1.0f);
-}
-
-TEST(Quat, MultiplyAndConjugateBy) {
-    Vec3 y = {0, 1, 0}, x = {1, 0, 0};
-    Quat a, b, ab, r;
-    quat_from_axis_angle(&a, &y, 0.5f);
-    quat_from_axis_angle(&b, &y, 0.25f);
-    quat_multiply(&ab, &a, &b);
-    EXPECT_NEAR(ab.y, std::sin(0.375f), 1e-6f);
-    EXPECT_NEAR(ab.w, std::cos(0.375f), 1e-6f);
-    // Conjugating a Y rotation by 180 degrees about X flips its axis.
-    quat_from_axis_angle(&b, &x, kMathPi);
-    quat_conjugate_by(&r, &a, &b);
-    EXPECT_NEAR(r.y, -a.y, 1e-6f);
-    EXPECT_NEAR(r.w, a.w, 1e-6f);
 }
