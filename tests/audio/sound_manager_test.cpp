@@ -254,6 +254,25 @@ TEST(SoundNames, LookupsIgnoreCaseAndMatchWholeNames) {
     EXPECT_EQ(snd_find_name(dotted, 2, "BETA"), 1u);
 }
 
+TEST(SoundFiles, WholeFileReaderRefusesCDotFilesAndStopsAtItsBuffer) {
+    make_data_folder("whole");
+    write_file("bin/c.bin", {'c', '.', 'x'});
+    write_file("bin/sp.bin", {'S', 'P', 1, 2, 3, 4, 5});
+    std::vector<uint8_t> big(SND_WHOLE_FILE_MAX + 10, 7);
+    write_file("bin/big.bin", big);
+    uint32_t size = 99;
+    EXPECT_EQ(snd_read_whole_file(".\\bin\\c.bin", &size), nullptr);
+    EXPECT_EQ(snd_read_whole_file(".\\bin\\none.bin", &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    const uint8_t *sp = snd_read_whole_file(".\\bin\\sp.bin", &size);
+    ASSERT_NE(sp, nullptr);
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(sp[0], 'S');
+    EXPECT_EQ(sp[6], 5);
+    ASSERT_NE(snd_read_whole_file(".\\bin\\big.bin", &size), nullptr);
+    EXPECT_EQ(size, SND_WHOLE_FILE_MAX);
+}
+
 TEST(SoundVolumes, AttenuationCurve) {
     EXPECT_EQ(snd_volume_to_attenuation(0.0f), -10000);
     EXPECT_EQ(snd_volume_to_attenuation(0.5f), -3000);
