@@ -13,9 +13,8 @@ def f32(x):
 
 def fs(x):
     """C float literal that round-trips exactly."""
-    if math.isinf(x):
-        return '(-INFINITY)' if x < 0 else 'INFINITY'
-    return repr(f32(x)) + 'f' if '.' in repr(f32(x)) or 'e' in repr(f32(x)) else repr(f32(x)) + '.0f'
+    r = repr(f32(x))
+    return r + 'f' if ('.' in r or 'e' in r) else r + '.0f'
 
 
 def sinf(x): return f32(math.sin(x))
@@ -136,8 +135,6 @@ gimbal = []
 for sign in (1, -1):
     ang = (0.0, 0.6, -0.9)
     m = exact('zxy', ang, 'x', sign)  # m21 = -sx
-    if -m[2][1] <= -1 or m[2][1] <= -1:
-        pass
     s = m[2][1]
     exp = (HALF_PI, 0.0, -atan2f(m[1][0], m[0][0])) if s <= -1 else (-HALF_PI, 0.0, -atan2f(m[1][0], m[0][0]))
     gimbal.append(('mat4_to_euler', m, exp))
