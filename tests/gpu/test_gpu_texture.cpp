@@ -213,3 +213,66 @@ TEST_F(GpuTest, ImagesRoundUpToPowersOfTwo) {
     EXPECT_EQ(gpu_texture_create_from_memory(junk, sizeof(junk), 1, nullptr), nullptr);
     EXPECT_EQ(gpu_texture_create_from_file("no/such/file.png", 1, nullptr), nullptr);
 }
+
+namespace {
+
+// A DDS file of w x h DXT1 blocks, every block one colour (RGB565 `c`).
+std::vector<uint8_t> dds_dxt1(uint32_t w, uint32_t h, uint16_t c) {
+    std::vector<uint8_t> f(128, 0);
+    auto put = [&](size_t off, uint32_t v) { std::memcpy(&f[off], &v, 4); };
+    std::memcpy(&f[0], "DDS ", 4);
+    put(4, 124);
+    put(8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);
+    put(12, h);
+    put(16, w);
+    put(20, (w / 4) * (h / 4) * 8);
+    put(28, 1);
+    put(76, 32);
+    put(80, 0x4);
+    std::memcpy(&f[84], "DXT1", 4);
+    put(108, 0x1000);
+    for (uint32_t b = 0; b < (w / 4) * (h / 4); b++) {
+        uint8_t block[8] = {(uint8_t)c, (uint8_t)(c >> 8), 0, 0, 0, 0, 0, 0};
+        f.insert(f.end(), block, block + 8);
+    }
+    return f;
+}
+
+} // namespace
+
+// DXT data stays compressed when the device samples it (else it is decompressed); either
+// way it draws its colour, and a power-of-two size is kept.
+TEST_F(GpuTest, CompressedImages) {
+    std::vector<uint8_t> dds = dds_dxt1(8, 8, 0xF800);
+    GpuImageInfo info;
+    GpuTexture *t = gpu_texture_create_from_memory(dds.data(), dds.size(), 1, &info);
+    ASSERT_NE(t, nullptr);
+    GpuCaps caps;
+    ASSERT_TRUE(gpu_get_device_caps(&caps));
+    RecordProperty("compressed", caps.compressed_textures ? 1 : 0);
+    EXPECT_EQ(info.format,
+              caps.compressed_textures ? (uint32_t)GPU_FMT_DXT1 : (uint32_t)GPU_FMT_A8R8G8B8);
+    EXPECT_EQ(info.width, 8u);
+    GpuSurfaceDesc d;
+    ASSERT_TRUE(gpu_texture_get_desc(t, 0, &d));
+    EXPECT_EQ(d.width, 8u);
+    gpu_set_texture(0, t);
+    quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(4, 4), 0xFFFF0000u);
+    if (caps.compressed_textures) {
+        // A lock hands out whole blocks: 2 blocks of 8 bytes per row of blocks.
+        GpuLockedRect lr;
+        ASSERT_TRUE(gpu_texture_lock(t, 0, nullptr, &lr));
+        EXPECT_EQ(lr.pitch, 16);
+        EXPECT_EQ(((uint8_t *)lr.bits)[1], 0xF8);
+        ((uint8_t *)lr.bits)[0] = 0x1F, ((uint8_t *)lr.bits)[1] = 0x00; // first block blue
+        gpu_texture_unlock(t, 0);
+        GpuRect odd = {1, 0, 4, 4};
+        EXPECT_FALSE(gpu_texture_lock(t, 0, &odd, &lr));
+        quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
+        EXPECT_EQ(pixel(1, 1), 0xFF0000FFu);
+        EXPECT_EQ(pixel(5, 5), 0xFFFF0000u);
+    }
+    gpu_set_texture(0, nullptr);
+    gpu_texture_release(t);
+}
