@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
+#include "app/settings.h"
 #include "app/timer.h"
 #include "res_test_env.h"
 #include "resource/chunks.h"
@@ -282,19 +285,29 @@ TEST_F(Loader, LanguageChoosesWhichFolderComesFirst) {
     res_test_write("bin/lang.bin", file_of({{"TTTT", texture_chunk("zero.png", 8, 8)}}));
     res_test_write("binj/lang.bin", file_of({{"TTTT", texture_chunk("one.png", 8, 8)}}));
     res_test_write("binj/only1.bin", file_of({{"TTTT", texture_chunk("j.png", 8, 8)}}));
+    // The folders come from the start-up configuration, the language from the setting "golng".
+    res_test_write("TK01.CF", "MDATAP bin/\nMDATAPJ binj/\nTEXP binj/\n");
+    cfg_read("TK01.CF");
+    settings_set_int("golng", 1);
     start();
-    loader_set_data_folder("binj/", 1);
+    cfg_term();
+    settings_free_all();
+    EXPECT_STREQ(loader_data_folder(0), "bin/");
+    EXPECT_STREQ(loader_data_folder(1), "binj/");
+    EXPECT_STREQ(loader_texture_folder(), "binj/");
     EXPECT_EQ(loader_file_exists("only1"), 1);
     EXPECT_EQ(loader_file_exists("nowhere"), 0);
 
-    loader_set_language(1);
     ASSERT_TRUE(loader_enqueue("lang", 0));
     EXPECT_EQ(run_all(), 0);
     EXPECT_NE(res_find_texture("lang", "one"), 0u);
     EXPECT_EQ(res_find_texture("lang", "zero"), 0u);
 
-    loader_set_language(0);
-    res_release_group(res_find_group("lang"));
+    // Language 0 (also for any other setting value) takes folder 0 first.
+    settings_set_int("golng", 2);
+    loader_read_language();
+    settings_free_all();
+    EXPECT_EQ(loader_get()->language, 0u);
     res_test_start_pools();
     ASSERT_TRUE(loader_enqueue("lang", 0));
     EXPECT_EQ(run_all(), 0);
@@ -481,4 +494,59 @@ TEST_F(Loader, EveryErrorEndsTheProgram) {
             ::testing::ExitedWithCode(1), pattern)
             << "error " << c.code << " (" << c.name << ")";
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The packer tool writes files the loader reads back.
+
+static int run_tool(const std::string &args) {
+    std::string cmd = std::string(TAVOK_PACK_TOOL) + " " + args + " > tool.out 2>&1";
+    int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(Loader, PackerToolWritesLoadableFiles) {
+    EXPECT_EQ(run_tool("--help"), 0);
+    Bytes help;
+    ASSERT_TRUE(pack_read_file("tool.out", &help));
+    EXPECT_NE(std::string(help.begin(), help.end()).find("usage: tavok_pack"), std::string::npos);
+
+    res_test_write("sheet.png", res_test_png(32, 32, res_test_pattern(32, 32)));
+    res_test_write("crops.txt", "# name texture u0 v0 u_size v_size\n"
+                                "left sheet.png 0 0 0.5 1\n\n"
+                                "right sheet.png 0.5 0 0.5 1  # second half\n");
+    res_test_write("raw.body", Bytes{});
+    ASSERT_EQ(run_tool("-o bin/pk.bin --texture sheet.png --texture-as copy.png sheet.png "
+                       "--crops crops.txt --raw CAMR raw.body"),
+              0);
+    start();
+    ASSERT_TRUE(loader_enqueue("pk", 0));
+    EXPECT_EQ(run_all(), 0);
+    ResourceHandle sheet = res_find_texture("pk", "sheet");
+    ASSERT_NE(sheet, 0u);
+    EXPECT_NE(res_find_texture("pk", "copy"), 0u);
+    EXPECT_EQ(res_texture_read_pixel(sheet, 31, 7), res_test_pattern_argb(31, 7));
+    const CropRecord *right = res_get_crop(res_find_crop("pk", "right"));
+    ASSERT_NE(right, nullptr);
+    EXPECT_EQ(right->texture, sheet);
+    EXPECT_FLOAT_EQ(right->u0, 0.5f);
+    EXPECT_FLOAT_EQ(right->v_size, 1.0f);
+
+    // Bad input is refused with a message and a failing status.
+    res_test_write("bad.txt", "short sheet.png 0 0\n");
+    EXPECT_NE(run_tool("-o bin/bad.bin --crops bad.txt"), 0);
+    res_test_write("key.txt", "a`b sheet.png 0 0 1 1\n"); // holds the crop-name key byte
+    EXPECT_NE(run_tool("-o bin/bad.bin --crops key.txt"), 0);
+    EXPECT_NE(run_tool("-o bin/bad.bin --texture missing.png"), 0);
+    EXPECT_NE(run_tool("--texture sheet.png"), 0); // no output
+    EXPECT_NE(run_tool("-o bin/bad.bin --raw TOOLONG raw.body"), 0);
+    EXPECT_NE(run_tool("-o bin/bad.bin --bogus"), 0);
+    // --version applies to the next chunk only: here it makes the loader's version error.
+    ASSERT_EQ(run_tool("-o bin/ver.bin --version 01000000 --texture sheet.png --version 2 "
+                       "--crops crops.txt"),
+              0);
+    Bytes ver;
+    ASSERT_TRUE(pack_read_file("bin/ver.bin", &ver));
+    uint32_t second = 12 + (ver[8] | ver[9] << 8 | ver[10] << 16 | ver[11] << 24);
+    EXPECT_EQ(ver[second + 4], 2);
 }
