@@ -210,3 +210,29 @@ TEST_F(GpuTest, TraceRecordsCallsInOrder) {
     EXPECT_EQ(n, 0u);
     gpu_texture_release(t);
 }
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+// Present shows the back buffer upright: its top rows at the top of the window (GL's window
+// rows count from the bottom). Read from the window's back buffer, whose contents Mesa's
+// copying swap leaves in place.
+TEST_F(GpuTest, PresentShowsTheTopAtTheTop) {
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    quad(-0.5f, -0.5f, W - 0.5f, 7.5f, 0xFFFF0000u); // top eight rows red
+    ASSERT_EQ(gpu_present(), GPU_OK);
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window, &dw, &dh);
+    ASSERT_EQ(dw, W);
+    ASSERT_EQ(dh, H);
+    GLint read_fbo = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    uint32_t top = 0, bottom = 0;
+    glReadPixels(W / 2, H - 2, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &top);
+    glReadPixels(W / 2, 1, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &bottom);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)read_fbo);
+    EXPECT_EQ(top & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(bottom & 0xFFFFFFu, 0x0000FFu);
+}
