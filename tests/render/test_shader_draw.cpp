@@ -1,0 +1,311 @@
+// The shipped GLSL pair on the device: loading from the shader folder, a lit quad through the
+// shaders and through fixed function, point lights, skinning, the rebinding rule and the
+// fall-back to fixed function. Pixels are read back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/config.h"
+#include "gfx_test_env.h"
+#include "math/mat4.h"
+#include "platform/gpu/gpu.h"
+#include "platform/sys/sys_file.h"
+#include "render/gfx_device.h"
+#include "render/gfx_display.h"
+#include "render/gfx_mesh.h"
+#include "render/gfx_state.h"
+#include "render/shader.h"
+#include "render/view.h"
+#include "scene/model_instance.h"
+#include "scene/node_material.h"
+#include "scene/point_light.h"
+
+namespace {
+
+struct LitVertex { // 0x112: position, normal, one texture set
+    float x, y, z, nx, ny, nz, u, v;
+};
+
+struct SkinVertex { // 0x1118: position, one weight, four indices, normal, one texture set
+    float x, y, z, weight;
+    uint8_t index[4];
+    float nx, ny, nz, u, v;
+};
+
+const NodeMaterial kDefaultMaterial = {0x00FFFFFF, 0xFFFFFFFF, 0, 0, 0.0f, 1.0f};
+const uint32_t kClear = 0xFF000000;
+
+int channel(uint32_t argb, int shift) {
+    return (int)((argb >> shift) & 0xFF);
+}
+
+class ShaderDrawTest : public ::testing::Test {
+  protected:
+    DisplayRecord saved_display_ = {};
+    ConfigEntry *shpath_row_ = nullptr;
+    ConfigEntry saved_row_ = {};
+
+    void SetUp() override {
+        ASSERT_TRUE(gfx_test_device());
+        saved_display_ = *gfx_display();
+        gfx_test_reset_states();
+        // Clip planes left by other tests: disabled and harmless.
+        const float keep_all[4] = {0, 0, 0, 1};
+        for (uint32_t i = 0; i < 6; ++i) gpu_set_clip_plane(i, keep_all);
+        gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 0);
+        view_set_defaults();
+        view_set_current(0);
+        // The directional light points straight away from the camera, onto the quad.
+        Vec3 dir = {0, 0, -1};
+        view_set_light_goal_dir(0, &dir);
+        view_set_light_goal_color0(0, 0xFF404040);
+        view_set_light_goal_color1(0, 0xFF202020);
+        view_set_light_goal_color2(0, 0xFF808080);
+        view_set_light_goal_color3(0, 0xFF000000);
+        view_step_frame(0);
+        use_shader_folder(TAVOK_SOURCE_DIR "/data/tks/");
+        shader_load_all();
+        shader_update_fog_constants();
+        // Lighting on, depth writes off, cull none, no shader flag.
+        gfx_set_draw_states(1, 0, 3, 0, 0, 2, 0, 5, 0);
+        gpu_set_texture(0, gfx_default_texture()->texture);
+        gfx_test_clear(kClear);
+    }
+
+    void TearDown() override {
+        shader_release_all();
+        if (shpath_row_) *shpath_row_ = saved_row_;
+        gpu_trace_enable(false);
+        gpu_set_vertex_shader(nullptr);
+        gpu_set_pixel_shader(nullptr);
+        *gfx_display() = saved_display_;
+    }
+
+    void use_shader_folder(const char *folder) {
+        StartupConfig *cfg = cfg_get_config();
+        for (ConfigEntry &row : cfg->rows) {
+            if (row.key[0] && std::strcmp(row.key, "SHPATH") != 0) continue;
+            shpath_row_ = &row;
+            saved_row_ = row;
+            std::snprintf(row.key, sizeof row.key, "SHPATH");
+            std::snprintf(row.value, sizeof row.value, "%s", folder);
+            return;
+        }
+    }
+
+    // A 1 x 1 quad in the z = 0 plane facing the camera (the world matrix is the shader's).
+    static void draw_quad() {
+        const LitVertex v[4] = {{-0.5f, -0.5f, 0, 0, 0, 1, 0, 0},
+                                {0.5f, -0.5f, 0, 0, 0, 1, 1, 0},
+                                {-0.5f, 0.5f, 0, 0, 0, 1, 0, 1},
+                                {0.5f, 0.5f, 0, 0, 0, 1, 1, 1}};
+        gpu_begin_scene();
+        gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(LitVertex));
+        gpu_end_scene();
+    }
+
+    static void select(int32_t set, const Mat4 *world, const NodeMaterial *material,
+                       PointLight *const *lights = nullptr, int count = 0) {
+        shader_set_light_params(view_get_view_matrix(0), view_get_camera_matrix(0),
+                                view_get_proj(0), view_get_view_proj(0), view_get_proj_view(0));
+        shader_select(set, nullptr, 0, shader_find_vertex_decl(0x112), world, material, nullptr,
+                      nullptr, 1.0f, lights, count);
+    }
+
+    // The fixed-function light, material and transforms of a 3D pass.
+    static void setup_fixed_function(const Mat4 *world) {
+        const ViewLight *l = view_get_light(0);
+        GpuLight light = {};
+        light.type = 3;
+        const Vec4 *c = l->color_f;
+        light.ambient = {c[0].x, c[0].y, c[0].z, c[0].w};
+        light.diffuse = {c[2].x, c[2].y, c[2].z, c[2].w};
+        light.specular = {c[3].x, c[3].y, c[3].z, c[3].w};
+        light.direction[0] = l->current.direction.x;
+        light.direction[1] = l->current.direction.y;
+        light.direction[2] = l->current.direction.z;
+        gpu_set_light(0, &light);
+        gpu_light_enable(0, true);
+        GpuMaterial m = {};
+        m.diffuse = {1, 1, 1, 1};
+        m.ambient = {1, 1, 1, 0};
+        gpu_set_material(&m);
+        gpu_set_render_state(GPU_RS_AMBIENT, 0);
+        gpu_set_transform(GPU_TS_WORLD, &world->m[0][0]);
+        gpu_set_transform(GPU_TS_VIEW, &view_get_view_matrix(0)->m[0][0]);
+        gpu_set_transform(GPU_TS_PROJECTION, &view_get_proj(0)->m[0][0]);
+    }
+
+    static uint32_t pixel_at(Vec3 world_point) {
+        float x = 0, y = 0;
+        EXPECT_EQ(view_project_point(0, &x, &y, &world_point), 0);
+        return gfx_test_pixel((int)x, (int)y);
+    }
+
+    static Mat4 moved(float x) {
+        Mat4 m;
+        Vec3 t = {x, 0, 0};
+        return *mat4_translation(&m, &t);
+    }
+};
+
+TEST_F(ShaderDrawTest, SourcesLoadFromTheFolderWithoutChangingDirectory) {
+    char before[512], after[512];
+    ASSERT_TRUE(sys_get_current_directory(before, sizeof before));
+    shader_reload();
+    ASSERT_TRUE(sys_get_current_directory(after, sizeof after));
+    EXPECT_STREQ(before, after);
+    const ShaderSet *s = shader_get_set();
+    for (int i = 1; i < SHADER_VERTEX_SLOTS; ++i) {
+        EXPECT_NE(s->vertex[i].shader, nullptr) << "vertex slot " << i;
+        EXPECT_NE(s->vertex[i].handles[0], 0u) << "m1 of slot " << i;
+    }
+    for (int i = 1; i < SHADER_PIXEL_SLOTS; ++i) EXPECT_NE(s->pixel[i].shader, nullptr);
+    EXPECT_EQ(s->vertex[0].shader, nullptr);
+    EXPECT_EQ(s->vertex[0].loaded, 1u);
+    for (int i = 0; i < SHADER_DECL_COUNT; ++i) EXPECT_NE(s->decls[i], nullptr);
+    // The light-count constants of the point-light slots were found.
+    EXPECT_NE(s->vertex[4].handles[12], 0u); // "ib"
+    EXPECT_NE(s->vertex[8].handles[12], 0u); // "iv"
+    EXPECT_NE(s->pixel[2].handles[8], 0u);   // "zx"
+    EXPECT_NE(s->pixel[4].handles[8], 0u);   // "fgs"
+
+    shader_release_all();
+    EXPECT_EQ(s->vertex[2].shader, nullptr);
+    EXPECT_EQ(s->vertex[2].loaded, 0u);
+    EXPECT_EQ(s->decls[0], nullptr);
+}
+
+TEST_F(ShaderDrawTest, MissingFolderLeavesEverySlotToFixedFunction) {
+    use_shader_folder(".\\no\\such\\folder\\");
+    shader_reload();
+    const ShaderSet *s = shader_get_set();
+    for (int i = 0; i < SHADER_VERTEX_SLOTS; ++i) EXPECT_EQ(s->vertex[i].shader, nullptr);
+    for (int i = 0; i < SHADER_PIXEL_SLOTS; ++i) EXPECT_EQ(s->pixel[i].shader, nullptr);
+    // A draw that selects set 1 falls back to fixed function and still lights the quad.
+    Mat4 world = moved(0);
+    setup_fixed_function(&world);
+    select(1, &world, &kDefaultMaterial);
+    draw_quad();
+    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
+}
+
+TEST_F(ShaderDrawTest, LitQuadThroughShadersAndThroughFixedFunction) {
+    Mat4 world = moved(0);
+    select(1, &world, &kDefaultMaterial);
+    ASSERT_EQ(shader_get_set()->last_vertex, 2);
+    ASSERT_EQ(shader_get_set()->last_pixel, 1);
+    draw_quad();
+    // Ambient halfway between the two ambient colours (the normal is across the axis), plus
+    // the full diffuse colour: (0x40 + 0x20) / 2 + 0x80.
+    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFB0B0B0), 2);
+    EXPECT_EQ(pixel_at({0, 0.8f, 0}), kClear);
+
+    // Fixed function: ambient colour 0 plus the diffuse colour.
+    gfx_test_clear(kClear);
+    setup_fixed_function(&world);
+    select(0, &world, &kDefaultMaterial);
+    EXPECT_EQ(shader_get_set()->last_vertex, 0);
+    draw_quad();
+    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
+}
+
+TEST_F(ShaderDrawTest, LightFacingAwayLeavesOnlyAmbient) {
+    Vec3 dir = {0, 0, 1};
+    view_set_light_goal_dir(0, &dir);
+    view_step_frame(0);
+    Mat4 world = moved(0);
+    select(1, &world, &kDefaultMaterial);
+    draw_quad();
+    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFF303030), 2);
+}
+
+TEST_F(ShaderDrawTest, PointLightsAddTheirColourInBothLightSets) {
+    PointLight light = {};
+    light.position = {0, 0, 1};
+    light.radius = 4.0f;
+    light.color_f[0] = 0.2f;
+    light.color_f[3] = 1.0f;
+    PointLight *lights[1] = {&light};
+    Mat4 world = moved(0);
+    // Each corner is sqrt(1.5) from the light: fall-off 1 - sqrt(1.5) / 4; at the centre the
+    // quad faces the light fully.
+    const int red = (int)((176.0f / 255.0f + 0.2f * (1.0f - 1.2247449f / 4.0f)) * 255.0f + 0.5f);
+    for (int set = 1; set <= 2; ++set) {
+        gfx_test_clear(kClear);
+        select(set, &world, &kDefaultMaterial, lights, 1);
+        EXPECT_EQ(shader_get_set()->last_vertex, set == 1 ? 4 : 8);
+        draw_quad();
+        uint32_t c = pixel_at({0, 0, 0});
+        EXPECT_NEAR(channel(c, 16), red, 2) << "set " << set;
+        EXPECT_NEAR(channel(c, 8), 0xB0, 2) << "set " << set;
+    }
+}
+
+TEST_F(ShaderDrawTest, KeptSetBindsOnceAndSetsConstantsEachDraw) {
+    const NodeMaterial red = {0x00FFFFFF, 0xFFFF0000, 0, 0, 0.0f, 1.0f};
+    const NodeMaterial green = {0x00FFFFFF, 0xFF00FF00, 0, 0, 0.0f, 1.0f};
+    Mat4 left = moved(-1.2f), right = moved(1.2f);
+    select(1, &left, &red);
+    gpu_trace_enable(true);
+    gpu_trace_clear();
+    select(-1, &left, &red);
+    draw_quad();
+    select(-1, &right, &green);
+    draw_quad();
+    size_t n = 0;
+    const GpuTraceEntry *entries = gpu_trace_entries(&n);
+    int binds = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (entries[i].kind == GPU_TRACE_SHADER) ++binds;
+    EXPECT_EQ(binds, 0);
+    gpu_trace_enable(false);
+    uint32_t l = pixel_at({-1.2f, 0, 0}), r = pixel_at({1.2f, 0, 0});
+    EXPECT_NEAR(channel(l, 16), 0xB0, 2);
+    EXPECT_NEAR(channel(l, 8), 0x30, 2);
+    EXPECT_NEAR(channel(r, 16), 0x30, 2);
+    EXPECT_NEAR(channel(r, 8), 0xB0, 2);
+
+    // A set given again binds again.
+    gpu_trace_enable(true);
+    gpu_trace_clear();
+    select(1, &left, &red);
+    entries = gpu_trace_entries(&n);
+    binds = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (entries[i].kind == GPU_TRACE_SHADER) ++binds;
+    EXPECT_EQ(binds, 2);
+}
+
+TEST_F(ShaderDrawTest, PaletteSlotSkinsIntoTheFixedFunctionPixelStage) {
+    static MeshBone bone = {"root", 7, {}};
+    mat4_identity(&bone.offset);
+    MeshBuffers mesh = {};
+    mesh.bones = &bone;
+    mesh.counts_flags = 1u << MESH_BONE_COUNT_SHIFT;
+    InstanceBone ib = {};
+    ib.palette_index = 0;
+    ib.palette = moved(1.2f);
+    ModelInstance instance = {};
+    instance.bones = &ib;
+    instance.palette_model = &mesh;
+
+    Mat4 world = moved(0);
+    shader_set_light_params(view_get_view_matrix(0), view_get_camera_matrix(0), view_get_proj(0),
+                            view_get_view_proj(0), view_get_proj_view(0));
+    shader_select(0, nullptr, 0, shader_find_vertex_decl(0x1118), &world, &kDefaultMaterial, &mesh,
+                  &instance, 1.0f, nullptr, 0);
+    ASSERT_EQ(shader_get_set()->last_vertex, 1);
+    ASSERT_EQ(shader_get_set()->last_pixel, 0);
+    SkinVertex v[4];
+    const float xy[4][2] = {{-0.5f, -0.5f}, {0.5f, -0.5f}, {-0.5f, 0.5f}, {0.5f, 0.5f}};
+    for (int i = 0; i < 4; ++i) v[i] = {xy[i][0], xy[i][1], 0, 1.0f, {0, 0, 0, 0}, 0, 0, 1, 0, 0};
+    gpu_begin_scene();
+    gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(SkinVertex));
+    gpu_end_scene();
+    // Moved by the palette; lit per vertex with ambient colour 0 and the diffuse colour.
+    EXPECT_EQ(pixel_at({0, 0, 0}), kClear);
+    EXPECT_LE(gfx_test_color_distance(pixel_at({1.2f, 0, 0}), 0xFFC0C0C0), 2);
+}
+
+} // namespace
