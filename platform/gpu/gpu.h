@@ -266,8 +266,11 @@ GpuResult gpu_begin_scene(void);
 GpuResult gpu_end_scene(void);
 GpuResult gpu_present(void);
 GpuResult gpu_test_cooperative_level(void);
-GpuResult gpu_reset(int width, int height); // 0 x 0 = the window's client size now
-void gpu_debug_lose_device(void);           // the next present reports device loss
+// Makes the back buffer again (0 x 0 = the window's client size now) and binds it as target 0
+// with no target 1 and no depth surface, viewport and scissor covering it. States, textures,
+// surfaces, buffers and shaders are kept.
+GpuResult gpu_reset(int width, int height);
+void gpu_debug_lose_device(void); // the next present reports device loss
 
 // ---------------------------------------------------------------------------------------------
 // States (every call is applied; the layer skips GL calls that change nothing)
@@ -402,10 +405,14 @@ enum GpuTraceKind : uint8_t {
     GPU_TRACE_DRAW,
     GPU_TRACE_PRESENT,
 };
+// a, b, c by kind: render state 0, state, value; sampler and stage states stage, state, value;
+// texture stage; target index (2 = depth surface); viewport x, y, width; scissor left, top,
+// right; clear flags, colour, stencil; shader 0 vertex / 1 pixel; draw primitive type,
+// primitive count, vertex count (the vertex range for indexed draws). Every call is recorded,
+// changed or not.
 struct GpuTraceEntry {
     GpuTraceKind kind;
-    uint32_t a, b,
-        c; // draw: primitive type, primitive count, vertex count; states: stage/state/value
+    uint32_t a, b, c;
     const void *ptr; // texture, surface or shader where one is involved
 };
 void gpu_trace_enable(bool on);
