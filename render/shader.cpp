@@ -91,6 +91,8 @@ static void compile_slot(ShaderSlot *slot, const ShaderSlotDesc *row, const char
 }
 
 void shader_load_all(void) {
+    // A second load without a release in between would leak the first one's objects.
+    shader_release_all();
     memset(&s_set, 0, sizeof s_set);
     const bool vertex_ok = gfx_has_vs_above_11() != 0;
     const bool pixel_ok = gfx_has_ps_20() != 0;

@@ -376,7 +376,7 @@ int32_t view_project_ndc(int view, float *x, float *y, const Vec3 *point) {
 
 int32_t view_project_point(int view, float *x, float *y, const Vec3 *point) {
     float nx = 0.0f, ny = 0.0f;
-    if (!view_record(view)->enabled) return -2;
+    if (!view_record(view)->enabled || !point) return -2;
     int32_t result = view_project_ndc(view, &nx, &ny, point);
     const ViewRecord *r = view_record(view);
     if (x) *x = (nx * 0.5f + 0.5f) * (float)r->viewport_width;
