@@ -220,6 +220,8 @@ void res_init(const ResourcePoolSizes *sizes) {
     pool_alloc(&g_pools.collmeshes, s.collmeshes);
     pool_alloc(&g_pools.shape_sets, s.shape_sets);
     pool_alloc(&g_pools.camera_tracks, s.camera_tracks);
+    res_matrix_reset();
+    res_pieces_reset();
     g_started = true;
     // The pools' own mark comes before the built-ins, so that shutdown releases them too.
     res_mark(&g_pools.mark);

@@ -7,9 +7,8 @@
 #include "render/gfx_mesh.h"
 #include "render/gfx_texture.h"
 #include "resource/names.h"
-
-// Pool index + 1; 0 means none.
-using ResourceHandle = uint32_t;
+#include "resource/res_handle.h"
+#include "resource/res_matrix.h"
 
 struct ResourceRecordHeader {
     const char *group; // interned group text, null when made without a group
@@ -178,6 +177,8 @@ struct ResourcePools {
     ResourcePool<CollisionMeshRecord> collmeshes;
     ResourcePool<ShapeSetRecord> shape_sets;
     ResourcePool<CameraTrackRecord> camera_tracks;
+    PiecePool pieces;
+    MatrixStack matrices;
     uint32_t texture_memory; // bytes of textures and depth surfaces
     uint32_t model_memory;   // vertex and index bytes of models
     ResourceHandle builtins[RES_BUILTIN_COUNT];

@@ -1,0 +1,53 @@
+// The resource block's matrix stack (64 entries) and its pool of ten piece entries linked into
+// piece chains for piece-mesh nodes.
+#pragma once
+#include <cstdint>
+
+#include "math/math_types.h"
+#include "resource/res_handle.h"
+
+constexpr int RES_MATRIX_DEPTH = 64;
+constexpr int RES_PIECE_COUNT = 10;
+
+struct MatrixStack {
+    Mat4 entries[RES_MATRIX_DEPTH];
+    int32_t top; // 0..63
+};
+
+struct PieceEntry {
+    ResourceHandle model;
+    uint32_t flags; // piece draw flags of the piece-mesh node
+    float value;    // 0.0 when added
+    void *model_data;
+    uint32_t node_word; // kept for the piece-mesh node
+    PieceEntry *next;
+};
+
+struct PiecePool {
+    PieceEntry entries[RES_PIECE_COUNT];
+    uint32_t scratch[RES_PIECE_COUNT]; // handed to the piece-mesh draw
+    PieceEntry *free_head;
+    PieceEntry *cursor;     // next entry of the chain being built
+    PieceEntry *last_added; // last entry of the chain being built
+    int32_t added;          // entries added to the chain being built
+    int32_t in_use;
+    int32_t capacity;
+    int32_t highest_in_use;
+};
+
+void res_matrix_reset(void);
+void res_matrix_push(void);
+void res_matrix_pop(void);
+void res_matrix_load(const Mat4 *m);
+void res_matrix_mult(const Mat4 *m);
+int32_t res_matrix_depth(void);
+Mat4 *res_matrix_top(void);
+Mat4 *res_matrix_parent(void);
+
+void res_pieces_reset(void);
+void res_pieces_begin(void);
+bool res_pieces_add(const char *group, const char *name, const uint32_t *flags);
+bool res_pieces_end(PieceEntry **out_head);
+void res_pieces_free(PieceEntry *head);
+uint32_t *res_pieces_scratch(void);
+PiecePool *res_piece_pool(void);
