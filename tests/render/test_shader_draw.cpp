@@ -3,7 +3,9 @@
 // fall-back to fixed function. Pixels are read back.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/config.h"
 #include "gfx_test_env.h"
@@ -174,6 +176,28 @@ TEST_F(ShaderDrawTest, SourcesLoadFromTheFolderWithoutChangingDirectory) {
     EXPECT_EQ(s->vertex[2].shader, nullptr);
     EXPECT_EQ(s->vertex[2].loaded, 0u);
     EXPECT_EQ(s->decls[0], nullptr);
+}
+
+TEST_F(ShaderDrawTest, WithoutTheKeySourcesComeFromBinTksUnderTheWorkingDirectory) {
+    char home[512], run[] = "/tmp/shader_run_XXXXXX";
+    ASSERT_TRUE(sys_get_current_directory(home, sizeof home));
+    ASSERT_NE(mkdtemp(run), nullptr);
+    const std::string tks = std::string(run) + "/bin/tks";
+    ASSERT_EQ(std::system(("mkdir -p " + tks + " && cp " TAVOK_SOURCE_DIR "/data/tks/vxx " +
+                           TAVOK_SOURCE_DIR "/data/tks/pxx " + tks)
+                              .c_str()),
+              0);
+    ASSERT_TRUE(sys_set_current_directory(run));
+    ASSERT_NE(shpath_row_, nullptr);
+    shpath_row_->key[0] = 0; // no SHPATH key
+    shader_reload();
+    char after[512];
+    ASSERT_TRUE(sys_get_current_directory(after, sizeof after));
+    ASSERT_TRUE(sys_set_current_directory(home));
+    std::system((std::string("rm -rf ") + run).c_str());
+    EXPECT_EQ(std::string(after), std::string(run));
+    EXPECT_NE(shader_get_set()->vertex[1].shader, nullptr);
+    EXPECT_NE(shader_get_set()->pixel[4].shader, nullptr);
 }
 
 TEST_F(ShaderDrawTest, MissingFolderLeavesEverySlotToFixedFunction) {
