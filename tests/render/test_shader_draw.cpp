@@ -179,6 +179,7 @@ TEST_F(ShaderDrawTest, SourcesLoadFromTheFolderWithoutChangingDirectory) {
 }
 
 TEST_F(ShaderDrawTest, WithoutTheKeySourcesComeFromBinTksUnderTheWorkingDirectory) {
+    ASSERT_NE(shpath_row_, nullptr);
     char home[512], run[] = "/tmp/shader_run_XXXXXX";
     ASSERT_TRUE(sys_get_current_directory(home, sizeof home));
     ASSERT_NE(mkdtemp(run), nullptr);
@@ -188,7 +189,6 @@ TEST_F(ShaderDrawTest, WithoutTheKeySourcesComeFromBinTksUnderTheWorkingDirector
                               .c_str()),
               0);
     ASSERT_TRUE(sys_set_current_directory(run));
-    ASSERT_NE(shpath_row_, nullptr);
     shpath_row_->key[0] = 0; // no SHPATH key
     shader_reload();
     char after[512];
