@@ -244,6 +244,16 @@ TEST_F(ShaderDrawTest, LightFacingAwayLeavesOnlyAmbient) {
     EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFF303030), 2);
 }
 
+TEST_F(ShaderDrawTest, ScreenVerticesKeepTheirColourThroughThePixelShader) {
+    // Pre-transformed vertices skip the vertex shader; the pixel shader takes the
+    // fixed-function colour.
+    select(1, nullptr, nullptr);
+    ASSERT_NE(shader_get_set()->pixel[1].shader, nullptr);
+    gfx_test_quad(8, 8, 24, 24, 0xFF20A040);
+    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(16, 16), 0xFF20A040), 1);
+    EXPECT_EQ(gfx_test_pixel(30, 30), kClear);
+}
+
 TEST_F(ShaderDrawTest, PointLightsAddTheirColourInBothLightSets) {
     PointLight light = {};
     light.position = {0, 0, 1};
