@@ -278,14 +278,6 @@ TEST_F(ViewTest, ShakeDecaysEachFrame) {
     EXPECT_FALSE(view_get_shake_x(0) == 0.0f && view_get_shake_y(0) == 0.0f);
 }
 
-TEST(ViewRandom, RangeFollowsTheRuntimeGenerator) {
-    sys_srand(1);
-    int r = sys_rand();
-    sys_srand(1);
-    EXPECT_FLOAT_EQ(gfx_random_range(-8.0f, 8.0f), -8.0f + (float)(r % 10000) * 16.0f / 10000.0f);
-    EXPECT_EQ(gfx_random_range(3.0f, 3.0f), 3.0f);
-}
-
 TEST_F(ViewTest, BadViewNumbersTouchNeitherView) {
     view_set_fov(5, 2.0f);
     view_set_fov(-1, 2.0f);
