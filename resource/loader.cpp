@@ -65,6 +65,10 @@ static const char *key_or(const char *key, const char *fallback) {
 }
 
 void loader_init(void) {
+    // A second start without a shutdown drops the previous file, body and list first.
+    if (g_loader.file) std::fclose(g_loader.file);
+    std::free(g_loader.body);
+    texlist_free(g_loader.categories);
     g_loader = DataLoader{};
     for (int i = 0; i < 2; ++i)
         loader_set_data_folder(key_or(FOLDER_KEYS[i].key, FOLDER_KEYS[i].fallback), i);
