@@ -1,5 +1,6 @@
-// Test doubles for callees of the drawing device start-up whose modules are not in the tree
-// yet. Each is weak: the real function takes its place once its module provides it.
+// Stand-ins for callees of the drawing device's start-up and frame that the resource tests do
+// not need: shaders (no shader folder in the scratch folders), outline fonts and the frame
+// pass (not in the tree yet). They are weak, so a real definition that is linked in wins.
 #include <cstdint>
 
 #define TEST_DOUBLE __attribute__((weak))
@@ -12,4 +13,3 @@ TEST_DOUBLE void text_queue_rewind(int32_t) {}
 TEST_DOUBLE void gfx_draw_scene(void) {}
 TEST_DOUBLE void gfx_create_layer_target(void) {}
 TEST_DOUBLE void gfx_release_layer_target(void) {}
-TEST_DOUBLE void app_restore_window_style(int) {}
