@@ -105,6 +105,10 @@ SharedSemaphore *msect_open(const char *name) {
     return sem;
 }
 
+// Waiters count themselves in and out around their own sleep, and a release signals whenever
+// anyone is counted in. (Letting the releaser count waiters out, with a reset before each sleep,
+// loses wake-ups once three or more threads share one semaphore: a signal meant for one sleeper
+// is consumed or reset by another, and the last sleeper waits for ever beside a free count.)
 uint32_t msect_wait(SharedSemaphore *sem, uint32_t timeout_ms) {
     if (!sem) {
         sys_set_last_error(SYS_ERROR_INVALID_PARAMETER);
@@ -114,13 +118,17 @@ uint32_t msect_wait(SharedSemaphore *sem, uint32_t timeout_ms) {
         spin_lock(sem);
         if ((int32_t)word(sem, W_COUNT).load() >= 1) break;
         word(sem, W_WAITERS).fetch_add(1u);
-        sys_event_reset(sem->event);
         spin_unlock(sem);
         uint32_t r = sys_event_wait(sem->event, timeout_ms);
+        spin_lock(sem);
+        word(sem, W_WAITERS).fetch_sub(1u);
+        spin_unlock(sem);
         if (r == SYS_WAIT_TIMEOUT) return SYS_WAIT_TIMEOUT;
         if (r != SYS_WAIT_OBJECT_0) return r;
     }
-    word(sem, W_COUNT).fetch_sub(1u);
+    uint32_t left = word(sem, W_COUNT).fetch_sub(1u) - 1u;
+    // Several units released at once wake one sleeper; it passes the signal on.
+    if ((int32_t)left >= 1 && word(sem, W_WAITERS).load() > 0) sys_event_set(sem->event);
     spin_unlock(sem);
     return SYS_WAIT_OBJECT_0;
 }
@@ -136,12 +144,7 @@ bool msect_release(SharedSemaphore *sem, int32_t n, int32_t *previous) {
     if (previous) *previous = count;
     if (n >= 0 && (int64_t)count + n <= maximum) {
         word(sem, W_COUNT).store((uint32_t)(count + n));
-        uint32_t waiters = word(sem, W_WAITERS).load();
-        uint32_t wake = (uint32_t)n < waiters ? (uint32_t)n : waiters;
-        for (uint32_t i = 0; i < wake; ++i) {
-            word(sem, W_WAITERS).fetch_sub(1u);
-            sys_event_set(sem->event);
-        }
+        if (n > 0 && word(sem, W_WAITERS).load() > 0) sys_event_set(sem->event);
         spin_unlock(sem);
         return true;
     }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <mutex>
@@ -77,6 +78,8 @@ static int ofd_lock(int fd, short type, bool wait) {
 }
 
 // True while `fd` is still the object that `path` names (not removed by a last close).
+static void unlink_if_same(int fd, const char *path);
+
 static bool still_linked(int fd) {
     struct stat st;
     return fstat(fd, &st) == 0 && st.st_nlink > 0;
@@ -95,6 +98,28 @@ static SysShm *map_section(int fd, size_t size, const char *path) {
     shm->size = size;
     snprintf(shm->path, sizeof shm->path, "%s", path);
     return shm;
+}
+
+// Objects left behind by processes that died without closing them stay in /dev/shm until
+// their name is used again. Once per process, remove every object of this program that has no
+// live user (a holder's lock would stop the upgrade below). A process that is just creating one
+// of them re-checks after taking its lock and starts over when it finds the name removed.
+static void sweep_dead_objects(void) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        DIR *d = opendir("/dev/shm");
+        if (!d) return;
+        while (struct dirent *e = readdir(d)) {
+            if (strncmp(e->d_name, "tavok", 5) != 0) continue;
+            char path[300];
+            snprintf(path, sizeof path, "/%s", e->d_name);
+            int fd = shm_open(path, O_RDWR | O_CLOEXEC, 0);
+            if (fd < 0) continue;
+            if (ofd_lock(fd, F_WRLCK, false) == 0 && still_linked(fd)) unlink_if_same(fd, path);
+            close(fd);
+        }
+        closedir(d);
+    });
 }
 
 SysShm *sys_shm_create(const char *name, size_t size) {
@@ -121,6 +146,7 @@ SysShm *sys_shm_create(const char *name, size_t size) {
         sys_set_last_error(SYS_ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    sweep_dead_objects();
     for (int attempt = 0; attempt < 100; ++attempt) {
         int fd = shm_open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) break;
