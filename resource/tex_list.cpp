@@ -56,9 +56,7 @@ static int keyword_of(const char *token) {
 
 int32_t texlist_parse(FILE *file, TexCategory **head) {
     if (!file || !head) return 1;
-    TexCategory *category = *head;
-    while (category && category->next) category = category->next;
-    category = nullptr; // statements before the file's first "cat" attach to nothing
+    TexCategory *category = nullptr; // statements before the file's first "cat" attach to nothing
     TexEntry *entry = nullptr;
     int32_t size_w = 0, size_h = 0;
     char token[TEXLIST_TOKEN_MAX + 1];
