@@ -6,17 +6,29 @@
 #include <cstring>
 
 enum { GPU_MAX_VERTEX_BUFFERS = 8192, GPU_MAX_INDEX_BUFFERS = 8192 };
-static const uint32_t RING_BYTES = 16u << 20;
+static const uint32_t RING_BYTES = 32u << 20;
 
 static GpuVertexBuffer s_vbs[GPU_MAX_VERTEX_BUFFERS];
 static GpuIndexBuffer s_ibs[GPU_MAX_INDEX_BUFFERS];
 
+// The ring is mapped once, persistently; it is cut into segments, and a fence set when
+// writing leaves a segment is waited on before writing enters it again, so no draw in flight
+// ever sees its data overwritten and the storage is never reallocated.
+enum { RING_SEGMENTS = 8 };
+static uint8_t *s_ring_map;
+static GLsync s_ring_fence[RING_SEGMENTS];
+static uint32_t s_ring_segment;
+
 bool gpu_buffer_init(void) {
+    const GLbitfield flags = GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT;
     glCreateBuffers(1, &g_gpu.ring);
-    glNamedBufferData(g_gpu.ring, RING_BYTES, nullptr, GL_STREAM_DRAW);
+    glNamedBufferStorage(g_gpu.ring, RING_BYTES, nullptr, flags);
+    s_ring_map = (uint8_t *)glMapNamedBufferRange(g_gpu.ring, 0, RING_BYTES, flags);
     g_gpu.ring_size = RING_BYTES;
     g_gpu.ring_pos = 0;
-    return glGetError() == GL_NO_ERROR;
+    s_ring_segment = 0;
+    for (GLsync &f : s_ring_fence) f = nullptr;
+    return s_ring_map != nullptr && glGetError() == GL_NO_ERROR;
 }
 
 void gpu_buffer_shutdown(void) {
@@ -24,25 +36,40 @@ void gpu_buffer_shutdown(void) {
         if (b.used) gpu_vertex_buffer_release(&b);
     for (GpuIndexBuffer &b : s_ibs)
         if (b.used) gpu_index_buffer_release(&b);
+    for (GLsync &f : s_ring_fence) {
+        if (f) glDeleteSync(f);
+        f = nullptr;
+    }
+    if (s_ring_map) glUnmapNamedBuffer(g_gpu.ring);
+    s_ring_map = nullptr;
     glDeleteBuffers(1, &g_gpu.ring);
     if (g_gpu.quad_ib) glDeleteBuffers(1, &g_gpu.quad_ib);
     g_gpu.ring = g_gpu.quad_ib = 0;
 }
 
-// Writes behind what earlier draws read; when the end is reached the buffer is orphaned and
-// writing starts again at 0, so no draw in flight ever sees its data overwritten.
-GLintptr gpu_ring_write(const void *data, uint32_t bytes, uint32_t align) {
-    if (bytes == 0 || bytes > g_gpu.ring_size) return -1;
-    uint32_t pos = (g_gpu.ring_pos + align - 1) / align * align;
-    GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT;
-    if (pos + bytes > g_gpu.ring_size) {
-        glInvalidateBufferData(g_gpu.ring);
-        pos = 0;
+static void ring_enter(uint32_t seg) {
+    // Fence what has been issued so far against the segment being left.
+    if (!s_ring_fence[s_ring_segment])
+        s_ring_fence[s_ring_segment] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (s_ring_fence[seg]) {
+        glClientWaitSync(s_ring_fence[seg], GL_SYNC_FLUSH_COMMANDS_BIT, ~(GLuint64)0);
+        glDeleteSync(s_ring_fence[seg]);
+        s_ring_fence[seg] = nullptr;
     }
-    void *dst = glMapNamedBufferRange(g_gpu.ring, pos, bytes, access);
-    if (!dst) return -1;
-    std::memcpy(dst, data, bytes);
-    glUnmapNamedBuffer(g_gpu.ring);
+    s_ring_segment = seg;
+}
+
+GLintptr gpu_ring_write(const void *data, uint32_t bytes, uint32_t align) {
+    if (bytes == 0 || bytes > g_gpu.ring_size || !s_ring_map) return -1;
+    const uint32_t seg_bytes = g_gpu.ring_size / RING_SEGMENTS;
+    uint32_t pos = (g_gpu.ring_pos + align - 1) / align * align;
+    if (pos + bytes > g_gpu.ring_size) {
+        pos = 0;
+        ring_enter(0);
+    }
+    uint32_t last = (pos + bytes - 1) / seg_bytes;
+    while (s_ring_segment < last) ring_enter(s_ring_segment + 1);
+    std::memcpy(s_ring_map + pos, data, bytes);
     g_gpu.ring_pos = pos + bytes;
     return (GLintptr)pos;
 }
