@@ -362,9 +362,9 @@ void gpu_set_quad_index_list(const uint16_t *indices, uint32_t quad_count);
 // - "#version 450 core" is put in front unless the source has a #version line.
 // - Vertex inputs sit at the GpuAttribLocation locations. The appended vertex main also
 //   writes gl_ClipDistance[0-5] = dot(gl_Position, clip plane i) (planes from
-//   gpu_set_clip_plane, in clip space for shaders) moves gl_Position by the half pixel
-//   between the renderer's pixel centres and GL's and sets gl_PointSize 1; a source that redeclares
-//   gl_PerVertex keeps gl_Position, gl_PointSize and gl_ClipDistance[6].
+//   gpu_set_clip_plane, in clip space for shaders), moves gl_Position by the half pixel
+//   between the renderer's pixel centres and GL's, and sets gl_PointSize 1; a source that
+//   redeclares gl_PerVertex keeps gl_Position, gl_PointSize and gl_ClipDistance[6].
 // - Vertex outputs that the fixed-function pixel stage reads (when a vertex shader is paired
 //   with no pixel shader): location 0 vec4 diffuse, 1 vec4 specular, 2 + i vec4 texture
 //   coordinate set i (0-7), 10 float view depth for fog.
