@@ -77,6 +77,7 @@ static void bind_default_targets(void) {
     g_gpu.depth = nullptr;
     g_gpu.viewport = {0, 0, (uint32_t)g_gpu.bb_width, (uint32_t)g_gpu.bb_height, 0.0f, 1.0f};
     g_gpu.scissor = {0, 0, g_gpu.bb_width, g_gpu.bb_height};
+    g_gpu.ff_generation++; // the programs' viewport uniforms
 }
 
 static void destroy_context(void) {

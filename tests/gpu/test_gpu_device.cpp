@@ -39,6 +39,7 @@ TEST_F(GpuTest, DeviceLossSequence) {
     GpuTexture *managed = texture(1, 1, {0xFF00FF00u});
     GpuViewport vp = {1, 1, 2, 2, 0.0f, 1.0f};
     gpu_set_viewport(&vp);
+    quad(0.5f, 0.5f, 2.5f, 2.5f, 0xFFFFFFFFu); // the small viewport is in use
     ASSERT_EQ(gpu_reset(32, 16), GPU_OK);
     EXPECT_EQ(gpu_test_cooperative_level(), GPU_OK);
     int w, h;
@@ -50,10 +51,13 @@ TEST_F(GpuTest, DeviceLossSequence) {
     EXPECT_EQ(vp.height, 16u);
     EXPECT_EQ(gpu_present(), GPU_OK);
 
-    // The managed texture survived; drawing reaches the new back buffer's far corner.
+    // The managed texture survived; drawing maps to the new back buffer's pixels.
     gpu_set_texture(0, managed);
-    quad(-0.5f, -0.5f, 31.5f, 15.5f, 0xFFFFFFFFu);
+    quad(19.5f, 9.5f, 31.5f, 15.5f, 0xFFFFFFFFu);
     EXPECT_EQ(pixel(31, 15), 0xFF00FF00u);
+    EXPECT_EQ(pixel(20, 10), 0xFF00FF00u);
+    EXPECT_EQ(pixel(19, 10), 0xFF000000u);
+    EXPECT_EQ(pixel(20, 9), 0xFF000000u);
     gpu_texture_release(managed);
 
     ASSERT_EQ(gpu_reset(0, 0), GPU_OK); // the window's client size
