@@ -240,3 +240,22 @@ TEST_F(GpuTest, PresentShowsTheTopAtTheTop) {
     EXPECT_EQ(top & 0xFFFFFFu, 0xFF0000u);
     EXPECT_EQ(bottom & 0xFFFFFFu, 0x0000FFu);
 }
+
+// The software kind makes a working device too; negative sizes count as their magnitude.
+TEST_F(GpuTest, SoftwareKindAndNegativeSizes) {
+    gpu_destroy_device();
+    EXPECT_FALSE(gpu_has_device());
+    EXPECT_EQ(gpu_present(), GPU_ERR_INVALID_CALL);
+    EXPECT_EQ(gpu_texture_create(4, 4, 1, 0, GPU_FMT_A8R8G8B8, GPU_POOL_MANAGED), nullptr);
+    ASSERT_EQ(gpu_create_device(window, 2, -40, -20), GPU_OK);
+    int w, h;
+    gpu_get_back_buffer_size(&w, &h);
+    EXPECT_EQ(w, 40);
+    EXPECT_EQ(h, 20);
+    gpu_set_fvf(0x244);
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    quad(29.5f, 9.5f, 39.5f, 19.5f, 0xFFABCDEFu);
+    EXPECT_EQ(pixel(39, 19), 0xFFABCDEFu);
+    EXPECT_EQ(pixel(29, 9), 0xFF000000u);
+}
