@@ -301,8 +301,11 @@ GpuTexture *gpu_texture_create_from_file(const char *path, uint32_t mip_levels, 
 void gpu_texture_release(GpuTexture *tex);
 uint32_t gpu_texture_level_count(GpuTexture *tex);
 bool gpu_texture_get_desc(GpuTexture *tex, uint32_t level, GpuSurfaceDesc *desc);
-// Lock a rectangle of a level (null = whole level): a CPU copy, uploaded at unlock.
-// Render targets cannot be locked (false).
+// Lock a rectangle of a level (null = whole level): a CPU copy, uploaded at unlock. The copy
+// is kept, so a later lock of any rectangle reads what was written; its first lock starts it
+// from the texture's contents. The pitch is one row of the level (of 4x4 blocks for DXT, whose
+// rectangles must fall on block edges). False for render targets (read them back instead), a
+// rectangle outside the level or empty, or a level that is already locked.
 bool gpu_texture_lock(GpuTexture *tex, uint32_t level, const GpuRect *rect, GpuLockedRect *out);
 void gpu_texture_unlock(GpuTexture *tex, uint32_t level);
 // The level-0 surface of a render-target texture, owned by the texture (null for others).
