@@ -1,0 +1,219 @@
+// Sprite benchmark: N one-frame sprites per frame (N = 1000 and 4000) of one 32 x 32 texture
+// with alpha, blended, bouncing like the classic bunny test, drawn for 600 frames through the
+// renderer's frame pass, and the same sprites through SDL2's own batching 2D renderer (opengl
+// driver). Prints both mean frame times and their ratio (target: at most 1.0). Vsync is off;
+// run it under Xvfb to measure the software rasteriser.
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/sys/sys_rand.h"
+#include "render/gfx_device.h"
+#include "render/gfx_display.h"
+#include "render/gfx_state.h"
+#include "resource/res_texture.h"
+#include "scene/object_manager.h"
+#include "scene/screen_prims.h"
+#include "scene/sprite2d.h"
+
+#if __has_include("render/gfx_frame.h")
+#include "render/gfx_frame.h"
+#define HAVE_FRAME_PASS 1
+#else
+#define HAVE_FRAME_PASS 0
+#endif
+
+namespace {
+
+constexpr int WIDTH = 800, HEIGHT = 600, SIDE = 32;
+constexpr int WARM_UP = 30, FRAMES = 600;
+
+double now_ms(void) {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A soft disc: opaque in the middle, fading alpha towards the rim, a colour gradient across.
+std::vector<uint32_t> bunny_pixels(void) {
+    std::vector<uint32_t> px(SIDE * SIDE);
+    for (int y = 0; y < SIDE; ++y)
+        for (int x = 0; x < SIDE; ++x) {
+            const float dx = x - 15.5f, dy = y - 15.5f;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float a = d < 12 ? 1.0f : d < 16 ? (16 - d) / 4 : 0.0f;
+            const uint32_t alpha = (uint32_t)(a * 255.0f);
+            px[y * SIDE + x] =
+                alpha << 24 | (uint32_t)(x * 8) << 16 | (uint32_t)(y * 8) << 8 | 0xC0;
+        }
+    return px;
+}
+
+struct Bunny {
+    float x, y, vx, vy;
+};
+
+// The classic motion: gravity, bounces off the walls and the floor, a random kick on landing.
+struct Bunnies {
+    std::vector<Bunny> b;
+    explicit Bunnies(int n) {
+        sys_srand(1);
+        for (int i = 0; i < n; ++i)
+            b.push_back({0.0f, 0.0f, (sys_rand() % 1000) / 100.0f, (sys_rand() % 1000) / 200.0f});
+    }
+    void step(void) {
+        const float max_x = WIDTH - SIDE, max_y = HEIGHT - SIDE;
+        for (Bunny &k : b) {
+            k.x += k.vx;
+            k.y += k.vy;
+            k.vy += 0.75f;
+            if (k.x > max_x) {
+                k.vx = -k.vx;
+                k.x = max_x;
+            } else if (k.x < 0) {
+                k.vx = -k.vx;
+                k.x = 0;
+            }
+            if (k.y > max_y) {
+                k.vy *= -0.85f;
+                k.y = max_y;
+                if (sys_rand() & 1) k.vy -= (sys_rand() % 600) / 100.0f;
+            } else if (k.y < 0) {
+                k.vy = 0;
+                k.y = 0;
+            }
+        }
+    }
+};
+
+SDL_Window *make_window(const char *title) {
+    return SDL_CreateWindow(title, 0, 0, WIDTH, HEIGHT, SDL_WINDOW_OPENGL);
+}
+
+// Mean frame time in milliseconds through the renderer's frame pass; negative on failure.
+double run_frame_pass(int n) {
+    SDL_Window *window = make_window("frame pass");
+    if (!window) return -1.0;
+#if HAVE_FRAME_PASS
+    gfx_init(window, 0, WIDTH, HEIGHT, 32, nullptr);
+    if (!gfx_get_device()) return -1.0;
+#else
+    // Until the frame pass is in the tree: the same object steps around one scene, drawn
+    // straight into the back buffer, and a present.
+    DisplayRecord *d = gfx_display();
+    d->window = window;
+    d->client_width = d->render_width = d->screen_width = WIDTH;
+    d->client_height = d->render_height = d->screen_height = HEIGHT;
+    d->bits_per_pixel = 32;
+    DeviceCreateParams p = {window, WIDTH, HEIGHT, 32, 0, 0, nullptr, nullptr};
+    if (!gfx_create_device(&p)) return -1.0;
+    obj_manager_init();
+    line2d_register_kind();
+    tri2d_register_kind();
+    sprite2d_register_kinds();
+#endif
+    const ResourceHandle tex = res_create_texture("bench", "bunny", SIDE, SIDE, 0);
+    const std::vector<uint32_t> px = bunny_pixels();
+    if (!tex || !res_texture_fill(tex, 0, 0, SIDE, SIDE, px.data())) return -1.0;
+    Bunnies bunnies(n);
+    double start = 0.0;
+    for (int frame = 0; frame < WARM_UP + FRAMES; ++frame) {
+        if (frame == WARM_UP) start = now_ms();
+        SDL_PumpEvents();
+        bunnies.step();
+        for (const Bunny &k : bunnies.b)
+            sprite2d_put_texture(0, tex, 0xFFFFFFFFu, k.x, k.y, 0, 0, 1, 1, 20);
+#if HAVE_FRAME_PASS
+        gfx_render_frame(0);
+#else
+        obj_update_pass();
+        obj_build_draw_list();
+        gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
+        gpu_begin_scene();
+        tex_set_render_targets(0, 0, nullptr);
+        gfx_clear(GFX_CLEAR_ALL, 0x00203040u);
+        obj_draw_layers(5, 39);
+        gpu_end_scene();
+        gfx_present();
+        obj_destroy_killed();
+#endif
+    }
+    const double mean = (now_ms() - start) / FRAMES;
+#if HAVE_FRAME_PASS
+    gfx_shutdown();
+#else
+    res_release_texture(tex);
+    gfx_destroy_device();
+#endif
+    SDL_DestroyWindow(window);
+    return mean;
+}
+
+// Mean frame time in milliseconds through SDL2's batching renderer; negative on failure.
+double run_sdl_renderer(int n) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+    SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_Window *window = make_window("SDL renderer");
+    if (!window) return -1.0;
+    SDL_Renderer *r = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    if (!r) {
+        SDL_DestroyWindow(window);
+        return -1.0;
+    }
+    SDL_Texture *tex =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, SIDE, SIDE);
+    const std::vector<uint32_t> px = bunny_pixels();
+    SDL_UpdateTexture(tex, nullptr, px.data(), SIDE * 4);
+    SDL_SetTextureBlendMode(tex, SDL_BLENDMODE_BLEND);
+    Bunnies bunnies(n);
+    double start = 0.0;
+    for (int frame = 0; frame < WARM_UP + FRAMES; ++frame) {
+        if (frame == WARM_UP) start = now_ms();
+        SDL_PumpEvents();
+        bunnies.step();
+        SDL_SetRenderDrawColor(r, 0x20, 0x30, 0x40, 0xFF);
+        SDL_RenderClear(r);
+        for (const Bunny &k : bunnies.b) {
+            const SDL_FRect dst = {k.x, k.y, (float)SIDE, (float)SIDE};
+            SDL_RenderCopyF(r, tex, nullptr, &dst);
+        }
+        SDL_RenderPresent(r);
+    }
+    const double mean = (now_ms() - start) / FRAMES;
+    SDL_DestroyTexture(tex);
+    SDL_DestroyRenderer(r);
+    SDL_DestroyWindow(window);
+    return mean;
+}
+
+} // namespace
+
+int main(int, char **) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+        return 1;
+    }
+    int status = 0;
+    printf("%s, %d frames at %dx%d\n",
+           HAVE_FRAME_PASS ? "frame pass" : "object steps (no frame pass in the tree yet)", FRAMES,
+           WIDTH, HEIGHT);
+    for (int n : {1000, 4000}) {
+        const double ours = run_frame_pass(n);
+        const double theirs = run_sdl_renderer(n);
+        if (ours < 0 || theirs < 0) {
+            fprintf(stderr, "N=%d: could not run (%s)\n", n, SDL_GetError());
+            status = 1;
+            continue;
+        }
+        const double ratio = ours / theirs;
+        printf("N=%4d  frame pass %.3f ms  SDL renderer %.3f ms  ratio %.3f %s\n", n, ours, theirs,
+               ratio, ratio <= 1.0 ? "ok" : "SLOWER");
+        if (ratio > 1.0) status = 2;
+    }
+    SDL_Quit();
+    return status;
+}
