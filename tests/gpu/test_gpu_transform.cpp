@@ -225,3 +225,21 @@ TEST_F(GpuTest, ShaderCompileFailuresAndFiles) {
     gpu_shader_release(ps);
     std::remove("gpu_test_pxx");
 }
+
+// Clip-space y = +1 is the top row of the target, as the renderer's projections expect, and
+// x = -1 the left column.
+TEST_F(GpuTest, TransformedUpIsTopLeftIsLeft) {
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    gpu_set_render_state(GPU_RS_CULLMODE, 1);
+    PosColor v[4] = {{-1, 1, 0.5f, 0xFFFF0000u},
+                     {0, 1, 0.5f, 0xFFFF0000u},
+                     {-1, 0.5f, 0.5f, 0xFFFF0000u},
+                     {0, 0.5f, 0.5f, 0xFFFF0000u}};
+    gpu_set_fvf(0x42);
+    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
+    EXPECT_EQ(pixel(5, 5), 0xFFFF0000u);
+    EXPECT_EQ(pixel(5, 58), 0xFF000000u);
+    EXPECT_EQ(pixel(58, 5), 0xFF000000u);
+}
