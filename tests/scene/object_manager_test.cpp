@@ -235,6 +235,17 @@ TEST_F(ObjectManager, LargeLayerSortsByKindKeyDescending) {
     g_calls.clear();
     obj_draw_all();
     EXPECT_EQ(g_calls.size(), 50u);
+
+    // Already ordered either way, and all equal: the sort still ends in descending order.
+    for (int pattern = 0; pattern < 3; ++pattern) {
+        for (int i = 0; i < 3000; ++i)
+            g_key_of[i] = pattern == 0 ? (uint32_t)i : pattern == 1 ? 3000u - i : 5u;
+        obj_build_draw_list();
+        ASSERT_EQ(list->count, 3000u);
+        for (uint32_t k = 1; k < list->count; ++k) {
+            ASSERT_GE(list->entries[k - 1]->full_key, list->entries[k]->full_key) << pattern;
+        }
+    }
 }
 
 TEST_F(ObjectManager, HiddenGroupsAndDroppedObjectsLeaveTheList) {
