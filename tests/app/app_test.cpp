@@ -196,7 +196,16 @@ TEST(ProgramChild, Run) {
             int w, hgt;
             win_get_client_size(&w, &hgt);
             child_log("final " + std::to_string(w) + "x" + std::to_string(hgt));
-            win_post_quit(); // what closing the window does
+            if (g_child_mode == "close") {
+                // What the window manager's close button sends.
+                SDL_Event e = {};
+                e.type = SDL_WINDOWEVENT;
+                e.window.event = SDL_WINDOWEVENT_CLOSE;
+                e.window.windowID = SDL_GetWindowID(win_sdl_window());
+                SDL_PushEvent(&e);
+            } else {
+                win_post_quit();
+            }
         }
     };
     h->gfx_shutdown = [] { child_log("gfx_shutdown"); };

@@ -15,6 +15,7 @@ class InputTest : public ::testing::Test {
         memset(g_keys, 0, sizeof g_keys);
         win_set_keyboard_override(g_keys);
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+        if (SDL_NumJoysticks() > 0) GTEST_SKIP() << "a real controller is attached";
         index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
         ASSERT_GE(index, 0) << SDL_GetError();
         ASSERT_TRUE(input_create_controller(nullptr, nullptr));
@@ -24,6 +25,11 @@ class InputTest : public ::testing::Test {
         app_init_input();
     }
     void TearDown() override {
+        if (index < 0 && !joy) {
+            SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+            win_set_keyboard_override(nullptr);
+            return;
+        }
         app_term_input();
         if (joy) SDL_JoystickClose(joy);
         input_release_controller();
@@ -141,7 +147,7 @@ TEST_F(InputTest, KeysAndDetachedController) {
 
 TEST(InputNoController, EveryControllerTestIsFalse) {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
-    ASSERT_EQ(SDL_NumJoysticks(), 0);
+    if (SDL_NumJoysticks() > 0) GTEST_SKIP() << "a real controller is attached";
     ASSERT_TRUE(input_create_controller(nullptr, nullptr));
     EXPECT_EQ(input_get_controller()->ready, 0u);
     input_poll_controller();
