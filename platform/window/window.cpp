@@ -270,8 +270,14 @@ void win_post_quit(void) {
 // Joystick, polled by hand.
 static SDL_Joystick *g_joystick;
 
+void win_joystick_close(void) {
+    if (g_joystick) SDL_JoystickClose(g_joystick);
+    g_joystick = nullptr;
+}
+
 bool win_joystick_open_first(void) {
-    if (g_joystick) return true;
+    if (g_joystick && SDL_JoystickGetAttached(g_joystick)) return true;
+    win_joystick_close(); // a detached one is dropped
     if (!SDL_WasInit(SDL_INIT_JOYSTICK) && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
     SDL_JoystickEventState(SDL_IGNORE);
     SDL_JoystickUpdate();
@@ -328,11 +334,6 @@ bool win_joystick_poll(WinJoystickState *out) {
         s.buttons[i] = SDL_JoystickGetButton(g_joystick, i) ? 0x80 : 0;
     *out = s;
     return true;
-}
-
-void win_joystick_close(void) {
-    if (g_joystick) SDL_JoystickClose(g_joystick);
-    g_joystick = nullptr;
 }
 
 void win_message_box(const char *caption, const char *text) {

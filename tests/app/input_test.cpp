@@ -25,15 +25,10 @@ class InputTest : public ::testing::Test {
         app_init_input();
     }
     void TearDown() override {
-        if (index < 0 && !joy) {
-            SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-            win_set_keyboard_override(nullptr);
-            return;
-        }
         app_term_input();
         if (joy) SDL_JoystickClose(joy);
         input_release_controller();
-        SDL_JoystickDetachVirtual(index);
+        if (index >= 0) SDL_JoystickDetachVirtual(index);
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         win_set_keyboard_override(nullptr);
     }
