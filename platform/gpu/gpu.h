@@ -365,7 +365,8 @@ void gpu_set_quad_index_list(const uint16_t *indices, uint32_t quad_count);
 // - "#version 450 core" is put in front unless the source has a #version line.
 // - Vertex inputs sit at the GpuAttribLocation locations. The appended vertex main also
 //   writes gl_ClipDistance[0-5] = dot(gl_Position, clip plane i) (planes from
-//   gpu_set_clip_plane, in clip space for shaders), moves gl_Position by the half pixel
+//   gpu_set_clip_plane, in clip space for shaders; a plane whose bit of render state 152
+//   is off is zero and clips nothing), moves gl_Position by the half pixel
 //   between the renderer's pixel centres and GL's, and sets gl_PointSize 1; a source that
 //   redeclares gl_PerVertex keeps gl_Position, gl_PointSize and gl_ClipDistance[6].
 // - Vertex outputs that the fixed-function pixel stage reads (when a vertex shader is paired

@@ -197,6 +197,17 @@ static void half_pixel(float out[2]) {
     out[1] = v.height ? -1.0f / (float)v.height : 0.0f;
 }
 
+// The planes as the programs receive them: a plane whose enable bit is off is all zeros, so
+// its distance is 0 everywhere and clips nothing. Some GL drivers clip by every written
+// distance whether or not GL_CLIP_DISTANCEi is enabled, so the enable mask is applied here.
+static const float *enabled_clip_planes(void) {
+    static float planes[GPU_MAX_CLIP_PLANES][4];
+    uint32_t mask = g_gpu.rs[GPU_RS_CLIPPLANEENABLE];
+    for (int i = 0; i < GPU_MAX_CLIP_PLANES; i++)
+        for (int c = 0; c < 4; c++) planes[i][c] = (mask >> i) & 1 ? g_gpu.clip_planes[i][c] : 0.0f;
+    return &planes[0][0];
+}
+
 static void vertex_uniforms(FfVertexProgram *v) {
     if (v->generation == g_gpu.ff_generation) return;
     v->generation = g_gpu.ff_generation;
@@ -220,7 +231,7 @@ static void vertex_uniforms(FfVertexProgram *v) {
     float off[2];
     half_pixel(off);
     glProgramUniform2fv(p, v->loc_offset, 1, off);
-    glProgramUniform4fv(p, v->loc_clip, GPU_MAX_CLIP_PLANES, &g_gpu.clip_planes[0][0]);
+    glProgramUniform4fv(p, v->loc_clip, GPU_MAX_CLIP_PLANES, enabled_clip_planes());
     if (!(v->key & FFV_LIGHTING)) return;
     // Direction towards the light, in view space.
     const float *d = g_gpu.light.direction, *m = g_gpu.view;
@@ -418,7 +429,7 @@ static void user_uniforms(GpuShader *sh) {
     }
     if (sh->clip_planes_loc >= 0)
         glProgramUniform4fv(sh->program, sh->clip_planes_loc, GPU_MAX_CLIP_PLANES,
-                            &g_gpu.clip_planes[0][0]);
+                            enabled_clip_planes());
     if (sh->alpha_func_loc >= 0) {
         uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] : 8;
         glProgramUniform1i(sh->program, sh->alpha_func_loc, (GLint)func);

@@ -243,3 +243,56 @@ TEST_F(GpuTest, TransformedUpIsTopLeftIsLeft) {
     EXPECT_EQ(pixel(5, 58), 0xFF000000u);
     EXPECT_EQ(pixel(58, 5), 0xFF000000u);
 }
+
+// A clip plane only clips while its bit of the enable mask is set; setting its values alone
+// changes nothing, for fixed function and for a vertex shader alike.
+TEST_F(GpuTest, ClipPlaneClipsOnlyWhenEnabled) {
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    const float keep_left[4] = {-1, 0, 0, 0}; // keeps x <= 0
+    gpu_set_clip_plane(3, keep_left);
+    auto full_quad = [] {
+        PosColor v[4] = {{-1, 1, 0.5f, 0xFF00FF00u},
+                         {1, 1, 0.5f, 0xFF00FF00u},
+                         {-1, -1, 0.5f, 0xFF00FF00u},
+                         {1, -1, 0.5f, 0xFF00FF00u}};
+        gpu_set_fvf(0x42);
+        EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
+    };
+    auto check = [&](const char *what, bool clipped) {
+        SCOPED_TRACE(what);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        full_quad();
+        EXPECT_EQ(pixel(8, 32), 0xFF00FF00u);
+        EXPECT_EQ(pixel(56, 32), clipped ? 0xFF000000u : 0xFF00FF00u);
+        // Screen-space vertices are never clipped by the planes.
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        gpu_set_fvf(0x244);
+        quad(0, 0, W, H, 0xFFFF0000u);
+        EXPECT_EQ(pixel(56, 32), 0xFFFF0000u);
+    };
+    check("fixed function, mask 0", false);
+    gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 1u << 3);
+    check("fixed function, plane 3 on", true);
+    gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 1u << 2); // another plane, its values zero
+    check("fixed function, plane 2 on", false);
+
+    char err[512];
+    GpuShader *vs = gpu_shader_compile_source(VS, "VsMain", GPU_SHADER_VERTEX, err, sizeof(err));
+    ASSERT_NE(vs, nullptr) << err;
+    const float white[4] = {1, 1, 1, 1};
+    float palette[64] = {};
+    for (int i = 0; i < 4; i++) std::memcpy(&palette[16 * i], IDENTITY, sizeof(IDENTITY));
+    gpu_constant_set_matrix(vs, gpu_constant_find(vs, "m1"), IDENTITY);
+    gpu_constant_set_matrix_array(vs, gpu_constant_find(vs, "m3"), palette, 4);
+    gpu_constant_set_vector(vs, gpu_constant_find(vs, "v4"), white);
+    gpu_set_vertex_shader(vs);
+    gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 0);
+    check("vertex shader, mask 0", false);
+    gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 1u << 3);
+    check("vertex shader, plane 3 on", true);
+    gpu_set_render_state(GPU_RS_CLIPPLANEENABLE, 0);
+    check("vertex shader, mask 0 again", false);
+    gpu_shader_release(vs);
+}
