@@ -109,12 +109,7 @@ bool app_create_window(void *, AppWindowProc) {
     w.windowed = 1;
     w.style = APP_WINDOW_STYLE;
     int cw = w.client_width, ch = w.client_height;
-    if (cw < 1 || cw > MAX_CLIENT_SIZE || ch < 1 || ch > MAX_CLIENT_SIZE) {
-        fprintf(stderr, "Tavok: client size %dx%d out of range, using %dx%d\n", cw, ch,
-                APP_DEFAULT_CLIENT_WIDTH, APP_DEFAULT_CLIENT_HEIGHT);
-        cw = APP_DEFAULT_CLIENT_WIDTH;
-        ch = APP_DEFAULT_CLIENT_HEIGHT;
-    }
+    if (cw < 1 || cw > MAX_CLIENT_SIZE || ch < 1 || ch > MAX_CLIENT_SIZE) return false;
     if (!win_create("Tavok", cw, ch)) return false;
     w.hwnd = win_sdl_window();
     int frame = 0, caption = 0;
@@ -239,6 +234,14 @@ int app_win_main(int, char **) {
     int32_t v;
     if (cfg_get_int("CLIENTW", &v)) g_app.client_width = v;
     if (cfg_get_int("CLIENTH", &v)) g_app.client_height = v;
+    if (g_app.client_width < 1 || g_app.client_width > MAX_CLIENT_SIZE || g_app.client_height < 1 ||
+        g_app.client_height > MAX_CLIENT_SIZE) {
+        fprintf(stderr, "Tavok: CLIENTW x CLIENTH %dx%d out of range 1..%d, using %dx%d\n",
+                g_app.client_width, g_app.client_height, MAX_CLIENT_SIZE, APP_DEFAULT_CLIENT_WIDTH,
+                APP_DEFAULT_CLIENT_HEIGHT);
+        g_app.client_width = APP_DEFAULT_CLIENT_WIDTH;
+        g_app.client_height = APP_DEFAULT_CLIENT_HEIGHT;
+    }
 
     if (!app_create_window(g_app.instance, app_window_proc)) {
         // Without a window there is nothing to show and no way to end the loop.

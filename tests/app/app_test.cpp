@@ -246,6 +246,14 @@ TEST(Program, ClientSizeFromConfigurationFile) {
     EXPECT_NE(r.out.find("final 640x480"), std::string::npos) << r.out;
 }
 
+TEST(Program, OutOfRangeClientSizeFallsBackToDefault) {
+    std::string dir = program_dir("CLIENTW -640\nCLIENTH 480\n");
+    ChildResult r = run_child("quit", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("client 800x600 bpp 32 options 800x600"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("out of range"), std::string::npos) << r.err;
+}
+
 TEST(Program, FatalFaultEndsWithOneAndItsLine) {
     std::string dir = program_dir(nullptr);
     ChildResult r = run_child("fatal", dir);
