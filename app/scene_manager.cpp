@@ -82,7 +82,10 @@ void app_fatal_exit(uint16_t category, uint16_t code, uint16_t detail, const cha
     g_fatal.detail = detail;
     fprintf(stderr, "Tavok: fatal error: category %u, code %u, detail %u: %s\n", category, code,
             detail, text ? text : "");
-    fflush(nullptr);
+    // Only the standard streams: flushing every stream would wait on one that the audio
+    // worker may hold in the middle of a read. The program's own files are closed after use.
+    fflush(stdout);
+    fflush(stderr);
     // Quick exit: static destructors must not run while the audio worker may still be inside
     // a load that uses the objects they destroy.
     _exit(1);
