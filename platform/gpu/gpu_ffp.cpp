@@ -393,14 +393,19 @@ static float bits_float(uint32_t u) {
     return f;
 }
 
+// Fog colour and the linear range (end, 1 / (end - start)) of one program.
+static void fog_uniforms(GLuint prog, GLint color_loc, GLint range_loc) {
+    argb4(prog, color_loc, g_gpu.rs[GPU_RS_FOGCOLOR]);
+    float start = bits_float(g_gpu.rs[GPU_RS_FOGSTART]), end = bits_float(g_gpu.rs[GPU_RS_FOGEND]);
+    float range = end - start;
+    glProgramUniform2f(prog, range_loc, end, range != 0.0f ? 1.0f / range : 0.0f);
+}
+
 static void pixel_uniforms(FfPixelProgram *p) {
     if (p->generation == g_gpu.ff_generation) return;
     p->generation = g_gpu.ff_generation;
     glProgramUniform1i(p->program, p->loc_alpha_ref, (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
-    argb4(p->program, p->loc_fog_color, g_gpu.rs[GPU_RS_FOGCOLOR]);
-    float start = bits_float(g_gpu.rs[GPU_RS_FOGSTART]), end = bits_float(g_gpu.rs[GPU_RS_FOGEND]);
-    float range = end - start;
-    glProgramUniform2f(p->program, p->loc_fog, end, range != 0.0f ? 1.0f / range : 0.0f);
+    fog_uniforms(p->program, p->loc_fog_color, p->loc_fog);
 }
 
 void gpu_ffp_shutdown(void) {
@@ -418,7 +423,7 @@ static void use_stage(GLbitfield bit, GLuint prog, GLuint *cached) {
     glUseProgramStages(g_gpu.pipeline, bit, prog);
 }
 
-// The layer's own uniforms of a user shader: half-pixel shift, clip planes, alpha test.
+// The layer's own uniforms of a user shader: half-pixel shift, clip planes, alpha test, fog.
 static void user_uniforms(GpuShader *sh) {
     if (sh->generation == g_gpu.ff_generation) return;
     sh->generation = g_gpu.ff_generation;
@@ -435,6 +440,10 @@ static void user_uniforms(GpuShader *sh) {
         glProgramUniform1i(sh->program, sh->alpha_func_loc, (GLint)func);
         glProgramUniform1i(sh->program, sh->alpha_ref_loc,
                            (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
+    }
+    if (sh->fog_on_loc >= 0) {
+        glProgramUniform1i(sh->program, sh->fog_on_loc, fog_on() ? 1 : 0);
+        fog_uniforms(sh->program, sh->fog_color_loc, sh->fog_loc);
     }
 }
 

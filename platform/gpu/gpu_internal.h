@@ -95,6 +95,9 @@ struct GpuShader {
     GLint clip_planes_loc;  // vertex shaders: the appended clip distances
     GLint alpha_func_loc;   // pixel shaders: the appended alpha test
     GLint alpha_ref_loc;
+    GLint fog_on_loc; // pixel shaders: the appended fog (-1 where the source gives no room)
+    GLint fog_color_loc;
+    GLint fog_loc;
     uint32_t generation; // ff_generation when the layer's own uniforms were last set
     GpuUniform uniforms[GPU_MAX_UNIFORMS];
     uint32_t uniform_count;

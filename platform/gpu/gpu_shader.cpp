@@ -1,8 +1,8 @@
 // GLSL shaders: a source defines `void <entry>()`; the layer appends the main that calls it
 // and compiles a separable program. The appended vertex main writes the clip distances and
 // moves the position by the half pixel that separates the renderer's pixel centres from GL's;
-// the appended pixel main applies the alpha test to the source's colour output. The constant
-// table answers the source's own top-level uniforms by name.
+// the appended pixel main applies the alpha test and linear fog to the source's colour output.
+// The constant table answers the source's own top-level uniforms by name.
 #include "platform/gpu/gpu_internal.h"
 #include "platform/sys/sys_file.h"
 
@@ -49,13 +49,70 @@ static std::string colour_output(const std::string &src) {
     return "";
 }
 
-static std::string build_source(const char *source, const char *entry, GpuShaderKind kind) {
+static size_t skip_space(const std::string &s, size_t p) {
+    while (p < s.size() && std::isspace((unsigned char)s[p])) p++;
+    return p;
+}
+
+// The identifier at p (after white space), advancing p past it; "" when there is none.
+static std::string next_word(const std::string &s, size_t *p) {
+    size_t b = skip_space(s, *p), e = b;
+    while (e < s.size() && (std::isalnum((unsigned char)s[e]) || s[e] == '_')) e++;
+    *p = e;
+    return s.substr(b, e - b);
+}
+
+// Finds `layout(... location = <loc> ...) [qualifiers] <storage> <type> <name>`. type is ""
+// when the declaration is an array (it takes more than the one location).
+static bool located_decl(const std::string &src, const char *storage, int loc, std::string *type,
+                         std::string *name) {
+    size_t pos = 0;
+    while ((pos = src.find("layout", pos)) != std::string::npos) {
+        size_t p = pos + 6;
+        bool start =
+            pos == 0 || !(std::isalnum((unsigned char)src[pos - 1]) || src[pos - 1] == '_');
+        pos = p;
+        p = skip_space(src, p);
+        if (!start || p >= src.size() || src[p] != '(') continue;
+        size_t close = src.find(')', p);
+        if (close == std::string::npos) return false;
+        std::string q = src.substr(p + 1, close - p - 1);
+        size_t l = q.find("location");
+        if (l == std::string::npos) continue;
+        l = skip_space(q, l + 8);
+        if (l >= q.size() || q[l] != '=') continue;
+        l = skip_space(q, l + 1);
+        if (std::atoi(q.c_str() + l) != loc || !std::isdigit((unsigned char)q[l])) continue;
+        p = close + 1;
+        std::string w = next_word(src, &p);
+        while (w == "flat" || w == "smooth" || w == "noperspective" || w == "centroid" ||
+               w == "sample")
+            w = next_word(src, &p);
+        if (w != storage) continue;
+        *type = next_word(src, &p);
+        *name = next_word(src, &p);
+        p = skip_space(src, p);
+        if (p < src.size() && src[p] == '[') type->clear();
+        return !name->empty();
+    }
+    return false;
+}
+
+// The view depth that fog reads sits at location 10 between the stages. With `fog` set, a
+// vertex source that does not write it gets gl_Position.w there (the view depth under a
+// perspective projection), and the pixel main blends the colour output toward the fog
+// colour by it while gpu_fog_on is set.
+static std::string build_source(const char *source, const char *entry, GpuShaderKind kind,
+                                bool fog) {
     std::string src = source;
     std::string out;
     if (src.find("#version") == std::string::npos) out = "#version 450 core\n";
     out += src;
     out += "\n";
+    std::string type, name;
     if (kind == GPU_SHADER_VERTEX) {
+        bool own_depth = fog && !located_decl(src, "out", 10, &type, &name);
+        if (own_depth) out += "layout(location = 10) out float gpu_fog_depth;\n";
         out += "uniform vec2 gpu_pixel_offset;\n"
                "uniform vec4 gpu_clip_planes[6];\n"
                "void main() {\n    ";
@@ -64,13 +121,27 @@ static std::string build_source(const char *source, const char *entry, GpuShader
         for (int i = 0; i < 6; i++)
             out += "    gl_ClipDistance[" + std::to_string(i) +
                    "] = dot(gl_Position, gpu_clip_planes[" + std::to_string(i) + "]);\n";
+        if (own_depth) out += "    gpu_fog_depth = gl_Position.w;\n";
         out += "    gl_Position.xy += gpu_pixel_offset * gl_Position.w;\n"
                "    gl_PointSize = 1.0;\n}\n";
     } else {
         std::string col = colour_output(src);
+        std::string depth;
+        if (fog && !col.empty()) {
+            if (!located_decl(src, "in", 10, &type, &name)) {
+                out += "layout(location = 10) in float gpu_fog_depth;\n";
+                depth = "gpu_fog_depth";
+            } else if (type == "float") {
+                depth = name;
+            }
+        }
         out += "uniform int gpu_alpha_func;\n"
-               "uniform int gpu_alpha_ref;\n"
-               "void main() {\n    ";
+               "uniform int gpu_alpha_ref;\n";
+        if (!depth.empty())
+            out += "uniform int gpu_fog_on;\n"
+                   "uniform vec4 gpu_fog_color;\n"
+                   "uniform vec2 gpu_fog;\n"; // end, 1 / (end - start)
+        out += "void main() {\n    ";
         out += entry;
         out += "();\n";
         if (!col.empty()) {
@@ -81,9 +152,25 @@ static std::string build_source(const char *source, const char *entry, GpuShader
                    "                f == 7 ? a8 >= r : true;\n"
                    "    if (!pass) discard;\n";
         }
+        if (!depth.empty())
+            out += "    if (gpu_fog_on != 0) {\n"
+                   "        float fog = clamp((gpu_fog.x - " +
+                   depth +
+                   ") * gpu_fog.y, 0.0, 1.0);\n"
+                   "        " +
+                   col + ".rgb = mix(gpu_fog_color.rgb, " + col +
+                   ".rgb, fog);\n"
+                   "    }\n";
         out += "}\n";
     }
     return out;
+}
+
+static GLuint create_program(const char *source, const char *entry, GpuShaderKind kind, bool fog) {
+    std::string full = build_source(source, entry, kind, fog);
+    const char *p = full.c_str();
+    return glCreateShaderProgramv(kind == GPU_SHADER_VERTEX ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER,
+                                  1, &p);
 }
 
 static void reflect(GpuShader *sh) {
@@ -131,12 +218,16 @@ GpuShader *gpu_shader_compile_source(const char *source, const char *entry, GpuS
         set_err(err, err_size, "too many shaders");
         return nullptr;
     }
-    std::string full = build_source(source, entry, kind);
-    const char *p = full.c_str();
-    GLuint prog = glCreateShaderProgramv(
-        kind == GPU_SHADER_VERTEX ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, 1, &p);
+    GLuint prog = create_program(source, entry, kind, true);
     GLint ok = 0;
     if (prog) glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        // The fog additions may clash with what the source puts at location 10 (an array
+        // over it, say): such a source still compiles, without fog.
+        if (prog) glDeleteProgram(prog);
+        prog = create_program(source, entry, kind, false);
+        if (prog) glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+    }
     if (!ok) {
         if (prog && err && err_size) glGetProgramInfoLog(prog, (GLsizei)err_size, nullptr, err);
         if (prog) glDeleteProgram(prog);
@@ -150,6 +241,9 @@ GpuShader *gpu_shader_compile_source(const char *source, const char *entry, GpuS
     sh->clip_planes_loc = glGetUniformLocation(prog, "gpu_clip_planes");
     sh->alpha_func_loc = glGetUniformLocation(prog, "gpu_alpha_func");
     sh->alpha_ref_loc = glGetUniformLocation(prog, "gpu_alpha_ref");
+    sh->fog_on_loc = glGetUniformLocation(prog, "gpu_fog_on");
+    sh->fog_color_loc = glGetUniformLocation(prog, "gpu_fog_color");
+    sh->fog_loc = glGetUniformLocation(prog, "gpu_fog");
     sh->generation = g_gpu.ff_generation - 1;
     reflect(sh);
     return sh;

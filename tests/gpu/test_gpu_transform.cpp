@@ -296,3 +296,113 @@ TEST_F(GpuTest, ClipPlaneClipsOnlyWhenEnabled) {
     check("vertex shader, mask 0 again", false);
     gpu_shader_release(vs);
 }
+
+namespace {
+
+void set_linear_fog(uint32_t color, float start, float end) {
+    uint32_t sb, eb;
+    std::memcpy(&sb, &start, 4);
+    std::memcpy(&eb, &end, 4);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 1);
+    gpu_set_render_state(GPU_RS_FOGTABLEMODE, 3);
+    gpu_set_render_state(GPU_RS_FOGCOLOR, color);
+    gpu_set_render_state(GPU_RS_FOGSTART, sb);
+    gpu_set_render_state(GPU_RS_FOGEND, eb);
+}
+
+// A pair that passes the view depth at location 10 under its own names, as the data's
+// shaders do: depth = object z + dz.
+const char *FOG_VS = R"(
+layout(location = 0) in vec4 a_pos;
+layout(location = 4) in vec4 a_color;
+layout(location = 0) out vec4 v_color;
+layout(location = 10) out float v_depth;
+uniform float dz;
+void VsMain() {
+    gl_Position = vec4(a_pos.xyz, 1.0);
+    v_color = a_color;
+    v_depth = a_pos.z + dz;
+}
+)";
+const char *FOG_PS = R"(
+layout(location = 0) in vec4 v_color;
+layout(location = 10) in float v_depth;
+layout(location = 0) out vec4 o_col;
+void PsMain() { o_col = v_color.bgra; }
+)";
+
+} // namespace
+
+// Linear fog follows a pixel shader's output: blended toward the fog colour by the depth the
+// vertex stage writes at location 10, and only while fog is on.
+TEST_F(GpuTest, FogAfterPixelShader) {
+    char err[512];
+    GpuShader *vs =
+        gpu_shader_compile_source(FOG_VS, "VsMain", GPU_SHADER_VERTEX, err, sizeof(err));
+    ASSERT_NE(vs, nullptr) << err;
+    GpuShader *ps = gpu_shader_compile_source(FOG_PS, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(ps, nullptr) << err;
+    gpu_constant_set_float(vs, gpu_constant_find(vs, "dz"), 0.25f);
+    gpu_set_vertex_shader(vs);
+    gpu_set_pixel_shader(ps);
+    small_quad(); // z 0.5: depth 0.75; the shader swaps red and blue of white: still white
+    EXPECT_EQ(pixel(32, 32), 0xFFFFFFFFu);
+
+    set_linear_fog(0xFF0000FFu, 0.25f, 1.25f); // depth 0.75: half fog
+    small_quad();
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.5f, 0.5f, 1.0f)));
+    gpu_constant_set_float(vs, gpu_constant_find(vs, "dz"), 1.0f); // depth 1.5: all fog
+    small_quad();
+    EXPECT_EQ(pixel(32, 32), 0xFF0000FFu);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
+    small_quad();
+    EXPECT_EQ(pixel(32, 32), 0xFFFFFFFFu);
+
+    // A pair with nothing at location 10: the depth is the position's w (1 here).
+    GpuShader *vs2 = gpu_shader_compile_source(VS, "VsMain", GPU_SHADER_VERTEX, err, sizeof(err));
+    ASSERT_NE(vs2, nullptr) << err;
+    GpuShader *ps2 = gpu_shader_compile_source(PS, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(ps2, nullptr) << err;
+    float palette[64] = {};
+    for (int i = 0; i < 4; i++) std::memcpy(&palette[16 * i], IDENTITY, sizeof(IDENTITY));
+    const float one[4] = {1, 1, 1, 1};
+    gpu_constant_set_matrix(vs2, gpu_constant_find(vs2, "m1"), IDENTITY);
+    gpu_constant_set_matrix_array(vs2, gpu_constant_find(vs2, "m3"), palette, 4);
+    gpu_constant_set_vector(vs2, gpu_constant_find(vs2, "v4"), one);
+    gpu_constant_set_vector(ps2, gpu_constant_find(ps2, "v1"), one);
+    gpu_set_vertex_shader(vs2);
+    gpu_set_pixel_shader(ps2);
+    set_linear_fog(0xFF000000u, 0.0f, 4.0f); // w 1: three quarters of the colour
+    small_quad();
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
+
+    // Behind pre-transformed vertices the depth is 1 / rhw, as for the fixed-function stage.
+    gpu_set_fvf(0x244);
+    quad(0, 0, W, H, 0xFFFFFFFFu);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
+    gpu_set_pixel_shader(nullptr);
+    quad(0, 0, W, H, 0xFFFFFFFFu);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
+
+    gpu_shader_release(vs);
+    gpu_shader_release(ps);
+    gpu_shader_release(vs2);
+    gpu_shader_release(ps2);
+}
+
+// A source whose own inputs cover location 10 still compiles and draws, without fog.
+TEST_F(GpuTest, PixelShaderOverFogLocationCompilesWithoutFog) {
+    const char *src = R"(
+layout(location = 4) in vec4 v_sets[8];
+layout(location = 0) out vec4 o_col;
+void PsMain() { o_col = vec4(0.0, 1.0, 0.0, 1.0) + v_sets[0] * 0.0; }
+)";
+    char err[512];
+    GpuShader *ps = gpu_shader_compile_source(src, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(ps, nullptr) << err;
+    gpu_set_pixel_shader(ps);
+    set_linear_fog(0xFFFF0000u, 0.0f, 0.5f); // depth 1: all fog, were it applied
+    quad(0, 0, W, H, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(32, 32), 0xFF00FF00u);
+    gpu_shader_release(ps);
+}
