@@ -1,5 +1,6 @@
 #include "app/app.h"
 #include "app/app_hooks.h"
+#include "app/input.h"
 #include "app/param_log.h"
 #include "app/scene_manager.h"
 #include "app/timer.h"
@@ -191,6 +192,28 @@ TEST(ProgramChild, Run) {
             child_log("pending " + std::to_string(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT,
                                                                  SDL_USEREVENT, SDL_LASTEVENT)));
         if (g_child_mode == "resize" && g_child_frames == 5) win_set_client_size(1000, 600);
+        if (g_child_mode == "mouse") {
+            // Events pushed in one frame are handled by the passes before the next frame.
+            if (g_child_frames == 5) {
+                SDL_Event e = {};
+                e.type = SDL_MOUSEMOTION;
+                e.motion.windowID = SDL_GetWindowID(win_sdl_window());
+                e.motion.x = 400;
+                e.motion.y = 150;
+                SDL_PushEvent(&e);
+                SDL_Event w = {};
+                w.type = SDL_MOUSEWHEEL;
+                w.wheel.windowID = e.motion.windowID;
+                w.wheel.y = -2;
+                SDL_PushEvent(&w);
+            }
+            if (g_child_frames >= 6 && g_child_frames <= 7) {
+                int32_t x, y;
+                mouse_get_backbuffer_pos(&x, &y);
+                child_log("mouse " + std::to_string(x) + "," + std::to_string(y) + " wheel " +
+                          std::to_string(mouse_wheel_delta()));
+            }
+        }
 
         if (g_child_frames == 90) {
             int w, hgt;
@@ -209,6 +232,11 @@ TEST(ProgramChild, Run) {
         }
     };
     h->gfx_shutdown = [] { child_log("gfx_shutdown"); };
+    if (g_child_mode == "mouse") {
+        // A 2D layout twice the client size.
+        h->gfx_get_screen_width = [] { return (int32_t)1600; };
+        h->gfx_get_screen_height = [] { return (int32_t)1200; };
+    }
     app_scene_table()[0] = {[] { child_log("scene_init"); },
                             [] {
                                 if (g_child_frames < 3) child_log("scene");
@@ -277,4 +305,13 @@ TEST(Program, ResizedWindowKeepsTheBackBufferAspect) {
     // The window manager's resize to 1000x600 is answered by one back to 800x600.
     EXPECT_NE(r.out.find("size 1000x600\nsize 800x600\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("final 800x600"), std::string::npos) << r.out;
+}
+
+TEST(Program, MouseMessagesReachTheMouseRecord) {
+    std::string dir = program_dir(nullptr);
+    ChildResult r = run_child("mouse", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Client pixels scaled to the 2D layout; the wheel notch counts -240 for one frame.
+    EXPECT_NE(r.out.find("mouse 800,300 wheel -240\nmouse 800,300 wheel 0\n"), std::string::npos)
+        << r.out;
 }
