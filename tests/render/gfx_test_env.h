@@ -32,7 +32,7 @@ int gfx_test_color_distance(uint32_t a, uint32_t b);
 
 // Calls the test doubles counted since the last reset.
 struct RenderTestCalls {
-    int shader_load, shader_release, font_create, font_release;
+    int font_create, font_release;
     int layer_create, layer_release, draw_scene, text_rewind, restore_style;
 };
 RenderTestCalls *render_test_calls(void);

@@ -11,12 +11,6 @@ RenderTestCalls *render_test_calls(void) {
 
 #define TEST_DOUBLE __attribute__((weak))
 
-TEST_DOUBLE void shader_load_all(void) {
-    s_calls.shader_load++;
-}
-TEST_DOUBLE void shader_release_all(void) {
-    s_calls.shader_release++;
-}
 TEST_DOUBLE void font_create_outline(void) {
     s_calls.font_create++;
 }
