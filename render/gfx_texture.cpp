@@ -443,7 +443,8 @@ void gfx_bind_target(uint32_t index, uint32_t texture_handle) {
         gpu_set_render_target(index, nullptr);
     }
     if (index != 0) return;
-    if (t) {
+    // The record describes what is bound: a texture without a surface leaves the back buffer.
+    if (t && t->surface) {
         s_block.current_target.surface = t->surface;
         s_block.current_target.width = t->width;
         s_block.current_target.height = t->height;

@@ -122,6 +122,13 @@ TEST_F(GfxPixels, RenderTargetsAreTopRowFirstAndResetViewportAndScissor) {
     // Target 1 beyond the device's count is left alone; an unknown handle means the back buffer.
     tex_set_render_targets(12345, 0, nullptr);
     EXPECT_EQ(gfx_current_target()->surface, gfx_saved_back_buffer()->surface);
+    // A plain texture cannot be a target: the back buffer stays bound and described.
+    const ResourceHandle plain = res_create_texture("gfxtest", "plain", 16, 16, 0);
+    ASSERT_NE(plain, 0u);
+    tex_set_render_targets(plain, 0, nullptr);
+    EXPECT_EQ(gfx_current_target()->surface, gfx_saved_back_buffer()->surface);
+    EXPECT_EQ(gfx_target_width(), TEST_WIDTH);
+    res_release_texture(plain);
     res_release_texture(h);
 }
 
