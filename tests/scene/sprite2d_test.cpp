@@ -183,6 +183,32 @@ TEST_F(SpriteBatches, BlendTextureAndFilterChangesSplit) {
     EXPECT_EQ(frame_draws(), (std::vector<uint32_t>{16}));
 }
 
+// The stage-0 magnification filter each draw of the frame ran with.
+std::vector<uint32_t> mag_filters_per_draw() {
+    size_t n = 0;
+    const GpuTraceEntry *e = gpu_trace_entries(&n);
+    std::vector<uint32_t> out;
+    uint32_t current = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (e[i].kind == GPU_TRACE_SAMPLER_STATE && e[i].a == 0 && e[i].b == GPU_SAMP_MAGFILTER)
+            current = e[i].c;
+        if (e[i].kind == GPU_TRACE_DRAW) out.push_back(current);
+    }
+    return out;
+}
+
+TEST_F(SpriteBatches, AutomaticFilterIsPointOnlyForUnscaledUnturnedSprites) {
+    SceneObject *s[4];
+    for (int i = 3; i >= 0; --i)
+        s[i] = sprite2d_put_texture(0, tex, 0xFFFFFFFFu, 0, 0, 0, 0, 1, 1, 20);
+    sprite2d_set_scale(s[1], 1.01f, 1);
+    sprite2d_set_rotation(s[2], 0.1f);
+    sprite2d_set_filter(s[3], SPRITE2D_FILTER_POINT);
+    sprite2d_set_scale(s[3], 2, 2);
+    frame_draws();
+    EXPECT_EQ(mag_filters_per_draw(), (std::vector<uint32_t>{1, 2, 1})); // point, linear, point
+}
+
 TEST_F(SpriteBatches, ClippedSpriteDrawsAloneAndTheScissorComesBack) {
     gfx_set_scissor(1, 2, 150, 100);
     GpuRect frame;
