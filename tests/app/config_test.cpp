@@ -5,10 +5,13 @@
 
 namespace {
 
-std::string g_dir = make_temp_dir("cfg");
+const std::string &config_dir() {
+    static std::string dir = make_temp_dir("cfg");
+    return dir;
+}
 
 void read_config(const std::string &text) {
-    std::string path = g_dir + "/TK01.CF";
+    std::string path = config_dir() + "/TK01.CF";
     write_text(path, text);
     cfg_read(path.c_str());
 }
@@ -78,7 +81,7 @@ TEST(Config, MissingFileAndWrapAround) {
     // Unsigned arithmetic: the digits wrap modulo 2^32.
     EXPECT_EQ(cfg_get_int_or("BIG", 0), (int32_t)(uint32_t)(99999999999ull & 0xFFFFFFFFu));
     EXPECT_EQ(cfg_get_int_or("MIN", 0), INT32_MIN);
-    cfg_read((g_dir + "/none.CF").c_str());
+    cfg_read((config_dir() + "/none.CF").c_str());
     EXPECT_EQ(cfg_get_string("BIG"), nullptr);
     EXPECT_EQ(cfg_get_int_or("CLIENTW", 800), 800);
 }

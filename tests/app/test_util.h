@@ -2,12 +2,25 @@
 #pragma once
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+// A fresh folder under /tmp, removed with everything in it when the test program ends.
 inline std::string make_temp_dir(const char *tag) {
+    static std::vector<std::string> made;
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        atexit([] {
+            for (const std::string &d : made) std::filesystem::remove_all(d);
+        });
+    }
     std::string tmpl = std::string("/tmp/tavok_") + tag + "_XXXXXX";
     const char *d = mkdtemp(tmpl.data());
-    return d ? std::string(d) : std::string();
+    if (!d) return std::string();
+    made.push_back(d);
+    return made.back();
 }
 
 inline void write_text(const std::string &path, const std::string &text) {

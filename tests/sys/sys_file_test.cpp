@@ -5,16 +5,26 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
+// A fresh folder under /tmp, removed when the test program ends.
 std::string make_temp_dir() {
+    static std::vector<std::string> made;
+    if (made.empty())
+        atexit([] {
+            for (const std::string &d : made) std::filesystem::remove_all(d);
+        });
     char tmpl[] = "/tmp/tavok_sys_XXXXXX";
     const char *d = mkdtemp(tmpl);
-    return d ? d : "";
+    if (!d) return "";
+    made.push_back(d);
+    return made.back();
 }
 
 } // namespace
