@@ -212,6 +212,13 @@ TEST_F(GfxTexture, PngAndJpegAreRoundedUpToPowersOfTwo) {
         EXPECT_LE(gfx_test_color_distance(tex_read_pixel(&t, 64, 2) | 0xFF000000u, 0xFFFF0000u), 8);
         EXPECT_LE(gfx_test_color_distance(tex_read_pixel(&t, 64, 61) | 0xFF000000u, 0xFF0000FFu),
                   8);
+        // Drawn, the image's top row is at the top as well.
+        gfx_test_clear(0xFF000000u);
+        tex_bind(gfx_get_device(), 0, &t, 0);
+        gfx_test_quad(0, 0, 128, 64, 0xFFFFFFFFu);
+        tex_bind(gfx_get_device(), 0, nullptr, 1);
+        EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(64, 2), 0xFFFF0000u), 8);
+        EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(64, 61), 0xFF0000FFu), 8);
         tex_release(&t);
     }
     // From a file, with a full mip chain.
