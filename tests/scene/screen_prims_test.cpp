@@ -27,24 +27,16 @@ class ScreenPrims : public ::testing::Test {
     }
 };
 
-TEST_F(ScreenPrims, KindIdsAndDefaults) {
+TEST_F(ScreenPrims, KindIdsAndBlendField) {
     EXPECT_EQ(line2d_kind_id(), 1);
     EXPECT_EQ(tri2d_kind_id(), 2);
     SceneObject *l = line2d_put(0, 1, 2, 0xFF010203u, 3, 4, 0xFF040506u, 22);
     ASSERT_NE(l, nullptr);
     const Line2D *p = obj_payload<Line2D>(l);
-    EXPECT_EQ(p->state & PRIM2D_BLEND_MASK, 1u);
-    EXPECT_EQ(p->p1[0], 3.0f);
-    EXPECT_EQ(p->color1, 0xFF040506u);
-    EXPECT_EQ(l->layer, 22);
-    EXPECT_EQ(l->flags & OBJ_FLAG_KILL_MASK, OBJ_FLAG_KILLED);
+    EXPECT_EQ(p->state, 1u);
     line2d_set_blend(l, 0x23); // five bits kept
-    EXPECT_EQ(p->state & PRIM2D_BLEND_MASK, 3u);
-    SceneObject *t = obj_create(0);
-    obj_set_kind(t, tri2d_kind_id());
-    EXPECT_FALSE(t->flags & OBJ_FLAG_VISIBLE); // the creators show, not the init
-    EXPECT_EQ(obj_payload<Triangle2D>(t)->color[2], 0xFFFFFFFFu);
-    line2d_set_points(nullptr, 0, 0, 1, 1); // harmless
+    EXPECT_EQ(p->state, 3u);
+    line2d_set_points(nullptr, 0, 0, 1, 1); // a failed creator's null is harmless
 }
 
 TEST_F(ScreenPrims, LinesBatchBy4096AndSplitOnBlendChanges) {
