@@ -2,7 +2,6 @@
 #include "app/app.h"
 #include "app/app_hooks.h"
 
-#include <SDL2/SDL.h>
 #include <cstring>
 
 static KeyboardState g_keyboard;
@@ -45,8 +44,7 @@ bool input_key_pressed(int vk) {
 bool input_async_key_down(int vk) {
     if (vk < 0 || vk > 255) return false;
     uint8_t keys[256];
-    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_PumpEvents();
-    win_get_keyboard_state(keys);
+    win_get_async_keyboard_state(keys);
     return (keys[vk] & 0x80) != 0;
 }
 
@@ -156,7 +154,6 @@ void app_term_input(void) {
 
 bool input_create_controller(void *, SDL_Window *) {
     memset(&g_controller, 0, sizeof g_controller);
-    if (!SDL_WasInit(SDL_INIT_JOYSTICK) && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
     g_controller.input = true;
     if (!win_joystick_open_first()) {
         // Running without a controller is normal.

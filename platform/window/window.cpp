@@ -213,6 +213,11 @@ void win_get_keyboard_state(uint8_t keys[256]) {
     if (keys[164] | keys[165]) keys[18] = 0x80;
 }
 
+void win_get_async_keyboard_state(uint8_t keys[256]) {
+    if (!g_key_override && SDL_WasInit(SDL_INIT_VIDEO)) SDL_PumpEvents();
+    win_get_keyboard_state(keys);
+}
+
 bool win_peek_event(WinEvent *out) {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
     SDL_Event e;

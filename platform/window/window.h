@@ -58,6 +58,8 @@ uint8_t win_vk_from_sdl_key(int32_t sdl_keycode);
 
 // The 256 virtual-key bytes (bit 7 = down) as the pumped events left them.
 void win_get_keyboard_state(uint8_t keys[256]);
+// The same, after taking in what the system has sent since (without handling any event).
+void win_get_async_keyboard_state(uint8_t keys[256]);
 // Tests: a non-null array replaces the keyboard as the source of win_get_keyboard_state.
 void win_set_keyboard_override(const uint8_t *keys);
 
