@@ -1,0 +1,306 @@
+#include "render/gfx_frame.h"
+
+#include <cstring>
+
+#include "app/scene_manager.h"
+#include "platform/gpu/gpu.h"
+#include "render/font.h"
+#include "render/gfx_device.h"
+#include "render/gfx_state.h"
+#include "render/gfx_texture.h"
+#include "render/shader.h"
+#include "render/text_queue.h"
+#include "render/view.h"
+#include "resource/loader.h"
+#include "resource/res_matrix.h"
+#include "resource/res_texture.h"
+#include "scene/object_manager.h"
+#include "scene/owner_id.h"
+#include "scene/screen_prims.h"
+#include "scene/sprite2d.h"
+
+namespace {
+
+constexpr uint16_t FATAL_DEVICE = 2; // fatal category of a device that cannot be made
+constexpr int32_t FULL = -1;         // viewport and scissor over the whole client area
+constexpr uint16_t BLEND_OPAQUE = 0;
+
+LayerTarget s_layer_target;
+
+// Signs of x and y per orientation option; options 3 and 5 swap the client axes.
+const int32_t OrientationSigns[GFX_ORIENTATION_COUNT][2] = {
+    {1, 1}, {-1, 1}, {1, -1}, {-1, 1}, {-1, -1}, {1, -1},
+};
+
+int32_t or_client(int32_t value, int32_t client) {
+    return value != 0 ? value : client;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_t client_height,
+              int32_t bits_per_pixel, const DisplayOptions *options) {
+    DisplayRecord *d = gfx_display();
+    memset(d, 0, sizeof(*d));
+    d->window = window;
+    d->reserved = (uint32_t)reserved;
+    d->client_width = client_width;
+    d->client_height = client_height;
+    d->bits_per_pixel = bits_per_pixel;
+    if (options) {
+        d->render_width = or_client(options->render_width, client_width);
+        d->render_height = or_client(options->render_height, client_height);
+        d->screen_width = or_client(options->screen_width, client_width);
+        d->screen_height = or_client(options->screen_height, client_height);
+        d->orientation = options->orientation;
+    } else {
+        d->render_width = d->screen_width = client_width;
+        d->render_height = d->screen_height = client_height;
+        d->orientation = 0;
+    }
+
+    d->outline_queue = text_queue_alloc(GFX_OUTLINE_QUEUE_BYTES);
+    d->bitmap_queue = text_queue_alloc(GFX_BITMAP_QUEUE_BYTES);
+    d->scene_drawing = 1;
+
+    const DeviceCreateParams params = {
+        window,  client_width, client_height, bits_per_pixel, 0, (uint32_t)d->orientation,
+        nullptr, nullptr};
+    // Every later module sets up device objects and pools of its own: without a device there
+    // is nothing sound to go on with.
+    if (!gfx_create_device(&params)) app_fatal_exit(FATAL_DEVICE, 0, 0, nullptr);
+
+    loader_init();
+    shader_load_all();
+    font_init();
+    // Render-to-texture views and movie slots start here.
+    obj_manager_init();
+    line2d_register_kind();
+    tri2d_register_kind();
+    sprite2d_register_kinds();
+    // Wire lines and triangles, 3D sprites, node kinds, collision bodies, frustum bodies,
+    // model pools and colliders start here, in that order.
+    view_set_defaults();
+    gfx_reset_scene();
+}
+
+void gfx_shutdown(void) {
+    DisplayRecord *d = gfx_display();
+    text_queue_free(d->outline_queue);
+    text_queue_free(d->bitmap_queue);
+    d->outline_queue = d->bitmap_queue = -1;
+    // Colliders, model pools, frustum bodies, collision bodies, node kinds, 3D sprites, wire
+    // triangles and wire lines stop here, in that order.
+    sprite2d_shutdown();
+    tri2d_shutdown();
+    line2d_shutdown();
+    obj_manager_term();
+    // Movies and render-to-texture views stop here.
+    font_shutdown();
+    shader_release_all();
+    loader_shutdown();
+    gfx_destroy_device();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scene chains
+
+void gfx_reset_scene(void) {
+    owner_clear_all();
+    obj_reset_all();
+    res_pieces_reset();
+    // Model pools, collision bodies and colliders reset here.
+    gfx_reset_views();
+    // Frustum bodies, node kinds, render-to-texture views and movie slots reset here.
+}
+
+void gfx_clear_scene(void) {
+    loader_reset();
+    // Movies, render-to-texture views, node kinds, colliders, frustum bodies, collision bodies
+    // and model pools clear here, in that order.
+    res_pieces_reset();
+    obj_reset_all();
+    owner_clear_all();
+    gfx_reset_views();
+}
+
+void gfx_reset_views(void) {
+    view_set_defaults();
+}
+
+void gfx_set_scene_drawing(uint32_t flag) {
+    gfx_display()->scene_drawing = flag;
+}
+
+uint32_t gfx_get_scene_drawing(void) {
+    return gfx_display()->scene_drawing;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Per frame
+
+void gfx_render_frame(int32_t argument) {
+    // Each view finishes its shake, light, fog and aux-camera steps before the next.
+    view_step_frame(0);
+    view_step_frame(1);
+
+    // Node kinds and movies step here.
+    obj_update_pass();
+    // Collision bodies, frustum bodies, colliders and render-to-texture views step here.
+
+    DisplayRecord *d = gfx_display();
+    if (d->scene_drawing) {
+        // Point lights update here.
+        gfx_draw_frame_sync(d->window, (uint32_t)argument);
+    } else {
+        gfx_skip_frame(d->window, (uint32_t)argument);
+    }
+
+    // Movie frame flags are consumed and killed point lights swept here.
+    obj_destroy_killed();
+}
+
+void gfx_draw_scene(void) {
+    const DisplayRecord *d = gfx_display();
+    const uint32_t background = gfx_scale_rgb(gfx_pack_argb(d->clear_color, 0), 0);
+
+    shader_update_fog_constants();
+    // Node kinds' per-frame reset runs here.
+    gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
+    gfx_show_layer_target();
+
+    obj_build_draw_list();
+    // Point lights are culled per camera here.
+
+    if (!gfx_is_device_lost() && gpu_begin_scene() == GPU_OK) {
+        // Render-to-texture views draw here.
+        tex_set_render_targets(0, 0, nullptr);
+        gfx_set_scissor_view(FULL);
+        gfx_set_viewport_view(FULL);
+        gfx_clear(GFX_CLEAR_ALL, background);
+
+        gfx_render_layer_target();
+
+        gfx_set_scissor_view(FULL);
+        gfx_set_viewport_view(FULL);
+        obj_draw_layers(GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
+
+        gfx_set_viewport_view(FULL);
+        GfxDevice *device = gfx_get_device();
+        text_draw_bitmap(1, device, d->bitmap_queue);
+        text_draw_outline(1, device, d->outline_queue);
+        gpu_end_scene();
+    }
+
+    gfx_present();
+    sprite2d_end_frame();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The layer target
+
+void gfx_create_layer_target(void) {
+    memset(&s_layer_target, 0, sizeof(s_layer_target));
+    res_mark(&s_layer_target.mark);
+    s_layer_target.texture =
+        res_create_render_texture("tgt", "1", gfx_get_render_width(), gfx_get_render_height(), 0);
+}
+
+void gfx_release_layer_target(void) {
+    if (s_layer_target.mark.valid) res_release_to_mark(&s_layer_target.mark);
+    s_layer_target.texture = 0;
+}
+
+const LayerTarget *gfx_layer_target(void) {
+    return &s_layer_target;
+}
+
+void gfx_show_layer_target(void) {
+    if (!s_layer_target.texture) return;
+    SceneObject *s = sprite2d_put_texture(
+        0, s_layer_target.texture, 0xFFFFFFFFu, (float)gfx_get_screen_width() * 0.5f,
+        (float)gfx_get_screen_height() * 0.5f, 0.5f, 0.5f, 1.0f, 1.0f, GFX_LAYER_TARGET_LAYER);
+    if (s) sprite2d_set_blend(s, BLEND_OPAQUE);
+}
+
+void gfx_render_layer_target(void) {
+    gfx_set_viewport_view(FULL);
+    gfx_set_scissor_view(FULL);
+    tex_set_render_targets(s_layer_target.texture, 0, nullptr);
+    gfx_clear(GFX_CLEAR_ALL, 0);
+    obj_draw_layers(GFX_TARGET_FIRST_LAYER, GFX_TARGET_LAST_LAYER);
+    tex_set_render_targets(0, 0, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colour words
+
+uint32_t gfx_pack_argb(uint32_t rgb, uint32_t alpha) {
+    return (rgb & 0x00FFFFFFu) | (alpha & 0xFFu) << 24;
+}
+
+uint32_t gfx_scale_rgb(uint32_t argb, uint32_t shift) {
+    if (shift > 31) shift = 31;
+    const uint32_t r = (gfx_argb_red(argb) >> shift) & 0xFFu;
+    const uint32_t g = (gfx_argb_green(argb) >> shift) & 0xFFu;
+    const uint32_t b = (gfx_argb_blue(argb) >> shift) & 0xFFu;
+    return (argb & 0xFF000000u) | r << 16 | g << 8 | b;
+}
+
+uint32_t gfx_argb_red(uint32_t argb) {
+    return (argb >> 16) & 0xFFu;
+}
+uint32_t gfx_argb_green(uint32_t argb) {
+    return (argb >> 8) & 0xFFu;
+}
+uint32_t gfx_argb_blue(uint32_t argb) {
+    return argb & 0xFFu;
+}
+uint32_t gfx_argb_alpha(uint32_t argb) {
+    return argb >> 24;
+}
+
+uint32_t gfx_want_lockable_back_buffer(void) {
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Point mapping
+
+void gfx_client_to_screen(int32_t *out_x, int32_t *out_y, int32_t client_x, int32_t client_y) {
+    const DisplayRecord *d = gfx_display();
+    const int32_t option =
+        d->orientation >= 0 && d->orientation < GFX_ORIENTATION_COUNT ? d->orientation : 0;
+    const bool rotated = option == 3 || option == 5;
+    const int32_t cw = rotated ? d->client_height : d->client_width;
+    const int32_t ch = rotated ? d->client_width : d->client_height;
+    const int32_t px = rotated ? client_y : client_x;
+    const int32_t py = rotated ? client_x : client_y;
+    const int32_t fx = (px - (cw >> 1)) * OrientationSigns[option][0];
+    const int32_t fy = (py - (ch >> 1)) * OrientationSigns[option][1];
+
+    float s = 1.0f;
+    const int32_t dx = cw - d->screen_width, dy = ch - d->screen_height;
+    if (dx < 0 || dy < 0) {
+        // A zero client axis has no scale to take; the point then stays unscaled.
+        if (dx > dy) {
+            if (ch != 0) s = (float)d->screen_height / (float)ch;
+        } else if (cw != 0) {
+            s = (float)d->screen_width / (float)cw;
+        }
+    }
+    if (out_x) *out_x = (int32_t)((float)fx * s) + d->screen_width / 2;
+    if (out_y) *out_y = (int32_t)((float)fy * s) + d->screen_height / 2;
+}
+
+void gfx_client_to_unit(float *out_x, float *out_y, int32_t client_x, int32_t client_y) {
+    const DisplayRecord *d = gfx_display();
+    int32_t x = 0, y = 0;
+    gfx_client_to_screen(&x, &y, client_x, client_y);
+    const float sw = (float)d->screen_width, sh = (float)d->screen_height;
+    if (out_x) *out_x = sw != 0.0f ? (2.0f * (float)x - sw) / sw : 0.0f;
+    if (out_y) *out_y = sh != 0.0f ? (sh - 2.0f * (float)y) / sh : 0.0f;
+}

@@ -1,0 +1,256 @@
+// The two text passes: the bitmap pass cuts glyphs from the built-in sheet, the outline pass
+// draws glyphs from each outline font's atlas. Both draw screen-space quads through the shared
+// quad index list and rewind their queue.
+#include <cmath>
+#include <cstring>
+
+#include "platform/font/font.h"
+#include "platform/gpu/gpu.h"
+#include "render/font.h"
+#include "render/gfx_device.h"
+#include "render/gfx_state.h"
+#include "render/gfx_texture.h"
+#include "render/shader.h"
+#include "render/text_queue.h"
+
+namespace {
+
+enum : uint32_t {
+    BLEND_SRCALPHA = 5,
+    BLEND_INVSRCALPHA = 6,
+    CMP_ALWAYS = 8,
+    CULL_NONE = 1,
+    FILL_SOLID = 3,
+    TOP_MODULATE = 4,
+    TA_DIFFUSE = 0,
+    TA_TEXTURE = 2,
+};
+constexpr int32_t FILTER_POINT = 0, FILTER_LINEAR = 1;
+
+// Blending, no depth, no fog or lighting, stage 0 = texture x diffuse for colour and alpha.
+void set_text_states(void) {
+    shader_select(0, nullptr, 0, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF), nullptr, nullptr,
+                  nullptr, nullptr, 1.0f, nullptr, 0);
+    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
+    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
+    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
+    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
+    gpu_set_render_state(GPU_RS_CULLMODE, CULL_NONE);
+    gpu_set_render_state(GPU_RS_FILLMODE, FILL_SOLID);
+    gpu_set_render_state(GPU_RS_ZFUNC, CMP_ALWAYS);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    gpu_set_texture_stage_state(0, GPU_TSS_COLOROP, TOP_MODULATE);
+    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG1, TA_TEXTURE);
+    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG2, TA_DIFFUSE);
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAOP, TOP_MODULATE);
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG1, TA_TEXTURE);
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG2, TA_DIFFUSE);
+}
+
+// The states above went to the device directly: the next draw-state set sends everything.
+void end_text_pass(GfxDevice *device, int32_t queue) {
+    tex_bind(device, 0, nullptr, FILTER_LINEAR);
+    gfx_reset_state_cache();
+    text_queue_rewind(queue);
+}
+
+// Stage-0 filters straight to the device; the sampler cache of the stage is made unknown first
+// (an empty bind), so the next texture bind sends its own settings again.
+void set_stage0_filter(GfxDevice *device, int32_t filter) {
+    tex_bind(device, 0, nullptr, FILTER_LINEAR);
+    const uint32_t code = gfx_filter_code(filter);
+    gpu_set_sampler_state(0, GPU_SAMP_MAGFILTER, code);
+    gpu_set_sampler_state(0, GPU_SAMP_MINFILTER, code);
+}
+
+void put_quad(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
+              float v1, uint32_t color) {
+    const float xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
+    const float us[4] = {u0, u1, u0, u1}, vs[4] = {v0, v0, v1, v1};
+    for (int k = 0; k < 4; ++k) {
+        v[k].x = xs[k];
+        v[k].y = ys[k];
+        v[k].z = 0.0f;
+        v[k].rhw = 1.0f;
+        v[k].diffuse = color;
+        v[k].u0 = us[k];
+        v[k].v0 = vs[k];
+        v[k].u1 = 0.0f;
+        v[k].v1 = 0.0f;
+    }
+}
+
+void draw_quads(int32_t quads) {
+    if (quads <= 0) return;
+    gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, (uint32_t)quads * 4, (uint32_t)quads * 2,
+                                  gfx_quad_indices(), gfx_text_vertices(), sizeof(ScreenVertex));
+}
+
+// Glyph numbers of a command's text: single bytes count from the first code, a byte with the
+// top bit set leads a double-byte character. A lead byte with no trail byte left is dropped.
+// Returns the glyph count, or -1 when there are more than `limit`.
+int32_t bitmap_glyphs(const uint8_t *text, uint32_t length, int32_t *out, int32_t limit) {
+    int32_t n = 0;
+    for (uint32_t i = 0; i < length;) {
+        int32_t glyph;
+        const uint8_t b = text[i];
+        if (b & 0x80) {
+            if (i + 1 >= length) break;
+            glyph = ((int32_t)b - 130) * 256 + (int32_t)text[i + 1] - 158 + (128 - 32);
+            i += 2;
+        } else {
+            glyph = (int32_t)b - 32;
+            ++i;
+        }
+        if (n >= limit) return -1;
+        out[n++] = glyph;
+    }
+    return n;
+}
+
+} // namespace
+
+void text_draw_bitmap(uint32_t enabled, GfxDevice *device, int32_t queue) {
+    const TextQueue *q = text_queue_row(queue);
+    if (!enabled || !device || !q || !q->buffer) {
+        text_queue_rewind(queue);
+        return;
+    }
+    set_text_states();
+    set_stage0_filter(device, FILTER_POINT);
+    const FontAtlasSet *atlases = font_atlas_set();
+    ScreenVertex *vertices = gfx_text_vertices();
+    int32_t last_filter = FILTER_POINT;
+    const TextureHandle *last_texture = nullptr;
+    static int32_t glyphs[FONT_BITMAP_MAX_GLYPHS];
+
+    const uint8_t *cursor = nullptr;
+    while (const TextCommand *c = text_queue_next(q, &cursor)) {
+        const FontDesc *desc = font_desc(c->font);
+        if (!desc) continue; // no such font
+        const FontAtlasFont &a = atlases->fonts[c->font];
+        const TextureHandle *texture = res_get_texture(atlases->textures[c->font]);
+        if (!texture || !texture->texture) continue;
+
+        const uint8_t *text = reinterpret_cast<const uint8_t *>(text_command_text(c));
+        const int32_t n = bitmap_glyphs(text, c->length, glyphs, FONT_BITMAP_MAX_GLYPHS);
+        if (n < 0) break; // too long: the rest of the queue is not drawn
+
+        const float h = (float)c->height * desc->size * a.inv_size;
+        const float adv = h * desc->advance_ratio;
+        const float len = (float)c->length;
+        float x = (float)c->x - 0.5f;
+        if (c->align & TEXT_ALIGN_RIGHT)
+            x -= adv * len;
+        else if (c->align & TEXT_ALIGN_CENTRE_X)
+            x -= adv * 0.5f * len;
+        float y = (float)c->y - 0.5f;
+        if (c->align & TEXT_ALIGN_BOTTOM)
+            y -= h;
+        else if (c->align & TEXT_ALIGN_CENTRE_Y)
+            y -= h * 0.5f;
+
+        const float cell_u = desc->cell_width * a.inv_width;
+        const float cell_v = desc->cell_height * a.inv_height;
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t column = glyphs[i] & (int32_t)a.mask;
+            const int32_t row = glyphs[i] >> a.shift;
+            const float u0 = ((float)column * desc->cell_width + desc->offset_x) * a.inv_width;
+            const float v0 = ((float)row * desc->cell_height + desc->offset_y) * a.inv_height;
+            put_quad(&vertices[i * 4], x, y, x + adv, y + h, u0, v0, u0 + cell_u, v0 + cell_v,
+                     c->color);
+            x += adv;
+        }
+
+        if (desc->filter != last_filter) {
+            set_stage0_filter(device, desc->filter);
+            last_filter = desc->filter;
+            last_texture = nullptr;
+        }
+        if (texture != last_texture) {
+            tex_bind(device, 0, texture, FILTER_LINEAR);
+            last_texture = texture;
+        }
+        draw_quads(n);
+    }
+    end_text_pass(device, queue);
+}
+
+void text_draw_outline(uint32_t enabled, GfxDevice *device, int32_t queue) {
+    const TextQueue *q = text_queue_row(queue);
+    if (!enabled || !device || !q || !q->buffer) {
+        text_queue_rewind(queue);
+        return;
+    }
+    set_text_states();
+    const OutlineFontSet *set = font_outline_set();
+    ScreenVertex *vertices = gfx_text_vertices();
+    uint32_t codes[FONT_OUTLINE_MAX_TEXT];
+    char text[FONT_OUTLINE_MAX_TEXT + 1];
+
+    const uint8_t *cursor = nullptr;
+    while (const TextCommand *c = text_queue_next(q, &cursor)) {
+        const FontDesc *desc = font_desc(c->font);
+        if (!desc) continue;
+        OutlineFont *font = set->fonts[c->font];
+        if (!font) continue; // a font that could not be made draws nothing
+
+        const uint32_t length = c->length < (uint32_t)FONT_OUTLINE_MAX_TEXT
+                                    ? c->length
+                                    : (uint32_t)FONT_OUTLINE_MAX_TEXT;
+        memcpy(text, text_command_text(c), length);
+        text[length] = 0;
+        const size_t count = font_cp932_to_utf32(text, strlen(text), codes, FONT_OUTLINE_MAX_TEXT);
+
+        const float size = desc->size, half = size * 0.5f;
+        const float len = (float)c->length;
+        float dx = 0.0f, dy = 0.0f;
+        if (c->align & TEXT_ALIGN_RIGHT)
+            dx = -half * len;
+        else if (c->align & TEXT_ALIGN_CENTRE_X)
+            dx = -half * 0.5f * len;
+        if (c->align & TEXT_ALIGN_BOTTOM)
+            dy = -size;
+        else if (c->align & TEXT_ALIGN_CENTRE_Y)
+            dy = -size * 0.5f;
+        // The text's rectangle starts here; nothing is clipped to it.
+        const int32_t left = (int32_t)((float)c->x - 0.5f + dx);
+        const int32_t top = (int32_t)((float)c->y - 0.5f + dy);
+
+        const TextureHandle *atlas = &font->atlas;
+        tex_bind(device, 0, atlas, FILTER_POINT);
+        const float inv_w = 1.0f / (float)atlas->width, inv_h = 1.0f / (float)atlas->height;
+        int32_t pen_x = left, line_top = top, quads = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t cp = codes[i];
+            if (cp == '\r') continue;
+            if (cp == '\n') {
+                pen_x = left;
+                line_top += font->line_height;
+                continue;
+            }
+            bool full = false;
+            const OutlineGlyph *g = font_outline_glyph(font, cp, &full);
+            if (!g && full) {
+                // Draw what uses the atlas now, then start it over.
+                draw_quads(quads);
+                quads = 0;
+                font_outline_clear(font);
+                g = font_outline_glyph(font, cp, &full);
+            }
+            if (!g) continue;
+            if (g->width > 0 && g->height > 0) {
+                const float x0 = (float)(pen_x + g->bearing_x) - 0.5f;
+                const float y0 = (float)(line_top + font->ascender - g->bearing_y) - 0.5f;
+                put_quad(&vertices[quads * 4], x0, y0, x0 + g->width, y0 + g->height,
+                         g->atlas_x * inv_w, g->atlas_y * inv_h, (g->atlas_x + g->width) * inv_w,
+                         (g->atlas_y + g->height) * inv_h, c->color);
+                ++quads;
+            }
+            pen_x += g->advance;
+        }
+        draw_quads(quads);
+    }
+    end_text_pass(device, queue);
+}
