@@ -29,7 +29,8 @@ struct WindowRecord {
     WinRect rect; // filled by app_get_window_rect
 };
 
-// The whole program run: start-up, main loop, shutdown. Returns the exit status (0).
+// The whole program run: start-up, main loop, shutdown. Returns the exit status: 0, or 1 when
+// the window cannot be made.
 int app_win_main(int argc, char **argv);
 // Window procedure: handles one event taken by the pump.
 void app_window_proc(const WinEvent *ev);
