@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "gfx_test_env.h"
+#include "render/gfx_device.h"
 
 static RenderTestCalls s_calls;
 RenderTestCalls *render_test_calls(void) {
@@ -20,8 +21,10 @@ TEST_DOUBLE void font_release_outline(void) {
 TEST_DOUBLE void text_queue_rewind(int32_t) {
     s_calls.text_rewind++;
 }
+// Like the frame pass, every frame ends in a present.
 TEST_DOUBLE void gfx_draw_scene(void) {
     s_calls.draw_scene++;
+    gfx_present();
 }
 TEST_DOUBLE void gfx_create_layer_target(void) {
     s_calls.layer_create++;
