@@ -8,6 +8,7 @@
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
 #include "render/gfx_state.h"
+#include "render/view.h"
 #include "resource/res_texture.h"
 
 namespace {
@@ -230,8 +231,29 @@ TEST_F(GfxState, ViewAndClientSizedViewportAndScissor) {
     EXPECT_EQ(vp.max_z, 1.0f);
     gfx_set_scissor(1, 1, 2, 2);
     gfx_set_scissor_view(-1);
-    int32_t w = 0, h = 0;
+    int32_t x = 0, y = 0, w = 0, h = 0;
     gfx_get_scissor(nullptr, nullptr, &w, &h);
     EXPECT_EQ(w, TEST_WIDTH);
     EXPECT_EQ(h, TEST_HEIGHT);
+
+    // A view's own rectangle.
+    int32_t keep[4];
+    view_get_viewport(1, &keep[0], &keep[1], &keep[2], &keep[3]);
+    view_set_viewport(1, 5, 6, 30, 20);
+    gfx_set_viewport_view(1);
+    gpu_get_viewport(&vp);
+    EXPECT_EQ(vp.x, 5u);
+    EXPECT_EQ(vp.y, 6u);
+    EXPECT_EQ(vp.width, 30u);
+    EXPECT_EQ(vp.height, 20u);
+    gfx_set_scissor_view(1);
+    gfx_get_scissor(&x, &y, &w, &h);
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 6);
+    EXPECT_EQ(w, 30);
+    EXPECT_EQ(h, 20);
+    gfx_set_viewport_view(2); // no such view: nothing changes
+    gpu_get_viewport(&vp);
+    EXPECT_EQ(vp.width, 30u);
+    view_set_viewport(1, keep[0], keep[1], keep[2], keep[3]);
 }
