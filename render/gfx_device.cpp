@@ -9,37 +9,11 @@
 #include "render/gfx_display.h"
 #include "render/gfx_texture.h"
 
-// Modules that own device objects of their own; they release them before a reset and make
-// them again after it.
-#if __has_include("render/shader.h")
-#include "render/shader.h"
-#else
-void shader_load_all(void);
-void shader_release_all(void);
-#endif
-#if __has_include("render/font.h")
 #include "render/font.h"
-#else
-void font_create_outline(void);
-void font_release_outline(void);
-#endif
-#if __has_include("render/text_queue.h")
+#include "render/shader.h"
 #include "render/text_queue.h"
-#else
-void text_queue_rewind(int32_t id);
-#endif
-#if __has_include("resource/res_pools.h")
 #include "resource/res_pools.h"
-#else
-void res_init(void);
-void res_shutdown(void);
-#endif
-#if __has_include("resource/res_texture.h")
 #include "resource/res_texture.h"
-#else
-void res_release_targets(void);
-void res_restore_targets(void);
-#endif
 
 static DeviceState s_device;
 

@@ -3,11 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#if __has_include("render/shader.h")
 #include "render/shader.h"
-#else
-int shader_find_vertex_decl(uint32_t code);
-#endif
 
 namespace {
 

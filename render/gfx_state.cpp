@@ -4,16 +4,8 @@
 #include "render/gfx_device.h"
 #include "render/gfx_texture.h"
 
-#if __has_include("render/view.h")
 #include "render/view.h"
-#else
-void view_get_viewport(int view, int32_t *x, int32_t *y, int32_t *width, int32_t *height);
-#endif
-#if __has_include("resource/res_pools.h")
 #include "resource/res_pools.h"
-#else
-TextureHandle *res_get_texture(uint32_t handle);
-#endif
 
 namespace {
 

@@ -5,11 +5,7 @@
 #include "render/gfx_device.h"
 #include "render/gfx_state.h"
 
-#if __has_include("resource/res_pools.h")
 #include "resource/res_pools.h"
-#else
-TextureHandle *res_get_texture(uint32_t handle);
-#endif
 
 static GfxResourceBlock s_block;
 
