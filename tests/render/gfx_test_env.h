@@ -29,10 +29,3 @@ void gfx_test_quad(float x0, float y0, float x1, float y1, uint32_t argb, float 
 
 // Channel distance of two ARGB words (largest of the four).
 int gfx_test_color_distance(uint32_t a, uint32_t b);
-
-// Calls the test doubles counted since the last reset.
-struct RenderTestCalls {
-    int font_create, font_release;
-    int layer_create, layer_release, draw_scene, text_rewind, restore_style;
-};
-RenderTestCalls *render_test_calls(void);
