@@ -161,6 +161,7 @@ void gpu_destroy_device(void) {
     gpu_layout_shutdown();
     gpu_buffer_shutdown();
     gpu_texture_release_all();
+    gpu_texture_image_shutdown();
     glDeleteFramebuffers(1, &g_gpu.fbo);
     glDeleteFramebuffers(1, &g_gpu.read_fbo);
     glDeleteProgramPipelines(1, &g_gpu.pipeline);

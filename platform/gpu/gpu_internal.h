@@ -204,6 +204,14 @@ void gpu_apply_textures(void);
 GpuSurface *gpu_surface_alloc(void);
 void gpu_surface_free(GpuSurface *s);
 GpuTexture *gpu_texture_alloc(void);
+// gpu_texture_create, leaving the levels undefined unless zero_fill is set: for callers that
+// upload every level at once.
+GpuTexture *gpu_texture_create_storage(uint32_t width, uint32_t height, uint32_t levels,
+                                       uint32_t usage, uint32_t format, uint32_t pool,
+                                       bool zero_fill);
+
+// Textures from image files (gpu_texture_image.cpp): frees the reused scratch buffers.
+void gpu_texture_image_shutdown(void);
 
 // Buffers (gpu_buffer.cpp)
 bool gpu_buffer_init(void);

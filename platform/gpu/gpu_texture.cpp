@@ -70,6 +70,12 @@ static void forget_bindings(GpuTexture *tex, GpuSurface *surf) {
 
 GpuTexture *gpu_texture_create(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
                                uint32_t format, uint32_t pool) {
+    return gpu_texture_create_storage(width, height, levels, usage, format, pool, true);
+}
+
+GpuTexture *gpu_texture_create_storage(uint32_t width, uint32_t height, uint32_t levels,
+                                       uint32_t usage, uint32_t format, uint32_t pool,
+                                       bool zero_fill) {
     if (!g_gpu.created || width == 0 || height == 0) return nullptr;
     if (width > g_gpu.caps.max_texture_size || height > g_gpu.caps.max_texture_size) return nullptr;
     const GpuFormatInfo *fi = gpu_format_info(format);
@@ -98,7 +104,7 @@ GpuTexture *gpu_texture_create(uint32_t width, uint32_t height, uint32_t levels,
         t->used = false;
         return nullptr;
     }
-    if (fi->bytes) // defined contents: zero
+    if (fi->bytes && zero_fill) // defined contents: zero
         for (uint32_t l = 0; l < levels; l++)
             glClearTexImage(t->tex, (GLint)l, fi->gl_format, fi->gl_type, nullptr);
     if (target) {

@@ -46,7 +46,31 @@ static GpuTexture *from_compressed(const Image &img, uint32_t mip_levels) {
     return t;
 }
 
+// Work buffers reused from one texture to the next (device calls all come from the thread
+// that owns the context): 0 and 1 take turns holding levels, 2 a decompressed DXT image, 3
+// the bytes of a file. Fresh buffers per texture cost a page fault per page, a cost of the
+// order of the upload itself; buffers past SCRATCH_KEEP bytes are let go after each texture.
+enum { SCRATCH_LEVEL = 0, SCRATCH_DXT = 2, SCRATCH_FILE = 3, SCRATCH_COUNT = 4 };
+static const size_t SCRATCH_KEEP = (size_t)4 << 20;
+static std::vector<uint8_t> s_scratch[SCRATCH_COUNT];
+
+static uint8_t *scratch(int slot, size_t bytes) {
+    std::vector<uint8_t> &b = s_scratch[slot];
+    if (b.size() < bytes) b.resize(bytes);
+    return b.data();
+}
+
+static void trim_scratch(void) {
+    for (std::vector<uint8_t> &b : s_scratch)
+        if (b.size() > SCRATCH_KEEP) std::vector<uint8_t>().swap(b);
+}
+
+void gpu_texture_image_shutdown(void) {
+    for (std::vector<uint8_t> &b : s_scratch) std::vector<uint8_t>().swap(b);
+}
+
 // RGBA8 pixels (top row first) stretched to the power-of-two size, with a box-filtered chain.
+// A power-of-two image is uploaded from the caller's pixels as it stands.
 static GpuTexture *from_rgba(const uint8_t *rgba, int32_t w, int32_t h, bool alpha,
                              uint32_t mip_levels) {
     int32_t max = (int32_t)g_gpu.caps.max_texture_size;
@@ -54,25 +78,28 @@ static GpuTexture *from_rgba(const uint8_t *rgba, int32_t w, int32_t h, bool alp
     if (tw > max) tw = max;
     if (th > max) th = max;
     uint32_t levels = mip_levels == 1 ? 1 : chain_length(tw, th);
-    GpuTexture *t =
-        gpu_texture_create((uint32_t)tw, (uint32_t)th, levels, 0,
-                           alpha ? GPU_FMT_A8R8G8B8 : GPU_FMT_X8R8G8B8, GPU_POOL_MANAGED);
+    // Every level is uploaded below: no need to zero them first.
+    GpuTexture *t = gpu_texture_create_storage((uint32_t)tw, (uint32_t)th, levels, 0,
+                                               alpha ? GPU_FMT_A8R8G8B8 : GPU_FMT_X8R8G8B8,
+                                               GPU_POOL_MANAGED, false);
     if (!t) return nullptr;
-    std::vector<uint8_t> cur;
-    if (tw == w && th == h) {
-        cur.assign(rgba, rgba + (size_t)w * h * 4);
-    } else {
-        cur.resize((size_t)tw * th * 4);
-        image_resize_rgba(rgba, w, h, cur.data(), tw, th);
+    const uint8_t *cur = rgba;
+    int slot = SCRATCH_LEVEL;
+    if (tw != w || th != h) {
+        uint8_t *stretched = scratch(slot, (size_t)tw * th * 4);
+        image_resize_rgba(rgba, w, h, stretched, tw, th);
+        cur = stretched;
+        slot ^= 1;
     }
     int32_t lw = tw, lh = th;
     for (uint32_t l = 0; l < levels; l++) {
-        glTextureSubImage2D(t->tex, (GLint)l, 0, 0, lw, lh, GL_RGBA, GL_UNSIGNED_BYTE, cur.data());
+        glTextureSubImage2D(t->tex, (GLint)l, 0, 0, lw, lh, GL_RGBA, GL_UNSIGNED_BYTE, cur);
         if (l + 1 == levels) break;
         int32_t nw = lw > 1 ? lw / 2 : 1, nh = lh > 1 ? lh / 2 : 1;
-        std::vector<uint8_t> next((size_t)nw * nh * 4);
-        image_halve_rgba(cur.data(), lw, lh, next.data());
-        cur.swap(next);
+        uint8_t *next = scratch(slot, (size_t)nw * nh * 4); // never the buffer `cur` is in
+        image_halve_rgba(cur, lw, lh, next);
+        cur = next;
+        slot ^= 1;
         lw = nw, lh = nh;
     }
     return t;
@@ -95,10 +122,10 @@ GpuTexture *gpu_texture_create_from_memory(const void *data, size_t size, uint32
         t = from_compressed(img, mip_levels);
     } else {
         format = GPU_FMT_A8R8G8B8;
-        std::vector<uint8_t> rgba((size_t)img.width * img.height * 4);
+        uint8_t *rgba = scratch(SCRATCH_DXT, (size_t)img.width * img.height * 4);
         if (image_decompress_dxt(img.kind, img.data + img.level_offset[0], img.level_size[0],
-                                 img.width, img.height, rgba.data()))
-            t = from_rgba(rgba.data(), img.width, img.height, true, mip_levels);
+                                 img.width, img.height, rgba))
+            t = from_rgba(rgba, img.width, img.height, true, mip_levels);
     }
     if (t && info) {
         info->width = (uint32_t)img.width;
@@ -107,6 +134,7 @@ GpuTexture *gpu_texture_create_from_memory(const void *data, size_t size, uint32
         info->mip_levels = t->levels;
     }
     image_free(&img);
+    trim_scratch();
     return t;
 }
 
@@ -115,11 +143,24 @@ GpuTexture *gpu_texture_create_from_file(const char *path, uint32_t mip_levels,
     if (!g_gpu.created || !path) return nullptr;
     FILE *f = sys_fopen(path, "rb");
     if (!f) return nullptr;
-    std::vector<uint8_t> bytes;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    // Sized once from the file's length (one byte more, so the end shows without a second
+    // buffer); grown only if the file is longer than it said.
+    long len = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) len = std::ftell(f);
+    bool ok = std::fseek(f, 0, SEEK_SET) == 0;
+    size_t want = len > 0 ? (size_t)len + 1 : 65536, n = 0;
+    std::vector<uint8_t> &buf = s_scratch[SCRATCH_FILE];
+    while (ok) {
+        if (buf.size() < want) buf.resize(want);
+        n += std::fread(buf.data() + n, 1, buf.size() - n, f);
+        if (n < buf.size()) break;
+        want = buf.size() * 2;
+    }
+    ok = ok && !std::ferror(f);
     std::fclose(f);
-    if (bytes.empty()) return nullptr;
-    return gpu_texture_create_from_memory(bytes.data(), bytes.size(), mip_levels, info);
+    if (!ok || n == 0) {
+        trim_scratch();
+        return nullptr;
+    }
+    return gpu_texture_create_from_memory(buf.data(), n, mip_levels, info);
 }

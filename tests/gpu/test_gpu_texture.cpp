@@ -216,6 +216,79 @@ TEST_F(GpuTest, ImagesRoundUpToPowersOfTwo) {
 
 namespace {
 
+void write_file(const char *path, const std::vector<uint8_t> &bytes, size_t count) {
+    std::FILE *f = std::fopen(path, "wb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, count, f), count);
+    std::fclose(f);
+}
+
+// Texel (x, y) of a level as ARGB, through a lock (which reads the level back).
+uint32_t texel(GpuTexture *t, uint32_t level, int x, int y) {
+    GpuLockedRect lr;
+    uint32_t v = 0xDEADBEEF;
+    EXPECT_TRUE(gpu_texture_lock(t, level, nullptr, &lr));
+    if (lr.bits) std::memcpy(&v, (uint8_t *)lr.bits + (size_t)y * lr.pitch + (size_t)x * 4, 4);
+    gpu_texture_unlock(t, level);
+    return v;
+}
+
+} // namespace
+
+// Every level of a full chain holds the image halved from the level above, for an image taken
+// as it stands (64 x 64) and one stretched first (48 x 40 over 64 x 64).
+TEST_F(GpuTest, ImageChainsLevelByLevel) {
+    for (int w : {64, 48}) {
+        int h = w == 64 ? 64 : 40;
+        std::vector<uint8_t> png = encode_png(w, h, halves(w, h, 200), true);
+        GpuTexture *t = gpu_texture_create_from_memory(png.data(), png.size(), 0, nullptr);
+        ASSERT_NE(t, nullptr) << w;
+        ASSERT_EQ(gpu_texture_level_count(t), 7u);
+        for (uint32_t l = 0; l < 6; l++) {
+            int side = 64 >> l;
+            EXPECT_TRUE(near_argb(texel(t, l, side - 1, 0), 0xC8FF0000u, 2)) << w << " " << l;
+            EXPECT_TRUE(near_argb(texel(t, l, 0, side - 1), 0xC80000FFu, 2)) << w << " " << l;
+        }
+        EXPECT_TRUE(near_argb(texel(t, 6, 0, 0), 0xC8800080u, 2)) << w;
+        gpu_texture_release(t);
+    }
+}
+
+// Image files of different sizes one after another: each gives its own image, and a file
+// cut short fails even straight after the whole file was read.
+TEST_F(GpuTest, ImageFilesOneAfterAnother) {
+    std::vector<uint8_t> big = encode_png(64, 64, halves(64, 64, 255), false);
+    std::vector<uint8_t> small = encode_png(8, 8, std::vector<uint8_t>(8 * 8 * 4, 0x40), false);
+    const char *path = "gpu_test_image.png";
+    struct Step {
+        const std::vector<uint8_t> *file;
+        size_t bytes;
+        uint32_t side; // 0: no texture
+        uint32_t top_left;
+    } steps[] = {{&big, big.size(), 64, 0xFFFF0000u},
+                 {&small, small.size(), 8, 0xFF404040u},
+                 {&big, big.size(), 64, 0xFFFF0000u},
+                 {&big, big.size() / 2, 0, 0},
+                 {&small, small.size(), 8, 0xFF404040u}};
+    for (const Step &s : steps) {
+        write_file(path, *s.file, s.bytes);
+        GpuImageInfo info;
+        std::memset(&info, 0, sizeof(info));
+        GpuTexture *t = gpu_texture_create_from_file(path, 1, &info);
+        if (!s.side) {
+            EXPECT_EQ(t, nullptr);
+            continue;
+        }
+        ASSERT_NE(t, nullptr) << s.side;
+        EXPECT_EQ(info.width, s.side);
+        EXPECT_EQ(texel(t, 0, 0, 0), s.top_left);
+        gpu_texture_release(t);
+    }
+    std::remove(path);
+}
+
+namespace {
+
 // A DDS file of w x h DXT1 blocks, every block one colour (RGB565 `c`).
 std::vector<uint8_t> dds_dxt1(uint32_t w, uint32_t h, uint16_t c) {
     std::vector<uint8_t> f(128, 0);
