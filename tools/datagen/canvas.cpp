@@ -50,6 +50,10 @@ void cv_fill(Canvas &cv, Rgba c) {
     }
 }
 
+static float length(float x, float y) {
+    return std::sqrt(x * x + y * y);
+}
+
 static float clamp01(float v) {
     return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
 }
@@ -86,20 +90,20 @@ void cv_vgradient(Canvas &cv, float x0, float y0, float x1, float y1, Rgba c0, R
 
 void cv_circle(Canvas &cv, float cx, float cy, float r, Rgba c) {
     shape(cv, cx - r, cy - r, cx + r, cy + r, c,
-          [&](float x, float y) { return std::hypot(x - cx, y - cy) - r; });
+          [&](float x, float y) { return length(x - cx, y - cy) - r; });
 }
 
 void cv_ellipse(Canvas &cv, float cx, float cy, float rx, float ry, Rgba c) {
     float m = std::min(rx, ry);
     shape(cv, cx - rx, cy - ry, cx + rx, cy + ry, c,
-          [&](float x, float y) { return (std::hypot((x - cx) / rx, (y - cy) / ry) - 1.0f) * m; });
+          [&](float x, float y) { return (length((x - cx) / rx, (y - cy) / ry) - 1.0f) * m; });
 }
 
 static float segment_distance(float px, float py, float x0, float y0, float x1, float y1) {
     float dx = x1 - x0, dy = y1 - y0;
     float len2 = dx * dx + dy * dy;
     float t = len2 > 0.0f ? clamp01(((px - x0) * dx + (py - y0) * dy) / len2) : 0.0f;
-    return std::hypot(px - (x0 + t * dx), py - (y0 + t * dy));
+    return length(px - (x0 + t * dx), py - (y0 + t * dy));
 }
 
 void cv_capsule(Canvas &cv, float x0, float y0, float x1, float y1, float r, Rgba c) {
@@ -113,7 +117,7 @@ void cv_round_rect(Canvas &cv, float x0, float y0, float x1, float y1, float rad
     float hx = (x1 - x0) * 0.5f - radius, hy = (y1 - y0) * 0.5f - radius;
     shape(cv, x0, y0, x1, y1, c, [&](float x, float y) {
         float qx = std::fabs(x - cx) - hx, qy = std::fabs(y - cy) - hy;
-        float out = std::hypot(std::max(qx, 0.0f), std::max(qy, 0.0f));
+        float out = length(std::max(qx, 0.0f), std::max(qy, 0.0f));
         return out + std::min(std::max(qx, qy), 0.0f) - radius;
     });
 }
@@ -216,25 +220,32 @@ bool cv_text_ready(void) {
     return text_face() != nullptr;
 }
 
-// Max of the mask over a disc of the radius (fractional radii blend the rim).
+// Max of the mask over a disc of the radius (fractional radii blend the rim): every covered
+// source pixel spreads its value over the disc around it.
 static std::vector<float> dilate(const std::vector<float> &m, int w, int h, float radius) {
     if (radius <= 0.0f) return m;
-    std::vector<float> out(m.size(), 0.0f);
+    struct Tap {
+        int dx, dy;
+        float weight;
+    };
+    std::vector<Tap> disc;
     int r = static_cast<int>(std::ceil(radius));
+    for (int dy = -r; dy <= r; ++dy)
+        for (int dx = -r; dx <= r; ++dx) {
+            float wgt = clamp01(radius + 0.5f - length(float(dx), float(dy)));
+            if (wgt > 0.0f) disc.push_back({dx, dy, wgt});
+        }
+    std::vector<float> out(m.size(), 0.0f);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            float best = 0.0f;
-            for (int dy = -r; dy <= r; ++dy) {
-                int sy = y + dy;
-                if (sy < 0 || sy >= h) continue;
-                for (int dx = -r; dx <= r; ++dx) {
-                    int sx = x + dx;
-                    if (sx < 0 || sx >= w) continue;
-                    float wgt = clamp01(radius + 0.5f - std::hypot(float(dx), float(dy)));
-                    best = std::max(best, m[static_cast<size_t>(sy) * w + sx] * wgt);
-                }
+            float v = m[static_cast<size_t>(y) * w + x];
+            if (v <= 0.0f) continue;
+            for (const Tap &t : disc) {
+                int tx = x + t.dx, ty = y + t.dy;
+                if (tx < 0 || ty < 0 || tx >= w || ty >= h) continue;
+                float &o = out[static_cast<size_t>(ty) * w + tx];
+                o = std::max(o, v * t.weight);
             }
-            out[static_cast<size_t>(y) * w + x] = best;
         }
     return out;
 }

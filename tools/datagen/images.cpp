@@ -1,5 +1,6 @@
 // The image groups: title and selection screens, stage tiles, faces, captions, the player and
 // the ten targets in their poses, and the ten pictures.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -143,10 +144,13 @@ void select_screen(Sheet &s, bool all_open) {
     Rgba top = all_open ? rgb(0xF2A93B) : rgb(0x2B2F77);
     Rgba bottom = all_open ? rgb(0xB8422E) : rgb(0x6A3D9A);
     cv_vgradient(cv, 0, 0, SCREEN_W, SCREEN_H, top, bottom);
-    for (int i = -12; i < 24; ++i) {
-        float x = i * 60.0f;
-        cv_polygon(cv, {x, 0, x + 24, 0, x + 24 + 600, 600, x + 600, 600}, rgb(0xFFFFFF, 0.06f));
-    }
+    // Diagonal stripes, 24 of every 60 pixels.
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) {
+            float d = std::fmod(x - y + 6000.0f, 60.0f);
+            float cover = std::clamp(std::min(d, 24.0f - d) + 0.5f, 0.0f, 1.0f);
+            cv_blend(cv, x, y, rgb(0xFFFFFF, 0.06f), cover);
+        }
     if (all_open)
         for (int i = 0; i < 14; ++i)
             cv_star(cv, 40 + i * 57.0f, (i % 2) ? 140 : 470, 14, 6, 5, rgb(0xFFF6B0, 0.7f));
