@@ -114,7 +114,16 @@ void game_scene_init(void) {
     game_load_save();
 }
 
+static void tear_down_chase(void) {
+    stage_unload();
+    player_destroy();
+    board_destroy();
+    res_release_to_mark(&g_game.play_mark);
+}
+
 void game_scene_exit(void) {
+    // A chase still running keeps actors whose resources go with the scene's mark below.
+    if (g_game.phase == GAME_PHASE_PLAY) tear_down_chase();
     obj_release_owner(g_game.owner);
     owner_free(g_game.owner);
     res_release_to_mark(&g_game.scene_mark);
@@ -171,13 +180,6 @@ static void update_select(int32_t w, int32_t h) {
         g_game.phase = GAME_PHASE_CHASE_START;
     }
     if (input_button2_pressed() && g_game.selected < open) g_game.phase = GAME_PHASE_PICTURE_START;
-}
-
-static void tear_down_chase(void) {
-    stage_unload();
-    player_destroy();
-    board_destroy();
-    res_release_to_mark(&g_game.play_mark);
 }
 
 static void update_play(int32_t w, int32_t h) {

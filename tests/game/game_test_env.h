@@ -22,7 +22,7 @@ void game_test_keys(std::initializer_list<int> keys);
 void game_test_frame(void);
 // n frames with these keys held for all of them (so only the first sees them pressed).
 void game_test_hold(std::initializer_list<int> keys, int n);
-// One frame with the keys newly pressed (a frame without keys first), then one without.
+// A frame without keys, then one with the keys newly pressed.
 void game_test_press(std::initializer_list<int> keys);
 
 // Writes sav.bin in the current directory: value 0 = open, then 7, 8, 9, 10 and the CRC

@@ -1,0 +1,214 @@
+// Whole chases driven through the virtual buttons: a bot that catches the target, fills the
+// meter, watches the finish and uses the picture viewer; a chase that runs out of time; and the
+// actors' rules on their own.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/input.h"
+#include "game/actors.h"
+#include "game/game_scene.h"
+#include "game/stage_map.h"
+#include "game_test_env.h"
+#include "platform/sys/sys_rand.h"
+#include "render/gfx_frame.h"
+#include "scene/object_manager.h"
+
+namespace {
+
+GameSceneRecord &game() {
+    return *game_scene_record();
+}
+
+// Title, selection of entry `entry` (the save opens it) and the first frame of play.
+void start_chase(int entry, int open) {
+    sys_srand(1);
+    game_test_remove_save();
+    if (open > 0) game_test_write_save((uint32_t)open);
+    obj_reset_all();
+    game_scene_init();
+    game_test_hold({}, 2);
+    game_test_hold({'Z'}, 1);
+    game_test_hold({}, 1);
+    ASSERT_EQ(game().phase, GAME_PHASE_SELECT);
+    game().selected = entry;
+    game_test_press({'Z'});
+    game_test_hold({}, 1);
+    ASSERT_EQ(game().phase, GAME_PHASE_PLAY);
+}
+
+class Chase : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(game_test_engine()); }
+    void TearDown() override {
+        game_scene_exit();
+        game_test_remove_save();
+    }
+};
+
+// Keys that steer the player onto the target, running fast.
+void chase_keys(void) {
+    const float dx = board_screen_x() - player_x();
+    const float dy = board_y() - player_y();
+    const int h = dx > 6.0f ? VK_RIGHT : (dx < -6.0f ? VK_LEFT : 0);
+    const int v = dy > 4.0f ? VK_DOWN : (dy < -4.0f ? VK_UP : 0);
+    game_test_keys({'Z', h, v});
+}
+
+// Time-bar segments drawn by the scene in this frame.
+int bar_segments(void) {
+    static int n;
+    n = 0;
+    obj_for_each([](SceneObject *o) {
+        if (o->owner == game_scene_record()->owner && o->layer == 22) ++n;
+    });
+    return n;
+}
+
+} // namespace
+
+TEST_F(Chase, BotCatchesTheTargetFillsTheMeterAndOpensThePicture) {
+    start_chase(0, 0);
+    ASSERT_NE(board_data(), nullptr);
+    EXPECT_EQ(board_data()->max_hits, 20);
+
+    // The count-in: nobody moves and no time is used.
+    for (int i = 0; i < 180; ++i) {
+        game_test_keys({'Z', VK_RIGHT, VK_DOWN});
+        game_test_frame();
+    }
+    EXPECT_FLOAT_EQ(stage_get_scroll_x(), 0.0f);
+    EXPECT_FLOAT_EQ(player_y(), 360.0f);
+    EXPECT_EQ(game().time_left, GAME_PLAY_TIME);
+
+    int frames = 0, hits_seen = 0, last_hits = board_data()->hits;
+    while (!board_is_stopped() && frames < 5000) {
+        chase_keys();
+        game_test_frame();
+        ++frames;
+        if (board_data()->hits < last_hits) ++hits_seen;
+        last_hits = board_data()->hits;
+    }
+    ASSERT_TRUE(board_is_stopped()) << "hits left " << board_data()->hits;
+    EXPECT_EQ(hits_seen, 20);
+    EXPECT_GT(game().time_left, 0);
+    const int time_at_stop = game().time_left;
+
+    // The catch: each press of button 1 adds one back to the meter until it is full.
+    int presses = 0;
+    while (board_finish_counter() == 0 && board_data()->state != BOARD_FINISH && presses < 40) {
+        game_test_press({'Z'});
+        ++presses;
+    }
+    EXPECT_EQ(board_data()->state, BOARD_FINISH);
+    EXPECT_EQ(board_data()->hits, 20);
+    EXPECT_GE(presses, 20);
+    EXPECT_LE(presses, 21);
+    EXPECT_EQ(game().time_left, time_at_stop); // the clock stands while the target is stopped
+
+    // The finish runs 600 frames, then the picture of entry 0 is shown.
+    int finish_frames = 0;
+    while (game().phase == GAME_PHASE_PLAY && finish_frames < 700) {
+        game_test_hold({}, 1);
+        ++finish_frames;
+    }
+    EXPECT_GE(finish_frames, 600);
+    EXPECT_LE(finish_frames, 603);
+    EXPECT_EQ(board_object(), nullptr);
+    game_test_hold({}, 1);
+    ASSERT_EQ(game().phase, GAME_PHASE_PICTURE);
+
+    // Pan with button 2 held, then zoom and turn without it.
+    game_test_hold({'X', VK_LEFT, VK_DOWN}, 10);
+    EXPECT_FLOAT_EQ(game().pan_x, 40.0f);
+    EXPECT_FLOAT_EQ(game().pan_y, 40.0f);
+    const float angle = game().picture_angle;
+    game_test_hold({VK_UP, VK_RIGHT}, 200);
+    EXPECT_FLOAT_EQ(game().picture_zoom, 3.0f); // 1.01^200 is clamped
+    EXPECT_NEAR(game().picture_angle, angle - 200 * 0.06283186f, 1e-3);
+    EXPECT_NEAR(game().picture_ease, 1.0f, 0.01f);
+
+    game_test_press({'Z'});
+    EXPECT_EQ(game().phase, GAME_PHASE_TO_SELECT);
+    game_test_hold({}, 1);
+    EXPECT_EQ(game().phase, GAME_PHASE_SELECT);
+}
+
+TEST_F(Chase, RunningOutOfTimeReturnsToTheSelection301FramesLater) {
+    start_chase(9, 9);
+    EXPECT_EQ(board_data()->max_hits, 29);
+    int frames = 0;
+    while (game().time_left > 0 && frames < 7000) {
+        const int before = game().time_left;
+        game_test_keys({});
+        game_scene_update();
+        // The bar loses one of its 20 segments every 300 frames.
+        const int expected = before == 6000 || before == 5701   ? 20
+                             : before == 5700 || before == 5401 ? 19
+                             : before == 5400                   ? 18
+                                                                : -1;
+        if (expected >= 0) {
+            EXPECT_EQ(bar_segments(), expected) << before;
+        }
+        gfx_render_frame(0);
+        sys_rand();
+        ++frames;
+    }
+    // The count-in uses no time.
+    EXPECT_EQ(frames, GAME_COUNT_IN + GAME_PLAY_TIME);
+    EXPECT_EQ(game().end_counter, 1);
+    game_test_hold({}, 299);
+    EXPECT_EQ(game().phase, GAME_PHASE_PLAY);
+    game_test_hold({}, 1);
+    EXPECT_EQ(game().phase, GAME_PHASE_TO_SELECT);
+    EXPECT_EQ(board_object(), nullptr);
+    EXPECT_EQ(player_object(), nullptr);
+    game_test_hold({}, 1);
+    EXPECT_EQ(game().phase, GAME_PHASE_SELECT);
+}
+
+TEST_F(Chase, HitTestKnocksTheTargetAwayOncePerCoolDown) {
+    start_chase(0, 0);
+    TargetActorData *d = board_data();
+    ASSERT_NE(d, nullptr);
+    const float px = player_x(), py = player_y();
+    // Before the run starts the target cannot be hit.
+    EXPECT_FALSE(board_hit_test(board_screen_x(), board_y()));
+    d->state = BOARD_RUN;
+    d->x = stage_get_scroll_x() + px + 20.0f;
+    d->y = py + 15.0f;
+    EXPECT_FALSE(board_hit_test(px - 20.0f, py)); // 40 pixels away
+    ASSERT_TRUE(board_hit_test(px, py));
+    EXPECT_EQ(d->hits, 19);
+    EXPECT_EQ(d->hit_cooldown, 20);
+    EXPECT_NEAR(std::hypot(d->push_x, d->push_y), 12.0f, 1e-4);
+    EXPECT_NEAR(d->push_x, 12.0f * 20.0f / 25.0f, 1e-4); // away from the player
+    EXPECT_NEAR(d->push_y, 12.0f * 15.0f / 25.0f, 1e-4);
+    EXPECT_FALSE(board_hit_test(px, py)); // cooling down
+    d->hit_cooldown = 0;
+    d->y = py; // straight across: a random vertical part of 3 before normalising
+    ASSERT_TRUE(board_hit_test(px, py));
+    EXPECT_NEAR(std::fabs(d->push_y), 12.0f * 3.0f / std::hypot(20.0f, 3.0f), 1e-4);
+    d->hit_cooldown = 0;
+    d->hits = 1;
+    ASSERT_TRUE(board_hit_test(px, py));
+    EXPECT_EQ(d->hits, 0);
+    d->hit_cooldown = 0;
+    game().end_counter = 1; // the time is up: no more hits
+    EXPECT_FALSE(board_hit_test(px, py));
+    game().end_counter = 0;
+}
+
+TEST_F(Chase, AllOpenNeedsBothButtonsToEndTheCatch) {
+    start_chase(0, 10);
+    TargetActorData *d = board_data();
+    d->state = BOARD_RUN;
+    d->hits = 0;
+    game_test_hold({}, 3); // run -> stopped -> catch
+    ASSERT_EQ(d->state, BOARD_CATCH);
+    for (int i = 0; i < 25; ++i) game_test_press({'Z'});
+    EXPECT_EQ(d->hits, 20);
+    EXPECT_EQ(d->state, BOARD_CATCH);
+    game_test_press({'Z', 'X'});
+    EXPECT_EQ(d->state, BOARD_FINISH);
+}
