@@ -12,6 +12,7 @@
 #include "app/input.h"
 #include "app/settings.h"
 #include "audio/sound_manager.h"
+#include "game/actors.h"
 #include "game/game_scene.h"
 #include "platform/sys/sys_rand.h"
 #include "platform/window/window.h"
@@ -250,4 +251,12 @@ void game_test_write_save(uint32_t open, bool good_crc, int bytes) {
 
 void game_test_remove_save(void) {
     std::remove("sav.bin");
+}
+
+void game_test_chase_keys(void) {
+    const float dx = board_screen_x() - player_x();
+    const float dy = board_y() - player_y();
+    const int h = dx > 6.0f ? VK_RIGHT : (dx < -6.0f ? VK_LEFT : 0);
+    const int v = dy > 4.0f ? VK_DOWN : (dy < -4.0f ? VK_UP : 0);
+    game_test_keys({'Z', h, v});
 }

@@ -25,6 +25,9 @@ void game_test_hold(std::initializer_list<int> keys, int n);
 // A frame without keys, then one with the keys newly pressed.
 void game_test_press(std::initializer_list<int> keys);
 
+// Holds the keys that steer the player onto the target, running fast, and reads them.
+void game_test_chase_keys(void);
+
 // Writes sav.bin in the current directory: value 0 = open, then 7, 8, 9, 10 and the CRC
 // (spoilt when asked), cut to `bytes`.
 void game_test_write_save(uint32_t open, bool good_crc = true, int bytes = 24);

@@ -46,15 +46,6 @@ class Chase : public ::testing::Test {
     }
 };
 
-// Keys that steer the player onto the target, running fast.
-void chase_keys(void) {
-    const float dx = board_screen_x() - player_x();
-    const float dy = board_y() - player_y();
-    const int h = dx > 6.0f ? VK_RIGHT : (dx < -6.0f ? VK_LEFT : 0);
-    const int v = dy > 4.0f ? VK_DOWN : (dy < -4.0f ? VK_UP : 0);
-    game_test_keys({'Z', h, v});
-}
-
 // Time-bar segments drawn by the scene in this frame.
 int bar_segments(void) {
     static int n;
@@ -83,7 +74,7 @@ TEST_F(Chase, BotCatchesTheTargetFillsTheMeterAndOpensThePicture) {
 
     int frames = 0, hits_seen = 0, last_hits = board_data()->hits;
     while (!board_is_stopped() && frames < 5000) {
-        chase_keys();
+        game_test_chase_keys();
         game_test_frame();
         ++frames;
         if (board_data()->hits < last_hits) ++hits_seen;
