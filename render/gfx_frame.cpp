@@ -135,10 +135,6 @@ void gfx_set_scene_drawing(uint32_t flag) {
     gfx_display()->scene_drawing = flag;
 }
 
-uint32_t gfx_get_scene_drawing(void) {
-    return gfx_display()->scene_drawing;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Per frame
 

@@ -38,7 +38,6 @@ void gfx_reset_scene(void);
 void gfx_clear_scene(void);
 void gfx_reset_views(void);
 void gfx_set_scene_drawing(uint32_t flag);
-uint32_t gfx_get_scene_drawing(void);
 void gfx_render_frame(int32_t argument);
 
 // Frame-pass pieces (gfx_draw_scene and the layer target's create and release are declared

@@ -43,7 +43,7 @@ TEST_F(FrameTest, StartUpFillsTheDisplayRecord) {
     EXPECT_EQ(d->bitmap_queue, 1);
     EXPECT_EQ(text_queue_row(0)->capacity, 16384u);
     EXPECT_EQ(text_queue_row(1)->capacity, 65536u);
-    EXPECT_EQ(gfx_get_scene_drawing(), 1u);
+    EXPECT_EQ(d->scene_drawing, 1u);
     // Kinds in registration order: lines, triangles, labels, sprites.
     EXPECT_EQ(sprite2d_kind_id(), 4);
     const TextureHandle *t = res_get_texture(gfx_layer_target()->texture);
