@@ -376,7 +376,8 @@ void gpu_set_quad_index_list(const uint16_t *indices, uint32_t quad_count);
 //   `out vec4` the source declares, then, while fog is on (render states 28 and 35 or 140 =
 //   3, linear), blends it toward the fog colour (34) by the view depth at location 10
 //   between fog start (36) and end (37). A pixel source that declares no input there gets
-//   one; a vertex source that writes nothing there gets gl_Position.w written there.
+//   one; a vertex source that writes nothing there gets gl_Position.w written there. A
+//   source whose own declarations cover location 10 otherwise compiles without fog.
 // - Vertices with a pre-transformed position (rhw) never run a vertex shader.
 // - Constants: the source's own top-level uniforms (default block); matrices are uploaded so
 //   that `position * m` in GLSL is the row-vector product (mat4, mat3, mat3x4 or vec4 rows).

@@ -133,6 +133,8 @@ static std::string build_source(const char *source, const char *entry, GpuShader
                 depth = "gpu_fog_depth";
             } else if (type == "float") {
                 depth = name;
+            } else if (type == "vec2" || type == "vec3" || type == "vec4") {
+                depth = name + ".x";
             }
         }
         out += "uniform int gpu_alpha_func;\n"
