@@ -379,9 +379,10 @@ void figure_portrait(Canvas &cv, const Character &ch, float x, float y, float w,
     float r = 0.3f * h, cx = x + w * 0.5f, cy = y + 0.47f * h;
     head_back_hair(cv, ch, cx, cy, r, VIEW_FRONT);
     Rgba shirt = rgb(ch.shirt);
-    cv_round_rect(cv, cx - 0.85f * w * 0.5f, y + 0.86f * h, cx + 0.85f * w * 0.5f, y + 1.4f * h,
+    cv_round_rect(cv, cx - 0.85f * w * 0.5f, y + 0.8f * h, cx + 0.85f * w * 0.5f, y + 1.4f * h,
                   0.2f * h, shirt);
-    cv_rect(cv, cx - 0.12f * r, cy + 0.7f * r, cx + 0.12f * r, cy + 1.3f * r, rgb(ch.skin));
-    cv_ellipse(cv, cx, y + 0.88f * h, 0.28f * r, 0.12f * r, rgb(ch.skin));
+    cv_rect(cv, cx - 0.22f * r, cy + 0.6f * r, cx + 0.22f * r, y + 0.82f * h,
+            rgba_shade(rgb(ch.skin), 0.92f));
+    cv_ellipse(cv, cx, y + 0.82f * h, 0.36f * r, 0.14f * r, rgb(ch.skin));
     head(cv, ch, cx, cy, r, VIEW_FRONT, face, false);
 }

@@ -302,7 +302,20 @@ Canvas picture(int i) {
     for (int k = 0; k < 12; ++k) {
         float x = 30 + (k * 97 + i * 31) % 460, y = 30 + (k * 53 + i * 17) % 200;
         if (std::fabs(x - 256) < 150 && y > 60) continue; // keep the face clear
-        cv_star(cv, x, y, 14, 6, 5, rgb(0xFFFFFF, 0.7f));
+        Rgba deco = rgba_mix(rgb(ch.backdrop), WHITE, 0.6f);
+        switch (i % 3) {
+            case 0:
+                cv_star(cv, x, y, 14, 6, 5, deco);
+                break;
+            case 1: // a heart
+                cv_circle(cv, x - 6, y - 3, 7, deco);
+                cv_circle(cv, x + 6, y - 3, 7, deco);
+                cv_polygon(cv, {x - 12.5f, y, x + 12.5f, y, x, y + 14}, deco);
+                break;
+            default:
+                cv_arc(cv, x, y, 10, 0, 6.2831853f, 3, deco);
+                break;
+        }
     }
     cv_rect(cv, 0, 440, 512, 512, rgb(0x000000, 0.45f));
     char label[48];
