@@ -129,6 +129,21 @@ TEST_F(TextDrawTest, DoubleByteCharactersAndBadCommands) {
     EXPECT_EQ(lit_in(78, 10, 16, 16), 0);
 }
 
+TEST_F(TextDrawTest, EveryBitmapFontCutsTheOneSheet) {
+    const int32_t q = gfx_get_bitmap_text_queue();
+    // Font 2 is listed with 16 glyph columns, but the sheet holds 64 in one row: its glyphs
+    // must still be the sheet's cells for the same characters.
+    text_printf_font(q, 2, 10, 10, 0xFFFFFFFFu, "HI");
+    // Font 1's size follows the screen width (0.03 x 160 = 4.8) while the sheet keeps 1/24:
+    // its glyphs are drawn at 16 x 4.8 / 24 = 3.2 pixels high.
+    text_printf_font(q, 1, 10, 60, 0xFFFFFFFFu, "HHHH");
+    gfx_render_frame(0);
+    expect_sheet_glyph(10, 10, 'H' - 32);
+    expect_sheet_glyph(18, 10, 'I' - 32);
+    EXPECT_GT(lit_in(10, 59, 10, 5), 0);
+    EXPECT_EQ(lit_in(10, 64, 40, 20), 0);
+}
+
 TEST_F(TextDrawTest, OverlongCommandEndsTheBitmapPass) {
     const int32_t q = gfx_get_bitmap_text_queue();
     text_printf_at(q, 0, 0, 0xFFFFFFFFu, "A");
