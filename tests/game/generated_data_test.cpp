@@ -27,8 +27,10 @@ class GeneratedData : public ::testing::Test {
 #ifdef GAME_RUN_DIR
         if (!fs::exists(fs::path(GAME_RUN_DIR) / "bin" / "tex.lst"))
             GTEST_SKIP() << "no generated data in " << GAME_RUN_DIR;
+        // A save there would change the rules the chase below relies on; it is left alone.
+        if (fs::exists(fs::path(GAME_RUN_DIR) / "sav.bin"))
+            GTEST_SKIP() << "a save file in " << GAME_RUN_DIR;
         fs::current_path(GAME_RUN_DIR);
-        fs::remove("sav.bin");
         loader_init();
         entered = true;
 #else
