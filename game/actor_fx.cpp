@@ -63,9 +63,9 @@ SceneObject *fx_caption(OwnerId owner, int32_t index, uint32_t colour, float x, 
                         float lift) {
     if (index < 0 || index >= CAPTION_COUNT) return nullptr;
     const ResourceHandle crop = res_find_crop("moji", k_caption_names[index]);
-    // The turn is drawn like the other random values so that the sequence stays the same; the
-    // caption's tilt follows its offset instead.
-    (void)(game_rand_float(-0.5f, 0.5f) * k_pi);
+    // A random turn is drawn but not used (the tilt follows the offset); the draw keeps the
+    // random sequence of a replayed game.
+    game_rand_float(-0.5f, 0.5f);
     const float ox = game_rand_float(-30.0f, 30.0f);
     const float oy = game_rand_float(-30.0f, 30.0f) - lift;
     const float s = game_rand_float(0.5f, 0.8f);
