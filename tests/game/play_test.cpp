@@ -203,3 +203,28 @@ TEST_F(Chase, AllOpenNeedsBothButtonsToEndTheCatch) {
     game_test_press({'Z', 'X'});
     EXPECT_EQ(d->state, BOARD_FINISH);
 }
+
+TEST_F(Chase, AJumpKeepsTheHurdleSlowdownUntilItLands) {
+    start_chase(0, 0);
+    game_test_hold({}, 182); // past the player's count-in
+    StageMap *m = stage_get();
+    const int32_t row = (int32_t)player_y() / 64;
+    auto set_row = [&](uint8_t id) {
+        for (int32_t c = 0; c < m->columns; ++c) m->cells[c * STAGE_MAX_ROWS + row] = id;
+    };
+    set_row(1);
+    game_test_hold({}, 1);
+    ASSERT_TRUE(player_data()->flags & PLAYER_FLAG_SLOWED);
+    game_test_press({'X'});
+    set_row(0);
+    ASSERT_GT(player_data()->jump_counter, 30);
+    game_test_hold({VK_RIGHT}, 20); // in the air: still slowed, running at 0.3 of the speed
+    EXPECT_TRUE(player_data()->flags & PLAYER_FLAG_SLOWED);
+    const float slow_step = stage_get_scroll_x();
+    game_test_hold({VK_RIGHT}, 25); // landed on floor
+    EXPECT_EQ(player_data()->jump_counter, 0);
+    EXPECT_FALSE(player_data()->flags & PLAYER_FLAG_SLOWED);
+    // Slowed, the first 20 frames of the run cover about 6 pixels; unslowed about 19.
+    EXPECT_LT(slow_step, 10.0f);
+    EXPECT_GT(slow_step, 3.0f);
+}
