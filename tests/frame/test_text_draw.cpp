@@ -2,7 +2,9 @@
 // outline glyphs against the face's own rasterisation.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "frame_test_env.h"
 #include "platform/font/font.h"
@@ -49,16 +51,18 @@ void expect_sheet_glyph(int x, int y, int cell) {
 
 // An outline text as the face rasterises it, glyph by glyph from the pen position of a text
 // whose rectangle starts at (left, top), in the green channel of the back buffer.
-void expect_outline_text(const char *face_name, int32_t cell, const char *text, int left, int top) {
+void expect_outline_codes(const char *face_name, int32_t cell, const std::vector<uint32_t> &codes,
+                          int left, int top) {
     FontFace *face = font_face_open(face_name);
     ASSERT_NE(face, nullptr);
     ASSERT_TRUE(font_face_set_cell_height(face, cell));
     FontMetrics m;
     font_face_metrics(face, &m);
     int pen = left;
-    for (const char *c = text; *c; ++c) {
+    for (uint32_t code : codes) {
         FontGlyph g;
-        ASSERT_TRUE(font_face_glyph(face, (uint8_t)*c, &g));
+        ASSERT_TRUE(font_face_glyph(face, code, &g));
+        ASSERT_FALSE(g.missing);
         const int x0 = pen + g.bearing_x, y0 = top + m.ascender - g.bearing_y;
         const std::vector<uint32_t> block = frame_test_block(x0, y0, g.width, g.height);
         int worst = 0;
@@ -68,10 +72,15 @@ void expect_outline_text(const char *face_name, int32_t cell, const char *text, 
             if (d > worst) worst = d;
             EXPECT_EQ(block[i] & 0x00FF00FFu, 0u); // the command's colour has no red or blue
         }
-        EXPECT_LE(worst, 2) << "glyph '" << *c << "'";
+        EXPECT_LE(worst, 2) << "code point " << code;
         pen += g.advance;
     }
     font_face_close(face);
+}
+
+void expect_outline_text(const char *face_name, int32_t cell, const char *text, int left, int top) {
+    expect_outline_codes(face_name, cell, std::vector<uint32_t>(text, text + strlen(text)), left,
+                         top);
 }
 
 // The face every outline font was made from: font.cf is absent, so the built-in default name.
@@ -162,11 +171,13 @@ TEST_F(TextDrawTest, OutlineTextMatchesTheFaceGlyphs) {
     const int32_t q = gfx_get_outline_text_queue();
     text_printf_font(q, 0, 10, 60, 0xFF00FF00u, "Hello");
     text_printf_styled(q, TEXT_ALIGN_RIGHT, 0, 99, 100, 20, 0xFF00FF00u, "ii");
+    text_printf_font(q, 0, 110, 90, 0xFF00FF00u, "\x82\xA0\x82\xA2"); // code page 932
     gfx_render_frame(0);
     // The rectangle starts at trunc(10 - 0.5), trunc(60 - 0.5); the size word is not used.
     expect_outline_text(DefaultFace, 16, "Hello", 9, 59);
     // Right-aligned: half the font size per byte to the left, trunc(100 - 0.5 - 16).
     expect_outline_text(DefaultFace, 16, "ii", 83, 19);
+    expect_outline_codes(DefaultFace, 16, {0x3042, 0x3044}, 109, 89);
     // Antialiased: part-covered pixels exist, and nothing is drawn left of or above the texts.
     int partial = 0;
     for (uint32_t px : frame_test_block(9, 59, 60, 20)) {
