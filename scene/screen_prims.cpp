@@ -40,8 +40,7 @@ void set_blend(uint32_t mode) {
 void begin_flat_draw(bool fog_off) {
     static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     gpu_set_transform(GPU_TS_WORLD, identity);
-    shader_select(0, nullptr, 0, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF), nullptr, nullptr,
-                  nullptr, nullptr, 1.0f, nullptr, 0);
+    flat_shader_bind(0, nullptr, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF));
     gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
     gpu_set_render_state(GPU_RS_SRCBLEND, 5);  // source alpha
     gpu_set_render_state(GPU_RS_DESTBLEND, 6); // inverse source alpha
@@ -86,6 +85,10 @@ void draw_batched(SceneObject **run, int32_t count, uint32_t primitive, int32_t 
 }
 
 } // namespace
+
+void flat_shader_bind(int32_t set, const void *params, int32_t decl) {
+    shader_select(set, params, 0, decl, nullptr, nullptr, nullptr, nullptr, 1.0f, nullptr, 0);
+}
 
 void line2d_register_kind(void) {
     s_line_kind = obj_register_kind(line2d_kind_draw, line2d_kind_init, nullptr, line2d_kind_key,

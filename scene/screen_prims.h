@@ -44,6 +44,10 @@ void tri2d_set_points(SceneObject *object, float x0, float y0, float x1, float y
 void tri2d_set_colors(SceneObject *object, uint32_t color0, uint32_t color1, uint32_t color2);
 void tri2d_set_blend(SceneObject *object, uint32_t mode);
 
+// Shader bind of the untextured kinds (screen and world primitives): the given declaration
+// index, no matrix, material or lights.
+void flat_shader_bind(int32_t set, const void *params, int32_t decl);
+
 // One-frame primitives; null when the pool is empty.
 SceneObject *line2d_put(OwnerId owner, float x0, float y0, uint32_t color0, float x1, float y1,
                         uint32_t color1, int32_t layer);
