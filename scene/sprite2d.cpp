@@ -98,10 +98,11 @@ void uv_from_screen(SceneObject *o, float uv[4][2], ResourceHandle texture, floa
     float off[4][2];
     sprite2d_corner_offsets(off, s->w, s->h, s->ax, s->ay, s->sx, s->sy, s->rotation);
     const float tw = t->width, th = t->height;
+    // Screen pixels (shifted by du, dv) taken into the texture's 0-1 range, v counted upwards.
     for (int k = 0; k < 4; ++k) {
         const float cx = s->x - 0.5f + off[k][0], cy = s->y - 0.5f + off[k][1];
-        uv[k][0] = cx + du / tw;
-        uv[k][1] = 1.0f - (cy + dv / th);
+        uv[k][0] = (cx + du) / tw;
+        uv[k][1] = 1.0f - (cy + dv) / th;
     }
     if (zoom == 1.0f) return;
     const float c0x = (uv[0][0] + uv[3][0]) * 0.5f, c0y = (uv[0][1] + uv[3][1]) * 0.5f;

@@ -92,6 +92,21 @@ TEST_F(Sprites, DrawnCornersAndTurnedUvs) {
     EXPECT_EQ(v[2].v1, 0.0f);
 }
 
+TEST_F(Sprites, UvFromScreenMapsPixelsIntoTheTexture) {
+    SceneObject *o = sprite2d_create_texture(0, tex, 0xFFFFFFFFu, 4.5f, 8.5f, 0, 0, 1, 1, 20);
+    sprite2d_uv_from_screen(o, 0, 0, 1);
+    const Sprite2D *s = sprite2d_of(o);
+    // 16 x 16 sprite at pixel (4, 8) of a 16 x 16 texture.
+    EXPECT_FLOAT_EQ(s->uv[0][0], 4.0f / 16);
+    EXPECT_FLOAT_EQ(s->uv[0][1], 1.0f - 8.0f / 16);
+    EXPECT_FLOAT_EQ(s->uv[3][0], 20.0f / 16);
+    EXPECT_FLOAT_EQ(s->uv[3][1], 1.0f - 24.0f / 16);
+    sprite2d_uv_from_screen(o, -4, -8, 0.5f); // zoom about the centre
+    EXPECT_FLOAT_EQ(s->uv[0][0], 0.25f);
+    EXPECT_FLOAT_EQ(s->uv[3][0], 0.75f);
+    EXPECT_FLOAT_EQ(s->uv[0][1], 0.75f);
+}
+
 TEST_F(Sprites, QueriesUseTheUnshiftedCorners) {
     SceneObject *o = sprite2d_create_rect(0, 0xFFFFFFFFu, 50, 60, 20, 10, 0, 0, 1, 1, 20);
     Quad2D q;
