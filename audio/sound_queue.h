@@ -66,6 +66,15 @@ struct SoundQueue {
     int32_t count;
     std::thread::id worker_id;
     SoundCommand entries[SND_QUEUE_SIZE];
+
+    // A library may end the process with exit() while the worker runs (Xlib does when the display
+    // goes away): stop and join it then, since destroying a running std::thread aborts.
+    ~SoundQueue() {
+        if (worker.joinable()) {
+            stop = 1;
+            worker.join();
+        }
+    }
 };
 
 // Posting: each fills a cleared entry with the fields of its row. Without a worker the command is

@@ -237,6 +237,16 @@ TEST_F(ManagerTest, StoppingTheWorkerLeavesQueuedCommandsUnrun) {
     EXPECT_EQ(m->music_id, 0);
 }
 
+TEST(SoundQueue, ExitWhileTheWorkerRunsEndsWithTheGivenStatus) {
+    // A library calling exit() with the worker running must not turn the status into an abort.
+    EXPECT_EXIT(
+        {
+            snd_queue_init();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+}
+
 TEST(SoundQueue, PostingWithoutAWorkerReturnsAtOnce) {
     int32_t before = snd_queue_count();
     for (int i = 0; i < 20; ++i) snd_post_command(SND_CMD_MUSIC_STOP, 0);
