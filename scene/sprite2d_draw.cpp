@@ -12,6 +12,8 @@
 namespace {
 
 enum : uint32_t {
+    BLEND_ZERO = 1,
+    BLEND_ONE = 2,
     BLEND_SRCALPHA = 5,
     BLEND_INVSRCALPHA = 6,
     CMP_ALWAYS = 8,
@@ -61,11 +63,14 @@ void stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2) {
     gpu_set_texture_stage_state(stage, GPU_TSS_ALPHAARG2, arg2);
 }
 
+// A pair of (one, zero) leaves the source as it is: blending is switched off for it, which
+// spares the rasteriser reading the target (the layer target's full-screen sprite uses it).
 void set_blend(int32_t mode) {
     uint32_t src = 0, dst = 0;
     gfx_blend_factors(mode, &src, &dst);
     gpu_set_render_state(GPU_RS_SRCBLEND, src);
     gpu_set_render_state(GPU_RS_DESTBLEND, dst);
+    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, src == BLEND_ONE && dst == BLEND_ZERO ? 0 : 1);
 }
 
 void draw_quads(int32_t quads) {
@@ -180,6 +185,7 @@ void sprite2d_kind_draw(SceneObject **run, int32_t count) {
 
     gpu_set_scissor_rect(&frame_scissor);
     sprite2d_shader_bind(0, nullptr);
+    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
     gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
     gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
     stage_ops(1, TOP_DISABLE, TA_TEXTURE, TA_DIFFUSE);

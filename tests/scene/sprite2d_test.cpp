@@ -333,6 +333,7 @@ TEST_F(SpritePixels, BlendModesApply) {
     EXPECT_LE(scene_test_distance(scene_test_pixel(15, 15), 0xFF909090u), 2);
     EXPECT_LE(scene_test_distance(scene_test_pixel(35, 15), 0xFF606060u), 1);
     EXPECT_EQ(scene_test_pixel(55, 15) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(gpu_get_render_state(GPU_RS_ALPHABLENDENABLE), 1u); // left on after the run
 }
 
 } // namespace
