@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "frame_test_env.h"
+#include "render/font.h"
 #include "render/gfx_device.h"
 #include "render/gfx_frame.h"
 #include "render/text_queue.h"
@@ -158,6 +159,29 @@ TEST_F(FrameTest, LostDeviceKeepsQueuedTextForTheNextDrawnFrame) {
     int lit = 0; // the 'A' is drawn in its 8 x 16 cell
     for (uint32_t px : frame_test_block(0, 0, 8, 16)) lit += px == 0xFFFFFFFFu;
     EXPECT_GT(lit, 10);
+}
+
+TEST_F(FrameTest, DeviceResetRemakesFontsAndTheLayerTarget) {
+    const OutlineFont *before = font_outline_set()->fonts[0];
+    ASSERT_NE(before, nullptr);
+    gpu_debug_lose_device();
+    gfx_render_frame(0); // the present reports the loss; the device is reset at once
+    EXPECT_EQ(gfx_is_device_lost(), 0u);
+    ASSERT_NE(font_outline_set()->fonts[0], nullptr);
+    EXPECT_EQ(font_outline_set()->fonts[0]->glyph_count, 0); // a new font, nothing cached yet
+
+    // The layer target, the sheet and the new outline fonts all draw.
+    sprite2d_put_rect(0, 0xFFFF0000u, 100, 60, 20, 20, 0, 0, 1, 1, 20);
+    text_printf_at(gfx_get_bitmap_text_queue(), 0, 0, 0xFFFFFFFFu, "A");
+    text_printf_font(gfx_get_outline_text_queue(), 0, 10, 60, 0xFF00FF00u, "H");
+    gfx_render_frame(0);
+    EXPECT_EQ(frame_test_pixel(110, 70), 0xFFFF0000u);
+    int bitmap = 0, outline = 0;
+    for (uint32_t px : frame_test_block(0, 0, 8, 16)) bitmap += px == 0xFFFFFFFFu;
+    for (uint32_t px : frame_test_block(9, 59, 16, 20))
+        outline += (px & 0x00FF00FFu) == 0 && ((px >> 8) & 0xFF) > 128;
+    EXPECT_GT(bitmap, 10);
+    EXPECT_GT(outline, 10);
 }
 
 TEST_F(FrameTest, SceneChainsEmptyTheSceneAndResetTheViews) {
