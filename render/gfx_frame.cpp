@@ -1,5 +1,6 @@
 #include "render/gfx_frame.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "app/scene_manager.h"
@@ -31,6 +32,18 @@ LayerTarget s_layer_target;
 const int32_t OrientationSigns[GFX_ORIENTATION_COUNT][2] = {
     {1, 1}, {-1, 1}, {1, -1}, {-1, 1}, {-1, -1}, {1, -1},
 };
+
+// Points far outside any window still map without overflow.
+int32_t clamp_to_i32(int64_t v) {
+    return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : (int32_t)v;
+}
+
+int64_t trunc_to_i64(float v) {
+    constexpr float LIMIT = 4.0e18f;
+    if (!(v > -LIMIT)) return (int64_t)-LIMIT; // also NaN
+    if (v > LIMIT) return (int64_t)LIMIT;
+    return (int64_t)v;
+}
 
 int32_t or_client(int32_t value, int32_t client) {
     return value != 0 ? value : client;
@@ -275,8 +288,8 @@ void gfx_client_to_screen(int32_t *out_x, int32_t *out_y, int32_t client_x, int3
     const int32_t ch = rotated ? d->client_width : d->client_height;
     const int32_t px = rotated ? client_y : client_x;
     const int32_t py = rotated ? client_x : client_y;
-    const int32_t fx = (px - (cw >> 1)) * OrientationSigns[option][0];
-    const int32_t fy = (py - (ch >> 1)) * OrientationSigns[option][1];
+    const int64_t fx = ((int64_t)px - (cw >> 1)) * OrientationSigns[option][0];
+    const int64_t fy = ((int64_t)py - (ch >> 1)) * OrientationSigns[option][1];
 
     float s = 1.0f;
     const int32_t dx = cw - d->screen_width, dy = ch - d->screen_height;
@@ -288,8 +301,8 @@ void gfx_client_to_screen(int32_t *out_x, int32_t *out_y, int32_t client_x, int3
             s = (float)d->screen_width / (float)cw;
         }
     }
-    if (out_x) *out_x = (int32_t)((float)fx * s) + d->screen_width / 2;
-    if (out_y) *out_y = (int32_t)((float)fy * s) + d->screen_height / 2;
+    if (out_x) *out_x = clamp_to_i32(trunc_to_i64((float)fx * s) + d->screen_width / 2);
+    if (out_y) *out_y = clamp_to_i32(trunc_to_i64((float)fy * s) + d->screen_height / 2);
 }
 
 void gfx_client_to_unit(float *out_x, float *out_y, int32_t client_x, int32_t client_y) {

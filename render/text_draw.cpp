@@ -26,6 +26,15 @@ enum : uint32_t {
     TA_TEXTURE = 2,
 };
 constexpr int32_t FILTER_POINT = 0, FILTER_LINEAR = 1;
+// Text placed this far off screen is not seen; keeping positions inside it keeps the pen
+// arithmetic far from overflow.
+constexpr float FAR_OFF_SCREEN = 16777216.0f;
+
+int32_t pixel_position(float v) {
+    if (!(v > -FAR_OFF_SCREEN)) return (int32_t)-FAR_OFF_SCREEN; // also NaN
+    if (v > FAR_OFF_SCREEN) return (int32_t)FAR_OFF_SCREEN;
+    return (int32_t)v; // truncated toward zero
+}
 
 // Blending, no depth, no fog or lighting, stage 0 = texture x diffuse for colour and alpha.
 void set_text_states(void) {
@@ -215,8 +224,8 @@ void text_draw_outline(uint32_t enabled, GfxDevice *device, int32_t queue) {
         else if (c->align & TEXT_ALIGN_CENTRE_Y)
             dy = -size * 0.5f;
         // The text's rectangle starts here; nothing is clipped to it.
-        const int32_t left = (int32_t)((float)c->x - 0.5f + dx);
-        const int32_t top = (int32_t)((float)c->y - 0.5f + dy);
+        const int32_t left = pixel_position((float)c->x - 0.5f + dx);
+        const int32_t top = pixel_position((float)c->y - 0.5f + dy);
 
         const TextureHandle *atlas = &font->atlas;
         tex_bind(device, 0, atlas, FILTER_POINT);

@@ -266,6 +266,9 @@ TEST(FramePointTest, ClientPointsFollowOrientationAndScale) {
     gfx_client_to_screen(&x, &y, 30, 20);
     EXPECT_EQ(x, 170);
     EXPECT_EQ(y, 20);
+    gfx_client_to_screen(&x, &y, INT32_MIN, INT32_MAX); // far outside: clamped, no overflow
+    EXPECT_EQ(x, INT32_MAX);
+    EXPECT_EQ(y, INT32_MAX);
     d->orientation = 4; // both mirrored
     gfx_client_to_screen(&x, &y, 30, 20);
     EXPECT_EQ(x, 170);

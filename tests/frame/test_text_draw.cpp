@@ -172,6 +172,7 @@ TEST_F(TextDrawTest, OutlineTextMatchesTheFaceGlyphs) {
     text_printf_font(q, 0, 10, 60, 0xFF00FF00u, "Hello");
     text_printf_styled(q, TEXT_ALIGN_RIGHT, 0, 99, 100, 20, 0xFF00FF00u, "ii");
     text_printf_font(q, 0, 110, 90, 0xFF00FF00u, "\x82\xA0\x82\xA2"); // code page 932
+    text_printf_styled(q, TEXT_ALIGN_RIGHT, 0, 16, INT32_MIN, INT32_MAX, 0xFFFFFFFFu, "far");
     gfx_render_frame(0);
     // The rectangle starts at trunc(10 - 0.5), trunc(60 - 0.5); the size word is not used.
     expect_outline_text(DefaultFace, 16, "Hello", 9, 59);
