@@ -1,6 +1,5 @@
 // The frame's draw list: visible objects layer by layer, 63 first, each layer sorted by its
 // full sort key (descending), and the walks that hand runs of like objects to their kinds.
-#include <cstring>
 
 #include "scene/object_internal.h"
 

@@ -2,11 +2,13 @@
 #include "scene/text_label.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
+#include "render/gfx_state.h"
 #include "render/gfx_texture.h"
 #include "scene/sprite2d.h"
 

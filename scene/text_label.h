@@ -2,7 +2,6 @@
 // is the crop (c - first code) places after the crop named "<font>_0000" in the crop pool;
 // the font's glyphs are the consecutive crops whose names begin with the font name.
 #pragma once
-#include <cstdarg>
 #include <cstdint>
 
 #include "resource/res_pools.h"
