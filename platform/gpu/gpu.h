@@ -270,7 +270,9 @@ GpuResult gpu_test_cooperative_level(void);
 // with no target 1 and no depth surface, viewport and scissor covering it. States, textures,
 // surfaces, buffers and shaders are kept.
 GpuResult gpu_reset(int width, int height);
-void gpu_debug_lose_device(void); // the next present reports device loss
+// The next present reports device loss. With needs_reset the cooperative-level test then answers
+// "not reset" until gpu_reset; without it the device comes back by itself: the test answers OK.
+void gpu_debug_lose_device(bool needs_reset = true);
 
 // ---------------------------------------------------------------------------------------------
 // States (every call is applied; the layer skips GL calls that change nothing)

@@ -215,6 +215,7 @@ GpuResult gpu_present(void) {
 
 GpuResult gpu_test_cooperative_level(void) {
     if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
+    if (g_gpu.lost && !g_gpu.loss_needs_reset) g_gpu.lost = false; // back by itself
     return g_gpu.lost ? GPU_ERR_DEVICE_NOT_RESET : GPU_OK;
 }
 
@@ -231,6 +232,8 @@ GpuResult gpu_reset(int width, int height) {
     return GPU_OK;
 }
 
-void gpu_debug_lose_device(void) {
-    if (g_gpu.created) g_gpu.lose_next_present = true;
+void gpu_debug_lose_device(bool needs_reset) {
+    if (!g_gpu.created) return;
+    g_gpu.lose_next_present = true;
+    g_gpu.loss_needs_reset = needs_reset;
 }

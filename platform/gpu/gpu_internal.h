@@ -134,6 +134,7 @@ struct GpuDevice {
     SDL_GLContext context;
     GpuCaps caps;
     bool lose_next_present;
+    bool loss_needs_reset; // a lost device answers "not reset" until gpu_reset
     bool lost;
 
     GLuint fbo;      // drawing framebuffer: targets 0 and 1 and the depth surface

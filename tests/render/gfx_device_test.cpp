@@ -101,7 +101,11 @@ TEST_F(GfxDeviceTest, PresentResetsALostDeviceThroughTheCallbacks) {
 
 TEST_F(GfxDeviceTest, LostFlagSkipsOneFrameAndDropsModeChanges) {
     DeviceState *ds = gfx_device_state();
-    ds->lost = 1; // as after a cooperative-level test that reported the device back
+    gpu_debug_lose_device(false); // present reports loss, then the device is back without a reset
+    gfx_present();
+    EXPECT_EQ(gfx_is_device_lost(), 1u);
+    EXPECT_EQ(s_lost_calls, 0);
+    EXPECT_EQ(s_reset_calls, 0);
     gfx_request_mode_change(200, 150, 0);
     EXPECT_EQ(ds->mode_change_requested, 0u);
     EXPECT_EQ(ds->width, TEST_WIDTH);
