@@ -37,9 +37,13 @@ wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^Tavok
 [ -n "$wid" ] || fail "no window"
 
 # The title: a picture of many colours, the same for a while (the scene waits for button 1).
-sleep 3
-import -window "$wid" "$shots/title.png" || fail "no screenshot"
-n=$(colours "$shots/title.png")
+# Loading takes longer on a busy machine: look again for up to 30 seconds.
+for attempt in $(seq 1 30); do
+    sleep 1
+    import -window "$wid" "$shots/title.png" || fail "no screenshot"
+    n=$(colours "$shots/title.png")
+    [ "$n" -gt 16 ] && break
+done
 [ "$n" -gt 16 ] || fail "the title shows $n colours"
 title_cell=$(pixel_at "$shots/title.png" 195 163)
 

@@ -25,6 +25,15 @@ wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^Tavok
 [ -n "$wid" ] || fail "no window"
 xdotool windowfocus --sync "$wid" 2>/dev/null
 
+# The clock starts when the title shows: start-up takes longer on a busy machine.
+shot=$(mktemp --suffix=.png)
+trap 'rm -f "$shot"' EXIT
+for attempt in $(seq 1 30); do
+    sleep 1
+    import -window "$wid" "$shot" 2>/dev/null &&
+        [ "$(convert "$shot" -format "%k" info:)" -gt 16 ] && break
+done
+
 RANDOM=1
 keys=(Left Right Up Down z x)
 start=$(date +%s)
