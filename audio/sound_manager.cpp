@@ -665,6 +665,18 @@ SoundId snd_voice_id(const char *name) {
     return snd_find_name(VOICE_NAMES, SND_VOICE_COUNT, name) | SND_ID_VOICE;
 }
 
+const char *snd_slot_name(int32_t index) {
+    return index >= 0 && index < SND_SLOT_COUNT ? SLOT_NAMES[index] : nullptr;
+}
+
+const char *snd_music_name(int32_t index) {
+    return index >= 0 && index < SND_MUSIC_COUNT ? MUSIC_NAMES[index] : nullptr;
+}
+
+const char *snd_voice_name(int32_t index) {
+    return index >= 0 && index < SND_VOICE_COUNT ? VOICE_NAMES[index] : nullptr;
+}
+
 int32_t snd_volume_to_attenuation(float value) {
     if (value == 0.0f) return SNDL_VOLUME_MIN;
     return (int32_t)((1.0f - value) * -6000.0f);

@@ -150,6 +150,12 @@ SoundId snd_music_id(const char *name);
 uint32_t snd_slot_index(const char *name);
 SoundId snd_voice_id(const char *name);
 
+// The files the manager loads, named without folder or extension: effect slot, music and voice
+// `index`; null outside their tables.
+const char *snd_slot_name(int32_t index);
+const char *snd_music_name(int32_t index);
+const char *snd_voice_name(int32_t index);
+
 // Volumes.
 int32_t snd_volume_to_attenuation(float value);
 void snd_set_primary_volume(float value);

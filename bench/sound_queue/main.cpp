@@ -53,20 +53,12 @@ void write_wav(const std::string &path, uint16_t channels, uint32_t rate, float 
 void make_data(void) {
     std::string dir = "/tmp/bench_sound_queue_" + std::to_string(getpid());
     std::system(("mkdir -p " + dir + "/bin").c_str());
-    const char *slots[] = {"0",
-                           "zq3_chime000",
-                           "zq3_pon000",
-                           "zq3_power001",
-                           "zq3_whistle000",
-                           "zq3_shoot003",
-                           "zq3_switch001",
-                           "zq3_car003",
-                           "cam",
-                           "pan",
-                           "chu"};
-    for (const char *s : slots) write_wav(dir + "/bin/" + s + ".wav", 1, 22050, 1.0f);
-    write_wav(dir + "/bin/music0.wav", 2, 44100, 60.0f);
-    write_wav(dir + "/bin/music1.wav", 2, 44100, 60.0f);
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        write_wav(dir + "/bin/" + snd_slot_name(i) + ".wav", 1, 22050, 1.0f);
+    for (int i = 0; i < SND_VOICE_COUNT; ++i)
+        write_wav(dir + "/bin/" + snd_voice_name(i) + ".wav", 1, 22050, 1.0f);
+    for (int i = 0; i < SND_MUSIC_COUNT; ++i)
+        write_wav(dir + "/bin/" + snd_music_name(i) + ".wav", 2, 44100, 60.0f);
     if (chdir(dir.c_str()) != 0) std::exit(2);
 }
 } // namespace

@@ -54,28 +54,18 @@ inline void write_file(const std::string &path, const std::vector<uint8_t> &byte
     std::fclose(f);
 }
 
-inline const char *const TEST_SLOT_NAMES[SND_SLOT_COUNT] = {"0",
-                                                            "zq3_chime000",
-                                                            "zq3_pon000",
-                                                            "zq3_power001",
-                                                            "zq3_whistle000",
-                                                            "zq3_shoot003",
-                                                            "zq3_switch001",
-                                                            "zq3_car003",
-                                                            "cam",
-                                                            "pan",
-                                                            "chu"};
-
 // A working folder with bin/ holding every sound the manager loads; the process moves into it.
 inline std::string make_data_folder(const char *tag) {
     std::string dir = ::testing::TempDir() + "audio_" + tag + "_" + std::to_string(getpid());
     std::string cmd = "rm -rf '" + dir + "' && mkdir -p '" + dir + "/bin'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
-    for (const char *name : TEST_SLOT_NAMES)
-        write_file(dir + "/bin/" + name + ".wav",
-                   wav_bytes(1, 22050, 0.5f)); // "0" is the voice too
-    write_file(dir + "/bin/music0.wav", wav_bytes(2, 44100, 1.0f, 220.0f));
-    write_file(dir + "/bin/music1.wav", wav_bytes(2, 44100, 1.0f, 330.0f));
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        write_file(dir + "/bin/" + snd_slot_name(i) + ".wav", wav_bytes(1, 22050, 0.5f));
+    for (int i = 0; i < SND_VOICE_COUNT; ++i)
+        write_file(dir + "/bin/" + snd_voice_name(i) + ".wav", wav_bytes(1, 22050, 0.5f));
+    for (int i = 0; i < SND_MUSIC_COUNT; ++i)
+        write_file(dir + "/bin/" + snd_music_name(i) + ".wav",
+                   wav_bytes(2, 44100, 1.0f, 220.0f + 110.0f * i));
     EXPECT_EQ(chdir(dir.c_str()), 0);
     return dir;
 }

@@ -264,6 +264,19 @@ TEST(SoundNames, LookupsIgnoreCaseAndMatchWholeNames) {
     EXPECT_EQ(snd_find_name(dotted, 2, "BETA"), 1u);
 }
 
+TEST(SoundNames, EachFileNameLooksUpItsOwnIndex) {
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        EXPECT_EQ(snd_slot_index(snd_slot_name(i)), (uint32_t)i);
+    for (int i = 0; i < SND_MUSIC_COUNT; ++i)
+        EXPECT_EQ(snd_music_id(snd_music_name(i)), SND_ID_MUSIC | i);
+    for (int i = 0; i < SND_VOICE_COUNT; ++i)
+        EXPECT_EQ(snd_voice_id(snd_voice_name(i)), SND_ID_VOICE | i);
+    EXPECT_EQ(snd_slot_name(-1), nullptr);
+    EXPECT_EQ(snd_slot_name(SND_SLOT_COUNT), nullptr);
+    EXPECT_EQ(snd_music_name(SND_MUSIC_COUNT), nullptr);
+    EXPECT_EQ(snd_voice_name(SND_VOICE_COUNT), nullptr);
+}
+
 TEST(SoundFiles, WholeFileReaderRefusesCDotFilesAndStopsAtItsBuffer) {
     make_data_folder("whole");
     write_file("bin/c.bin", {'c', '.', 'x'});

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/sound_manager.h"
 #include "platform/sound/wave_file.h"
 #include "render/gfx_device.h"
 #include "render/gfx_display.h"
@@ -29,18 +30,15 @@
 
 namespace {
 
-const char *const SLOT_SOUNDS[11] = {"0",
-                                     "zq3_chime000",
-                                     "zq3_pon000",
-                                     "zq3_power001",
-                                     "zq3_whistle000",
-                                     "zq3_shoot003",
-                                     "zq3_switch001",
-                                     "zq3_car003",
-                                     "cam",
-                                     "pan",
-                                     "chu"};
-const char *const MUSIC[2] = {"music0", "music1"};
+// The sound files the sound manager loads: its effect slots, voices or music.
+std::vector<std::string> sound_names(const char *(*name_of)(int32_t), int count) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(name_of(i));
+    return names;
+}
+const std::vector<std::string> SLOT_SOUNDS = sound_names(snd_slot_name, SND_SLOT_COUNT);
+const std::vector<std::string> VOICES = sound_names(snd_voice_name, SND_VOICE_COUNT);
+const std::vector<std::string> MUSIC = sound_names(snd_music_name, SND_MUSIC_COUNT);
 
 std::string two(const char *prefix, int i, const char *suffix = "") {
     char buf[32];
@@ -118,8 +116,8 @@ TEST_F(DataSet, EveryFileTheGameOpensExists) {
     std::vector<std::string> files = {"tex.lst", "face.bin", "faceg.bin", "face_NRM.bin",
                                       "player.bin"};
     for (int i = 0; i < 10; ++i) files.push_back(two("chr", i, ".bin"));
-    for (const char *s : SLOT_SOUNDS) files.push_back(std::string(s) + ".wav");
-    for (const char *s : MUSIC) files.push_back(std::string(s) + ".wav");
+    for (const auto *names : {&SLOT_SOUNDS, &VOICES, &MUSIC})
+        for (const std::string &s : *names) files.push_back(s + ".wav");
     for (const std::string &f : files) {
         struct stat st;
         EXPECT_EQ(stat(bin(f).c_str(), &st), 0) << f;
@@ -176,9 +174,9 @@ TEST_F(DataSet, TextureListNamesItsImagesAndCrops) {
 }
 
 TEST_F(DataSet, SlotSoundsAreMonoAndMusicLoopsWithoutAClick) {
-    for (const char *s : SLOT_SOUNDS) {
+    for (const std::string &s : SLOT_SOUNDS) {
         SndlWave w{};
-        ASSERT_EQ(sndl_wave_read(&w, bin(std::string(s) + ".wav").c_str()), SNDL_WAVE_OK) << s;
+        ASSERT_EQ(sndl_wave_read(&w, bin(s + ".wav").c_str()), SNDL_WAVE_OK) << s;
         EXPECT_TRUE(sndl_wave_is_playable(&w.format)) << s;
         EXPECT_EQ(w.format.channels, 1) << s; // played as 3D buffers
         EXPECT_EQ(w.format.bits_per_sample, 16) << s;
@@ -186,9 +184,9 @@ TEST_F(DataSet, SlotSoundsAreMonoAndMusicLoopsWithoutAClick) {
         EXPECT_GE(seconds, 0.15) << s;
         sndl_wave_free(&w);
     }
-    for (const char *s : MUSIC) {
+    for (const std::string &s : MUSIC) {
         SndlWave w{};
-        ASSERT_EQ(sndl_wave_read(&w, bin(std::string(s) + ".wav").c_str()), SNDL_WAVE_OK) << s;
+        ASSERT_EQ(sndl_wave_read(&w, bin(s + ".wav").c_str()), SNDL_WAVE_OK) << s;
         EXPECT_EQ(w.format.channels, 2) << s;
         EXPECT_EQ(w.format.bits_per_sample, 16) << s;
         double seconds = double(w.data_bytes) / w.format.avg_bytes_per_sec;
@@ -211,8 +209,8 @@ TEST_F(DataSet, SlotSoundsAreMonoAndMusicLoopsWithoutAClick) {
     }
     // Each slot sounds different: no two files alike.
     std::set<std::vector<uint8_t>> distinct;
-    for (const char *s : SLOT_SOUNDS) distinct.insert(read_all(bin(std::string(s) + ".wav")));
-    EXPECT_EQ(distinct.size(), 11u);
+    for (const std::string &s : SLOT_SOUNDS) distinct.insert(read_all(bin(s + ".wav")));
+    EXPECT_EQ(distinct.size(), SLOT_SOUNDS.size());
 }
 
 // Reads a stage map as the game does: columns, rows, then one cell per character at or above

@@ -157,20 +157,12 @@ static void write_run_folder(void) {
         for (const std::string &c : g.crops) std::fprintf(f, "crop 0 0 64 64 %s\n", c.c_str());
     }
     std::fclose(f);
-    const char *sounds[] = {"0",
-                            "zq3_chime000",
-                            "zq3_pon000",
-                            "zq3_power001",
-                            "zq3_whistle000",
-                            "zq3_shoot003",
-                            "zq3_switch001",
-                            "zq3_car003",
-                            "cam",
-                            "pan",
-                            "chu"};
-    for (const char *s : sounds) write_wav(bin / (std::string(s) + ".wav"), 1);
-    write_wav(bin / "music0.wav", 2);
-    write_wav(bin / "music1.wav", 2);
+    for (int i = 0; i < SND_SLOT_COUNT; ++i)
+        write_wav(bin / (std::string(snd_slot_name(i)) + ".wav"), 1);
+    for (int i = 0; i < SND_VOICE_COUNT; ++i)
+        write_wav(bin / (std::string(snd_voice_name(i)) + ".wav"), 1);
+    for (int i = 0; i < SND_MUSIC_COUNT; ++i)
+        write_wav(bin / (std::string(snd_music_name(i)) + ".wav"), 2);
     for (int s = 0; s < 10; ++s) game_test_write_stage(s, k_stage_rows, 8);
 }
 
