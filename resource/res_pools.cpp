@@ -494,49 +494,39 @@ template <typename R> static void data_release(ResourcePool<R> *p, R *r, const u
     r->header = ResourceRecordHeader{};
 }
 
-ResourceHandle res_create_hierarchy(const char *group, const char *name, const uint8_t *body,
-                                    uint32_t size) {
+// A record that holds a copy of one chunk body and its size; a name already in the pool gives
+// its handle and leaves the record as it is.
+template <typename R>
+static ResourceHandle body_create(ResourcePool<R> *p, uint8_t *R::*body_field, const char *group,
+                                  const char *name, const uint8_t *body, uint32_t size) {
     uint8_t *copy = nullptr;
-    ResourceHandle h = data_create(&g_pools.hierarchies, group, name, body, size, &copy);
+    ResourceHandle h = data_create(p, group, name, body, size, &copy);
     if (h && copy) {
-        HierarchyRecord *r = &g_pools.hierarchies.records[h - 1];
-        r->frames = copy;
+        R *r = &p->records[h - 1];
+        r->*body_field = copy;
         r->size = size;
     }
     return h;
 }
 
+ResourceHandle res_create_hierarchy(const char *group, const char *name, const uint8_t *body,
+                                    uint32_t size) {
+    return body_create(&g_pools.hierarchies, &HierarchyRecord::frames, group, name, body, size);
+}
+
 ResourceHandle res_create_motion(const char *group, const char *name, const uint8_t *body,
                                  uint32_t size) {
-    uint8_t *copy = nullptr;
-    ResourceHandle h = data_create(&g_pools.motions, group, name, body, size, &copy);
-    if (h && copy) {
-        g_pools.motions.records[h - 1].data = copy;
-        g_pools.motions.records[h - 1].size = size;
-    }
-    return h;
+    return body_create(&g_pools.motions, &MotionRecord::data, group, name, body, size);
 }
 
 ResourceHandle res_create_collmesh(const char *group, const char *name, const uint8_t *body,
                                    uint32_t size) {
-    uint8_t *copy = nullptr;
-    ResourceHandle h = data_create(&g_pools.collmeshes, group, name, body, size, &copy);
-    if (h && copy) {
-        g_pools.collmeshes.records[h - 1].data = copy;
-        g_pools.collmeshes.records[h - 1].size = size;
-    }
-    return h;
+    return body_create(&g_pools.collmeshes, &CollisionMeshRecord::data, group, name, body, size);
 }
 
 ResourceHandle res_create_shape_set(const char *group, const char *name, const uint8_t *body,
                                     uint32_t size) {
-    uint8_t *copy = nullptr;
-    ResourceHandle h = data_create(&g_pools.shape_sets, group, name, body, size, &copy);
-    if (h && copy) {
-        g_pools.shape_sets.records[h - 1].data = copy;
-        g_pools.shape_sets.records[h - 1].size = size;
-    }
-    return h;
+    return body_create(&g_pools.shape_sets, &ShapeSetRecord::data, group, name, body, size);
 }
 
 ResourceHandle res_create_camera_track(const char *group, const char *name, const uint8_t *keys,

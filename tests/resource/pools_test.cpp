@@ -249,3 +249,29 @@ TEST_F(Pools, ThreeDPoolsHoldNothingWithContent) {
     EXPECT_EQ(res_find_hierarchy("g", "h"), h);
     EXPECT_EQ(std::memcmp(res_hierarchy_record(h)->frames, body, sizeof body), 0);
 }
+
+TEST_F(Pools, ThreeDRecordsKeepACopyOfTheirBodyAndAFoundNameKeepsTheFirst) {
+    res_test_start_pools(true);
+    uint8_t body[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    ResourceHandle m = res_create_motion("g", "m", body, 12);
+    ResourceHandle c = res_create_collmesh("g", "c", body, 8);
+    ResourceHandle s = res_create_shape_set("g", "s", body, 4);
+    ResourceHandle h = res_create_hierarchy("g", "h", body, 12);
+    ASSERT_TRUE(m && c && s && h);
+    body[0] = 99; // the records hold their own copies
+    const uint8_t *data[] = {res_motion_record(m)->data, res_collmesh_record(c)->data,
+                             res_shapeset_record(s)->data, res_hierarchy_record(h)->frames};
+    const uint32_t sizes[] = {res_motion_record(m)->size, res_collmesh_record(c)->size,
+                              res_shapeset_record(s)->size, res_hierarchy_record(h)->size};
+    const uint32_t want[] = {12, 8, 4, 12};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_NE(data[i], nullptr) << i;
+        EXPECT_EQ(data[i][0], 1) << i;
+        EXPECT_EQ(data[i][sizes[i] - 1], sizes[i]) << i;
+        EXPECT_EQ(sizes[i], want[i]) << i;
+    }
+    EXPECT_EQ(res_create_motion("g", "m", body, 4), m);
+    EXPECT_EQ(res_motion_record(m)->data, data[0]);
+    EXPECT_EQ(res_motion_record(m)->size, 12u);
+    EXPECT_EQ(res_motion_count(), 1);
+}
