@@ -97,34 +97,76 @@ void apply_wanted_effect(SoundManager *m, DxSound *s, SoundEffectCode effect) {
     if (s->buffer && snd_apply_effect(s->buffer, wanted) == SND_OK) s->effect_in_force = wanted;
 }
 
+// A channel that loads its file when asked: the program's buffer and the manager's fields for
+// it, all guarded by the buffer's guard.
+struct Channel {
+    DxSound &buffer;
+    DxSound *&pointer;
+    int32_t &id;
+    uint32_t &playing;
+};
+
+Channel music_of(SoundManager *m) {
+    return {g_music_channel, m->music, m->music_id, m->music_playing};
+}
+
+Channel voice_of(SoundManager *m) {
+    return {g_voice_channel, m->voice, m->voice_id, m->voice_playing};
+}
+
+Channel ambient_of(SoundManager *m) {
+    return {g_ambient_channel, m->ambient, m->ambient_id, m->ambient_playing};
+}
+
 // Loads a channel's file when another index is asked for; false when it is not loaded.
-bool load_channel(DxSound &channel, DxSound *&pointer, int32_t &id, uint32_t &playing,
-                  uint32_t index, const char *path, uint32_t type, float volume) {
-    if ((int32_t)index == id && pointer) return true;
-    channel.Unload();
-    pointer = nullptr;
-    id = -1;
-    playing = 0;
-    if (channel.Load(path, type, volume) != SND_OK) {
-        channel.Unload();
+bool load_channel(Channel c, uint32_t index, const char *path, uint32_t type, float volume) {
+    if ((int32_t)index == c.id && c.pointer) return true;
+    c.buffer.Unload();
+    c.pointer = nullptr;
+    c.id = -1;
+    c.playing = 0;
+    if (c.buffer.Load(path, type, volume) != SND_OK) {
+        c.buffer.Unload();
         return false;
     }
-    pointer = &channel;
-    id = (int32_t)index;
+    c.pointer = &c.buffer;
+    c.id = (int32_t)index;
     return true;
 }
 
-void stop_channel(DxSound &channel, DxSound *pointer) {
-    Guard g(channel.guard);
-    if (pointer) channel.Stop();
+// Loads the file when needed and plays it from its start, under the buffer's own guard (not the
+// manager's lock).
+void play_channel(Channel c, uint32_t index, const char *path, uint32_t type, float volume,
+                  bool loop) {
+    Guard g(c.buffer.guard);
+    if (!load_channel(c, index, path, type, volume)) return;
+    c.buffer.SetPosition(0.0f);
+    c.buffer.Play(loop);
+    c.playing = 1;
 }
 
-void unload_channel(DxSound &channel, DxSound *&pointer, int32_t &id, uint32_t &playing) {
-    Guard g(channel.guard);
-    playing = 0;
-    channel.Unload();
-    pointer = nullptr;
-    id = -1;
+void stop_channel(Channel c) {
+    Guard g(c.buffer.guard);
+    if (c.pointer) c.buffer.Stop();
+}
+
+// The voice and ambient channels take a stop or a volume only while their line plays.
+void stop_playing_channel(Channel c) {
+    Guard g(c.buffer.guard);
+    if (c.pointer && c.playing) c.buffer.Stop();
+}
+
+void set_playing_channel_volume(Channel c, float value) {
+    Guard g(c.buffer.guard);
+    if (c.pointer && c.playing) c.buffer.SetVolume(value);
+}
+
+void unload_channel(Channel c) {
+    Guard g(c.buffer.guard);
+    c.playing = 0;
+    c.buffer.Unload();
+    c.pointer = nullptr;
+    c.id = -1;
 }
 
 void read_camera0(Vec3 *position, EulerAngles *angles) {
@@ -139,12 +181,7 @@ void create_device(SoundManager *m) {
         return;
     }
     m->device_open = true;
-    sndl_listener_set_velocity(0, 0, 0, true);
-    sndl_listener_set_doppler_factor(1.0f, true);
-    sndl_listener_set_position(0, 0, 0, true);
-    sndl_listener_set_orientation(0, 0, 1, 0, 1, 0, true);
-    sndl_listener_set_rolloff_factor(LISTENER_ROLLOFF, true);
-    sndl_commit_deferred();
+    snd_reset_listener();
 }
 } // namespace
 
@@ -262,13 +299,13 @@ void snd_shutdown(void) {
     SoundManager *m = g_manager;
     if (!m) return;
     snd_stop_thread();
-    unload_channel(g_ambient_channel, m->ambient, m->ambient_id, m->ambient_playing);
-    unload_channel(g_voice_channel, m->voice, m->voice_id, m->voice_playing);
+    unload_channel(ambient_of(m));
+    unload_channel(voice_of(m));
     for (DxSound *&s : m->slots) {
         delete s;
         s = nullptr;
     }
-    unload_channel(g_music_channel, m->music, m->music_id, m->music_playing);
+    unload_channel(music_of(m));
     sndl_device_close();
     g_manager = nullptr;
     delete m;
@@ -384,8 +421,8 @@ void snd_stop_effects(void) {
         Guard g(s->guard);
         if (s->keep == 0) s->Stop();
     }
-    stop_channel(g_ambient_channel, m->ambient);
-    stop_channel(g_voice_channel, m->voice);
+    stop_channel(ambient_of(m));
+    stop_channel(voice_of(m));
     snd_voice_queue_clear();
 }
 
@@ -394,9 +431,9 @@ void snd_stop_all(void) {
     if (!m) return;
     for (DxSound *s : m->slots)
         if (s) s->Stop();
-    stop_channel(g_ambient_channel, m->ambient);
-    stop_channel(g_voice_channel, m->voice);
-    stop_channel(g_music_channel, m->music);
+    stop_channel(ambient_of(m));
+    stop_channel(voice_of(m));
+    stop_channel(music_of(m));
     snd_voice_queue_clear();
 }
 
@@ -422,14 +459,8 @@ void snd_music_play(SoundId id) {
     SoundManager *m = g_manager;
     uint32_t index = id & SND_ID_INDEX_MASK;
     if (!m || !m->loaded || index >= (uint32_t)SND_MUSIC_COUNT) return;
-    Guard g(g_music_channel.guard);
-    if (!load_channel(g_music_channel, m->music, m->music_id, m->music_playing, index,
-                      snd_default_path(MUSIC_NAMES[index]), music_type(MUSIC_NAMES[index]),
-                      m->music_volume))
-        return;
-    g_music_channel.SetPosition(0.0f);
-    g_music_channel.Play(true);
-    m->music_playing = 1;
+    play_channel(music_of(m), index, snd_default_path(MUSIC_NAMES[index]),
+                 music_type(MUSIC_NAMES[index]), m->music_volume, true);
 }
 
 void snd_music_restart(SoundId id) {
@@ -443,7 +474,7 @@ void snd_music_restart(SoundId id) {
 }
 
 void snd_music_stop(void) {
-    if (g_manager) stop_channel(g_music_channel, g_manager->music);
+    if (g_manager) stop_channel(music_of(g_manager));
 }
 
 void snd_music_resume(void) {
@@ -454,8 +485,7 @@ void snd_music_resume(void) {
 }
 
 void snd_music_unload(void) {
-    SoundManager *m = g_manager;
-    if (m) unload_channel(g_music_channel, m->music, m->music_id, m->music_playing);
+    if (g_manager) unload_channel(music_of(g_manager));
 }
 
 void snd_music_set_volume(float value) {
@@ -478,33 +508,19 @@ void snd_voice_play(SoundId id) {
     SoundManager *m = g_manager;
     uint32_t index = id & SND_ID_INDEX_MASK;
     if (!m || !m->loaded || !(id & SND_ID_VOICE) || index >= (uint32_t)SND_VOICE_COUNT) return;
-    // The load runs under the voice buffer's own guard, not the manager's lock.
-    Guard g(g_voice_channel.guard);
-    if (!load_channel(g_voice_channel, m->voice, m->voice_id, m->voice_playing, index,
-                      snd_file_path(index), SND_TYPE_PLAIN, m->effect_volume))
-        return;
-    g_voice_channel.SetPosition(0.0f);
-    g_voice_channel.Play(false);
-    m->voice_playing = 1;
+    play_channel(voice_of(m), index, snd_file_path(index), SND_TYPE_PLAIN, m->effect_volume, false);
 }
 
 void snd_voice_stop(void) {
-    SoundManager *m = g_manager;
-    if (!m) return;
-    Guard g(g_voice_channel.guard);
-    if (m->voice && m->voice_playing) g_voice_channel.Stop();
+    if (g_manager) stop_playing_channel(voice_of(g_manager));
 }
 
 void snd_voice_set_volume(float value) {
-    SoundManager *m = g_manager;
-    if (!m) return;
-    Guard g(g_voice_channel.guard);
-    if (m->voice && m->voice_playing) g_voice_channel.SetVolume(value);
+    if (g_manager) set_playing_channel_volume(voice_of(g_manager), value);
 }
 
 void snd_voice_unload(void) {
-    SoundManager *m = g_manager;
-    if (m) unload_channel(g_voice_channel, m->voice, m->voice_id, m->voice_playing);
+    if (g_manager) unload_channel(voice_of(g_manager));
 }
 
 uint32_t snd_voice_status(void) {
@@ -529,32 +545,20 @@ void snd_ambient_play(SoundId id) {
     SoundManager *m = g_manager;
     uint32_t index = id & SND_ID_INDEX_MASK;
     if (!m || !m->loaded || !(id & SND_ID_VOICE) || index >= (uint32_t)SND_VOICE_COUNT) return;
-    Guard g(g_ambient_channel.guard);
-    if (!load_channel(g_ambient_channel, m->ambient, m->ambient_id, m->ambient_playing, index,
-                      snd_default_path(VOICE_NAMES[index]), SND_TYPE_PLAIN, m->effect_volume))
-        return;
-    g_ambient_channel.SetPosition(0.0f);
-    g_ambient_channel.Play(true);
-    m->ambient_playing = 1;
+    play_channel(ambient_of(m), index, snd_default_path(VOICE_NAMES[index]), SND_TYPE_PLAIN,
+                 m->effect_volume, true);
 }
 
 void snd_ambient_stop(void) {
-    SoundManager *m = g_manager;
-    if (!m) return;
-    Guard g(g_ambient_channel.guard);
-    if (m->ambient && m->ambient_playing) g_ambient_channel.Stop();
+    if (g_manager) stop_playing_channel(ambient_of(g_manager));
 }
 
 void snd_ambient_set_volume(float value) {
-    SoundManager *m = g_manager;
-    if (!m) return;
-    Guard g(g_ambient_channel.guard);
-    if (m->ambient && m->ambient_playing) g_ambient_channel.SetVolume(value);
+    if (g_manager) set_playing_channel_volume(ambient_of(g_manager), value);
 }
 
 void snd_ambient_unload(void) {
-    SoundManager *m = g_manager;
-    if (m) unload_channel(g_ambient_channel, m->ambient, m->ambient_id, m->ambient_playing);
+    if (g_manager) unload_channel(ambient_of(g_manager));
 }
 
 // ---- voice queue ----

@@ -86,6 +86,45 @@ TEST_F(ManagerTest, QueuedCommandsRunInOrderOnTheWorker) {
     wait_queue_empty();
 }
 
+TEST_F(ManagerTest, AmbientLoopsTheVoiceLinePlaysOnceAndUnloadsForget) {
+    snd_ambient_set_volume(0.5f); // nothing loaded yet: no effect
+    snd_ambient_stop();
+    snd_ambient_play(VOICE);
+    ASSERT_NE(m->ambient, nullptr);
+    EXPECT_EQ(m->ambient_id, 0);
+    uint32_t status = 0;
+    m->ambient->GetStatus(&status);
+    EXPECT_EQ(status, SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+    int32_t full = 0, half = 0;
+    snd_ambient_set_volume(1.0f);
+    ASSERT_TRUE(sndl_buffer_get_volume(m->ambient->buffer, &full));
+    snd_ambient_set_volume(0.5f);
+    ASSERT_TRUE(sndl_buffer_get_volume(m->ambient->buffer, &half));
+    EXPECT_LT(half, full);
+    snd_ambient_stop();
+    m->ambient->GetStatus(&status);
+    EXPECT_EQ(status, 0u);
+    snd_ambient_unload();
+    EXPECT_EQ(m->ambient, nullptr);
+    EXPECT_EQ(m->ambient_id, -1);
+    EXPECT_EQ(m->ambient_playing, 0u);
+
+    snd_voice_play(0); // no voice bit: not a voice line
+    EXPECT_EQ(m->voice, nullptr);
+    snd_voice_play(VOICE);
+    EXPECT_EQ(snd_voice_status(), SNDL_STATUS_PLAYING);
+    snd_voice_set_volume(0.5f);
+    ASSERT_TRUE(sndl_buffer_get_volume(m->voice->buffer, &half));
+    EXPECT_LT(half, full);
+    render(VOICE_PLAYED_OUT);
+    EXPECT_FALSE(snd_voice_is_playing());
+    snd_voice_unload();
+    EXPECT_EQ(m->voice, nullptr);
+    EXPECT_EQ(m->voice_id, -1);
+    snd_voice_stop(); // unloaded: no effect
+    EXPECT_EQ(snd_voice_status(), 0u);
+}
+
 TEST_F(ManagerTest, TwentyPostsInOneFrameAreAllRun) {
     for (int i = 0; i < SND_SLOT_COUNT; ++i)
         snd_post_command_arg_value(SND_CMD_SLOT_VOLUME, (uint32_t)i, 0.05f * (float)(i + 1));
