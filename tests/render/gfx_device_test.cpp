@@ -96,7 +96,7 @@ TEST_F(GfxDeviceTest, PresentResetsALostDeviceThroughTheCallbacks) {
     // The back buffer came back at the client size and draws.
     gfx_test_reset_states();
     gfx_test_clear(0xFF123456);
-    EXPECT_EQ(gfx_test_pixel(5, 5), 0xFF123456u);
+    EXPECT_EQ(test_pixel(5, 5), 0xFF123456u);
 }
 
 TEST_F(GfxDeviceTest, LostFlagSkipsOneFrameAndDropsModeChanges) {
@@ -158,9 +158,7 @@ static size_t presents_during(void (*fn)(void)) {
     gpu_trace_enable(true);
     fn();
     gpu_trace_enable(false);
-    size_t n = 0, count = 0;
-    const GpuTraceEntry *e = gpu_trace_entries(&n);
-    for (size_t i = 0; i < n; ++i) count += e[i].kind == GPU_TRACE_PRESENT ? 1 : 0;
+    const size_t count = test_trace(GPU_TRACE_PRESENT).size();
     gpu_trace_clear();
     return count;
 }

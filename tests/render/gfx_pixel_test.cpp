@@ -73,12 +73,12 @@ TEST_F(GfxPixels, PixelCentresMapTexelsExactly) {
     gfx_test_quad(10, 20, 14, 24, 0xFFFFFFFFu);
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i)
-            EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(10 + i, 20 + j), texels[j * 4 + i]), 1)
+            EXPECT_LE(test_color_distance(test_pixel(10 + i, 20 + j), texels[j * 4 + i]), 1)
                 << i << "," << j;
-    EXPECT_EQ(gfx_test_pixel(9, 20), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(14, 20), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(10, 19), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(10, 24), 0xFF000000u);
+    EXPECT_EQ(test_pixel(9, 20), 0xFF000000u);
+    EXPECT_EQ(test_pixel(14, 20), 0xFF000000u);
+    EXPECT_EQ(test_pixel(10, 19), 0xFF000000u);
+    EXPECT_EQ(test_pixel(10, 24), 0xFF000000u);
     tex_bind(gfx_get_device(), 0, nullptr, 1);
     tex_release(&t);
 }
@@ -107,8 +107,8 @@ TEST_F(GfxPixels, RenderTargetsAreTopRowFirstAndResetViewportAndScissor) {
 
     gfx_clear(GFX_CLEAR_TARGET, 0xFF000000u);
     gfx_test_quad(0, 0, 32, 4, 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_surface_pixel(t->surface, 5, 1), 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_surface_pixel(t->surface, 5, 10), 0xFF000000u);
+    EXPECT_EQ(test_surface_pixel(t->surface, 5, 1), 0xFFFF0000u);
+    EXPECT_EQ(test_surface_pixel(t->surface, 5, 10), 0xFF000000u);
 
     // Back to the back buffer; the target's top row is v = 0 when drawn as a texture.
     tex_set_render_targets(0, 0, nullptr);
@@ -116,8 +116,8 @@ TEST_F(GfxPixels, RenderTargetsAreTopRowFirstAndResetViewportAndScissor) {
     EXPECT_EQ(gfx_target_width(), TEST_WIDTH);
     tex_bind(gfx_get_device(), 0, t, 0);
     gfx_test_quad(40, 40, 72, 56, 0xFFFFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(45, 41), 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_pixel(45, 50), 0xFF000000u);
+    EXPECT_EQ(test_pixel(45, 41), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(45, 50), 0xFF000000u);
     tex_bind(gfx_get_device(), 0, nullptr, 1);
     // Target 1 beyond the device's count is left alone; an unknown handle means the back buffer.
     tex_set_render_targets(12345, 0, nullptr);
@@ -177,8 +177,8 @@ TEST_F(GfxPixels, EveryBlendPair) {
             r = r > 1.0 ? 1.0 : r;
             expect |= (uint32_t)std::lround(r * 255.0) << shift;
         }
-        EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(4, 4), expect), 2)
-            << std::hex << gfx_test_pixel(4, 4) << " vs " << expect;
+        EXPECT_LE(test_color_distance(test_pixel(4, 4), expect), 2)
+            << std::hex << test_pixel(4, 4) << " vs " << expect;
     }
 }
 
@@ -188,11 +188,11 @@ TEST_F(GfxPixels, AlphaTestAgainstTheReferenceTable) {
     gfx_set_draw_states(0, 1, 7, 0, 0, 2, 0, 2, 0); // reference 129
     gfx_test_quad(0, 0, 8, 8, 0x80FFFFFFu);
     gfx_test_quad(8, 0, 16, 8, 0x81FFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(12, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(4, 4), 0xFF000000u);
+    EXPECT_EQ(test_pixel(12, 4), 0xFFFFFFFFu);
     gfx_set_draw_states(0, 1, 7, 0, 0, 2, 0, 5, 0); // reference 0
     gfx_test_quad(0, 0, 8, 8, 0x00FFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(4, 4), 0xFFFFFFFFu);
 }
 
 TEST_F(GfxPixels, TextureStageOperations) {
@@ -205,26 +205,26 @@ TEST_F(GfxPixels, TextureStageOperations) {
     tex_bind(dev, 0, &g, 0);
     stage(0, OP_MODULATE, ARG_TEXTURE, ARG_CURRENT, OP_ARG1, ARG_TEXTURE, ARG_CURRENT);
     gfx_test_quad(0, 0, 4, 4, 0xFF00FF00u);
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(1, 1), 0xFF008000u), 1);
+    EXPECT_LE(test_color_distance(test_pixel(1, 1), 0xFF008000u), 1);
 
     stage(0, OP_ARG2, ARG_TEXTURE, ARG_DIFFUSE, OP_ARG1, ARG_TEXTURE, ARG_CURRENT);
     gfx_test_quad(4, 0, 8, 4, 0xFF0000FFu);
-    EXPECT_EQ(gfx_test_pixel(5, 1), 0xFF0000FFu);
+    EXPECT_EQ(test_pixel(5, 1), 0xFF0000FFu);
 
     stage(0, OP_DISABLE, ARG_TEXTURE, ARG_CURRENT, OP_DISABLE, ARG_TEXTURE, ARG_CURRENT);
     gfx_test_quad(8, 0, 12, 4, 0xFF00FFFFu);
-    EXPECT_EQ(gfx_test_pixel(9, 1), 0xFF00FFFFu);
+    EXPECT_EQ(test_pixel(9, 1), 0xFF00FFFFu);
 
     // Stage 1 modulates current with a texture it does not have: current passes on.
     tex_bind(dev, 0, &r, 0);
     stage(0, OP_ARG1, ARG_TEXTURE, ARG_CURRENT, OP_ARG1, ARG_TEXTURE, ARG_CURRENT);
     stage(1, OP_MODULATE, ARG_CURRENT, ARG_TEXTURE, OP_MODULATE, ARG_CURRENT, ARG_TEXTURE);
     gfx_test_quad(12, 0, 16, 4, 0xFFFFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(13, 1), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(13, 1), 0xFFFF0000u);
     // With a texture there, it modulates.
     tex_bind(dev, 1, &g, 0);
     gfx_test_quad(16, 0, 20, 4, 0xFFFFFFFFu);
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(17, 1), 0xFF800000u), 1);
+    EXPECT_LE(test_color_distance(test_pixel(17, 1), 0xFF800000u), 1);
     tex_bind(dev, 1, nullptr, 1);
     tex_bind(dev, 0, nullptr, 1);
     tex_release(&g);
@@ -240,7 +240,7 @@ TEST_F(GfxPixels, X8TexturesSampleAlphaOne) {
     gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
     gfx_set_draw_states(0, 1, 7, 0, 1, 2, 0, 5, 0); // src alpha, inverse src alpha
     gfx_test_quad(0, 0, 4, 4, 0xFFFFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(1, 1), 0xFFFF0000u);
     tex_bind(gfx_get_device(), 0, nullptr, 1);
     tex_release(&t);
 }
@@ -255,17 +255,17 @@ TEST_F(GfxPixels, DepthTestAndDepthWrite) {
     gfx_set_draw_states(0, 1, 3, 0, 0, 2, 0, 5, 0); // z-write on, less-equal
     gfx_test_quad(0, 0, 8, 8, 0xFFFF0000u, 0.5f);
     gfx_test_quad(0, 0, 8, 8, 0xFF00FF00u, 0.7f);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(4, 4), 0xFFFF0000u);
     gfx_test_quad(0, 0, 8, 8, 0xFF0000FFu, 0.3f);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFF0000FFu);
+    EXPECT_EQ(test_pixel(4, 4), 0xFF0000FFu);
     gfx_set_draw_states(0, 0, 3, 0, 0, 2, 0, 5, 0); // z-write off
     gfx_test_quad(0, 0, 8, 8, 0xFFFFFF00u, 0.2f);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFFFFFF00u);
+    EXPECT_EQ(test_pixel(4, 4), 0xFFFFFF00u);
     gfx_test_quad(0, 0, 8, 8, 0xFFFFFFFFu, 0.25f); // depth is still 0.3
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(4, 4), 0xFFFFFFFFu);
     gfx_set_draw_states(0, 1, 1, 0, 0, 2, 0, 5, 0); // less
     gfx_test_quad(0, 0, 8, 8, 0xFF00FF00u, 0.3f);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(4, 4), 0xFFFFFFFFu);
     gpu_set_render_state(GPU_RS_ZENABLE, 0);
     tex_set_render_targets(0, 0, nullptr);
     gfx_release_surface(&depth);
@@ -282,21 +282,21 @@ TEST_F(GfxPixels, CullModes) {
         gfx_set_draw_states(0, 1, 7, 0, 0, cull, 0, 5, 0);
         screen_triangle(cw, 0xFFFFFFFFu);
         screen_triangle(ccw, 0xFFFFFFFFu);
-        EXPECT_EQ(gfx_test_pixel(3, 3) == 0xFFFFFFFFu, expect[cull][0] == 1);
-        EXPECT_EQ(gfx_test_pixel(35, 3) == 0xFFFFFFFFu, expect[cull][1] == 1);
+        EXPECT_EQ(test_pixel(3, 3) == 0xFFFFFFFFu, expect[cull][0] == 1);
+        EXPECT_EQ(test_pixel(35, 3) == 0xFFFFFFFFu, expect[cull][1] == 1);
     }
 }
 
 TEST_F(GfxPixels, WireframeDrawsOnlyEdges) {
     gfx_set_draw_states(0, 1, 7, 0, 0, 2, 1, 5, 0);
     gfx_test_quad(20, 20, 60, 60, 0xFFFFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(40, 30), 0xFF000000u);
+    EXPECT_EQ(test_pixel(40, 30), 0xFF000000u);
     bool edge = false;
-    for (int x = 18; x <= 22; ++x) edge |= gfx_test_pixel(x, 40) == 0xFFFFFFFFu;
+    for (int x = 18; x <= 22; ++x) edge |= test_pixel(x, 40) == 0xFFFFFFFFu;
     EXPECT_TRUE(edge);
     gfx_set_draw_states(0, 1, 7, 0, 0, 2, 0, 5, 0);
     gfx_test_quad(20, 20, 60, 60, 0xFFFFFFFFu);
-    EXPECT_EQ(gfx_test_pixel(40, 30), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(40, 30), 0xFFFFFFFFu);
 }
 
 TEST_F(GfxPixels, DirectionalLightAndLinearFogOnTransformedQuads) {
@@ -331,8 +331,8 @@ TEST_F(GfxPixels, DirectionalLightAndLinearFogOnTransformedQuads) {
     gfx_set_draw_states(1, 1, 7, 0, 0, 2, 0, 5, 0);           // lighting on
     quad(-1.0f, 1.0f, -0.5f, 0.5f, 0.0f, -1.0f, 0xFF00FF00u); // facing the light
     quad(0.5f, 1.0f, 1.0f, 0.5f, 1.0f, 0.0f, 0xFF00FF00u);    // edge-on: no diffuse
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(8, 8), 0xFF00FF00u), 2);
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(TEST_WIDTH - 8, 8), 0xFF000000u), 2);
+    EXPECT_LE(test_color_distance(test_pixel(8, 8), 0xFF00FF00u), 2);
+    EXPECT_LE(test_color_distance(test_pixel(TEST_WIDTH - 8, 8), 0xFF000000u), 2);
 
     // Linear table fog from 0 to 1: at depth 0.5 half the fog colour.
     gpu_set_render_state(GPU_RS_FOGCOLOR, 0xFFFF0000u);
@@ -341,7 +341,7 @@ TEST_F(GfxPixels, DirectionalLightAndLinearFogOnTransformedQuads) {
     gpu_set_render_state(GPU_RS_FOGEND, float_bits(1.0f));
     gfx_set_draw_states(0, 1, 7, 1, 0, 2, 0, 5, 0); // lighting off, fog on
     quad(-1.0f, -0.5f, -0.5f, -1.0f, 0.0f, -1.0f, 0xFFFFFFFFu);
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(8, TEST_HEIGHT - 8), 0xFFFF8080u), 4);
+    EXPECT_LE(test_color_distance(test_pixel(8, TEST_HEIGHT - 8), 0xFFFF8080u), 4);
     gfx_set_draw_states(0, 1, 7, 0, 0, 2, 0, 5, 0);
     gpu_set_render_state(GPU_RS_FOGTABLEMODE, 0);
     gpu_light_enable(0, false);
@@ -379,8 +379,8 @@ TEST_F(GfxPixels, ShaderPairWithConstantsSetByName) {
     gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, strip, 12);
     gpu_set_vertex_shader(nullptr);
     gpu_set_pixel_shader(nullptr);
-    EXPECT_EQ(gfx_test_pixel(TEST_WIDTH / 2, TEST_HEIGHT / 2), 0xFF00FF00u);
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFF000000u); // the scale constant halved the quad
+    EXPECT_EQ(test_pixel(TEST_WIDTH / 2, TEST_HEIGHT / 2), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(4, 4), 0xFF000000u); // the scale constant halved the quad
     gpu_vertex_decl_release(decl);
     gpu_shader_release(vs);
     gpu_shader_release(ps);

@@ -19,16 +19,10 @@ template <class F> std::map<uint32_t, uint32_t> traced_states(F fn, size_t *call
     gpu_trace_enable(true);
     fn();
     gpu_trace_enable(false);
-    size_t n = 0;
-    const GpuTraceEntry *e = gpu_trace_entries(&n);
+    const std::vector<GpuTraceEntry> states = test_trace(GPU_TRACE_RENDER_STATE);
     std::map<uint32_t, uint32_t> out;
-    size_t count = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (e[i].kind != GPU_TRACE_RENDER_STATE) continue;
-        out[e[i].b] = e[i].c; // render states: (0, state, value)
-        ++count;
-    }
-    if (calls) *calls = count;
+    for (const GpuTraceEntry &e : states) out[e.b] = e.c; // render states: (0, state, value)
+    if (calls) *calls = states.size();
     gpu_trace_clear();
     return out;
 }
@@ -197,27 +191,27 @@ TEST_F(GfxState, ClearCoversTheViewportCutByTheScissor) {
     gfx_test_clear(0xFF000000);
     gfx_set_viewport(8, 8, 16, 16);
     gfx_clear(GFX_CLEAR_TARGET, 0xFFFF0000);
-    EXPECT_EQ(gfx_test_pixel(8, 8), 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_pixel(23, 23), 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_pixel(7, 8), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(24, 23), 0xFF000000u);
-    EXPECT_EQ(gfx_test_pixel(8, 24), 0xFF000000u);
+    EXPECT_EQ(test_pixel(8, 8), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(23, 23), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(7, 8), 0xFF000000u);
+    EXPECT_EQ(test_pixel(24, 23), 0xFF000000u);
+    EXPECT_EQ(test_pixel(8, 24), 0xFF000000u);
 
     // Scissor on: only the overlap of viewport and scissor.
     gfx_set_scissor(20, 4, 40, 40);
     gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
     gfx_clear(GFX_CLEAR_ALL, 0xFF00FF00); // no depth surface bound: colour only
-    EXPECT_EQ(gfx_test_pixel(20, 8), 0xFF00FF00u);
-    EXPECT_EQ(gfx_test_pixel(23, 23), 0xFF00FF00u);
-    EXPECT_EQ(gfx_test_pixel(19, 8), 0xFFFF0000u);
-    EXPECT_EQ(gfx_test_pixel(24, 8), 0xFF000000u);
+    EXPECT_EQ(test_pixel(20, 8), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(23, 23), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(19, 8), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(24, 8), 0xFF000000u);
 
     // A mode outside 0-5 clears nothing.
     gfx_set_viewport(0, 0, TEST_WIDTH, TEST_HEIGHT);
     gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 0);
     gfx_clear(6, 0xFFFFFFFF);
     gfx_clear(-1, 0xFFFFFFFF);
-    EXPECT_EQ(gfx_test_pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(test_pixel(0, 0), 0xFF000000u);
 }
 
 TEST_F(GfxState, ViewAndClientSizedViewportAndScissor) {

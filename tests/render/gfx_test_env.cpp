@@ -1,48 +1,11 @@
 #include "gfx_test_env.h"
 
-#include <SDL2/SDL.h>
-#include <cstdlib>
-
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
-#include "render/gfx_display.h"
 #include "render/gfx_state.h"
 
-static SDL_Window *s_window;
-static bool s_tried, s_ok;
-
 bool gfx_test_device(void) {
-    if (s_tried) return s_ok;
-    s_tried = true;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-    s_window = SDL_CreateWindow("render test", 0, 0, TEST_WIDTH, TEST_HEIGHT,
-                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!s_window) return false;
-    DisplayRecord *d = gfx_display();
-    d->window = s_window;
-    d->client_width = d->render_width = d->screen_width = TEST_WIDTH;
-    d->client_height = d->render_height = d->screen_height = TEST_HEIGHT;
-    d->bits_per_pixel = 32;
-    DeviceCreateParams p = {s_window, TEST_WIDTH, TEST_HEIGHT, 32, 0, 0, nullptr, nullptr};
-    s_ok = gfx_create_device(&p);
-    if (s_ok) {
-        std::atexit([] {
-            gfx_destroy_device();
-            SDL_DestroyWindow(s_window);
-            SDL_Quit();
-        });
-    }
-    return s_ok;
-}
-
-uint32_t gfx_test_surface_pixel(GpuSurface *surface, int x, int y) {
-    uint32_t argb = 0xDEADBEEF;
-    if (!gpu_read_pixels(surface, x, y, 1, 1, &argb)) return 0xDEADBEEF;
-    return argb;
-}
-
-uint32_t gfx_test_pixel(int x, int y) {
-    return gfx_test_surface_pixel(gpu_get_back_buffer(), x, y);
+    return test_render_device("render test", TEST_WIDTH, TEST_HEIGHT);
 }
 
 void gfx_test_reset_states(void) {
@@ -96,13 +59,4 @@ void gfx_test_quad(float x0, float y0, float x1, float y1, uint32_t argb, float 
                                   sizeof(ScreenVertex));
     gpu_end_scene();
     v[0].z = v[1].z = v[2].z = v[3].z = 0.0f; // the block keeps z = 0 preset
-}
-
-int gfx_test_color_distance(uint32_t a, uint32_t b) {
-    int worst = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int d = std::abs((int)((a >> shift) & 0xFF) - (int)((b >> shift) & 0xFF));
-        if (d > worst) worst = d;
-    }
-    return worst;
 }

@@ -6,10 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include <jpeglib.h>
-#include <png.h>
-
 #include "gfx_test_env.h"
+#include "tests/support/test_files.h"
 #include "render/gfx_device.h"
 #include "render/gfx_state.h"
 
@@ -34,55 +32,6 @@ std::vector<uint8_t> test_rgb_image(void) {
             p[2] = y < 30 ? 0 : 255;
         }
     return rgb;
-}
-
-std::vector<uint8_t> encode_png(const std::vector<uint8_t> &rgb, int w, int h) {
-    png_image img;
-    memset(&img, 0, sizeof(img));
-    img.version = PNG_IMAGE_VERSION;
-    img.width = (png_uint_32)w;
-    img.height = (png_uint_32)h;
-    img.format = PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&img, nullptr, &size, 0, rgb.data(), 0, nullptr);
-    std::vector<uint8_t> out(size);
-    png_image_write_to_memory(&img, out.data(), &size, 0, rgb.data(), 0, nullptr);
-    out.resize(size);
-    return out;
-}
-
-std::vector<uint8_t> encode_jpeg(const std::vector<uint8_t> &rgb, int w, int h) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long mem_size = 0;
-    jpeg_mem_dest(&c, &mem, &mem_size);
-    c.image_width = (JDIMENSION)w;
-    c.image_height = (JDIMENSION)h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = (JSAMPROW)&rgb[c.next_scanline * (size_t)w * 3];
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<uint8_t> out(mem, mem + mem_size);
-    jpeg_destroy_compress(&c);
-    free(mem);
-    return out;
-}
-
-size_t trace_count(GpuTraceKind kind) {
-    size_t n = 0, count = 0;
-    const GpuTraceEntry *e = gpu_trace_entries(&n);
-    for (size_t i = 0; i < n; ++i)
-        if (e[i].kind == kind) ++count;
-    return count;
 }
 
 } // namespace
@@ -195,8 +144,8 @@ TEST_F(GfxTexture, EmptyAndFailedCreations) {
 
 TEST_F(GfxTexture, PngAndJpegAreRoundedUpToPowersOfTwo) {
     const std::vector<uint8_t> rgb = test_rgb_image();
-    const std::vector<uint8_t> png = encode_png(rgb, 100, 60);
-    const std::vector<uint8_t> jpg = encode_jpeg(rgb, 100, 60);
+    const std::vector<uint8_t> png = test_encode_png_pixels(100, 60, 3, rgb);
+    const std::vector<uint8_t> jpg = test_encode_jpeg(rgb.data(), 100, 60, 3, 95);
     ASSERT_FALSE(png.empty());
     ASSERT_FALSE(jpg.empty());
     for (const std::vector<uint8_t> *file : {&png, &jpg}) {
@@ -209,32 +158,29 @@ TEST_F(GfxTexture, PngAndJpegAreRoundedUpToPowersOfTwo) {
         EXPECT_EQ(t.flags, 0);
         EXPECT_EQ(t.kind, 0);
         // Top row first: red at the top, blue at the bottom.
-        EXPECT_LE(gfx_test_color_distance(tex_read_pixel(&t, 64, 2) | 0xFF000000u, 0xFFFF0000u), 8);
-        EXPECT_LE(gfx_test_color_distance(tex_read_pixel(&t, 64, 61) | 0xFF000000u, 0xFF0000FFu),
-                  8);
+        EXPECT_LE(test_color_distance(tex_read_pixel(&t, 64, 2) | 0xFF000000u, 0xFFFF0000u), 8);
+        EXPECT_LE(test_color_distance(tex_read_pixel(&t, 64, 61) | 0xFF000000u, 0xFF0000FFu), 8);
         // Drawn, the image's top row is at the top as well.
         gfx_test_clear(0xFF000000u);
         tex_bind(gfx_get_device(), 0, &t, 0);
         gfx_test_quad(0, 0, 128, 64, 0xFFFFFFFFu);
         tex_bind(gfx_get_device(), 0, nullptr, 1);
-        EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(64, 2), 0xFFFF0000u), 8);
-        EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(64, 61), 0xFF0000FFu), 8);
+        EXPECT_LE(test_color_distance(test_pixel(64, 2), 0xFFFF0000u), 8);
+        EXPECT_LE(test_color_distance(test_pixel(64, 61), 0xFF0000FFu), 8);
         tex_release(&t);
     }
     // From a file, with a full mip chain.
-    const char *path = "gfx_test_image.png";
-    FILE *f = fopen(path, "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(png.data(), 1, png.size(), f);
-    fclose(f);
+    const std::string dir = test_temp_folder("render");
+    ASSERT_FALSE(dir.empty());
+    const std::string path = dir + "/gfx_test_image.png";
+    ASSERT_TRUE(test_write_file(path, png));
     TextureHandle t;
-    ASSERT_TRUE(tex_create_from_file(&t, path, true));
+    ASSERT_TRUE(tex_create_from_file(&t, path.c_str(), true));
     EXPECT_EQ(t.width, 128);
     EXPECT_EQ(t.image_height, 60);
     EXPECT_EQ(t.flags, TEX_FLAG_MIPMAP);
     EXPECT_GT(gpu_texture_level_count(t.texture), 1u);
     tex_release(&t);
-    remove(path);
 }
 
 TEST_F(GfxTexture, BindingGoesThroughTheSamplerCache) {
@@ -247,11 +193,13 @@ TEST_F(GfxTexture, BindingGoesThroughTheSamplerCache) {
     gpu_trace_clear();
     gpu_trace_enable(true);
     tex_bind(dev, 1, &a, 1);
-    const size_t first = trace_count(GPU_TRACE_SAMPLER_STATE) + trace_count(GPU_TRACE_SET_TEXTURE);
+    const size_t first =
+        test_trace(GPU_TRACE_SAMPLER_STATE).size() + test_trace(GPU_TRACE_SET_TEXTURE).size();
     EXPECT_GT(first, 0u);
     gpu_trace_clear();
     tex_bind(dev, 1, &a, 1); // same handle again: no device call
-    EXPECT_EQ(trace_count(GPU_TRACE_SAMPLER_STATE) + trace_count(GPU_TRACE_SET_TEXTURE), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SAMPLER_STATE).size() + test_trace(GPU_TRACE_SET_TEXTURE).size(),
+              0u);
 
     tex_bind(dev, 1, &b, 0);
     size_t n = 0;
@@ -268,7 +216,7 @@ TEST_F(GfxTexture, BindingGoesThroughTheSamplerCache) {
     EXPECT_EQ(addr_v, 1u); // index 5 reads as wrap
     EXPECT_EQ(mag, 1u);    // point
     EXPECT_EQ(mip, 1u);    // mip filter follows the filter
-    EXPECT_EQ(trace_count(GPU_TRACE_SET_TEXTURE), 1u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SET_TEXTURE).size(), 1u);
     EXPECT_EQ(gfx_sampler_cache(1)->bound, &b);
 
     // A record released and made again is sent again, not taken for the old texture.
@@ -277,20 +225,20 @@ TEST_F(GfxTexture, BindingGoesThroughTheSamplerCache) {
     ASSERT_TRUE(tex_create(&b, GPU_FMT_A8R8G8B8, 2, 2));
     gpu_trace_clear();
     tex_bind(dev, 1, &b, 0);
-    EXPECT_EQ(trace_count(GPU_TRACE_SET_TEXTURE), 1u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SET_TEXTURE).size(), 1u);
 
     // Unbinding: the stage's settings become unknown and the stage empties.
     gpu_trace_clear();
     tex_bind(dev, 1, nullptr, 1);
-    EXPECT_EQ(trace_count(GPU_TRACE_SET_TEXTURE), 1u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SET_TEXTURE).size(), 1u);
     EXPECT_EQ(gfx_sampler_cache(1)->filter, -1);
     EXPECT_EQ(gfx_sampler_cache(1)->bound, nullptr);
     gpu_trace_clear();
     tex_bind(dev, 1, nullptr, 1); // already empty
-    EXPECT_EQ(trace_count(GPU_TRACE_SET_TEXTURE), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SET_TEXTURE).size(), 0u);
     tex_bind(dev, 9, &a, 1); // no such stage
     tex_bind(nullptr, 0, &a, 1);
-    EXPECT_EQ(trace_count(GPU_TRACE_SET_TEXTURE), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_SET_TEXTURE).size(), 0u);
     gpu_trace_enable(false);
     tex_release(&a);
     tex_release(&b);
@@ -306,10 +254,10 @@ TEST_F(GfxTexture, EmptyHandleBindsTheDefaultWhiteTextureOnStageZero) {
     gfx_test_clear(0xFF000000u);
     tex_bind(dev, 0, &red, 0);
     gfx_test_quad(0, 0, 8, 8, 0xFF00FF00u); // red x green
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFF000000u);
+    EXPECT_EQ(test_pixel(4, 4), 0xFF000000u);
     tex_bind(dev, 0, &empty, 0);
     gfx_test_quad(0, 0, 8, 8, 0xFF00FF00u); // white x green
-    EXPECT_EQ(gfx_test_pixel(4, 4), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(4, 4), 0xFF00FF00u);
     tex_bind(dev, 0, nullptr, 1);
     tex_release(&red);
 }

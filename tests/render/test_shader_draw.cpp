@@ -21,6 +21,7 @@
 #include "scene/model_instance.h"
 #include "scene/node_material.h"
 #include "scene/point_light.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ class ShaderDrawTest : public ::testing::Test {
     static uint32_t pixel_at(Vec3 world_point) {
         float x = 0, y = 0;
         EXPECT_EQ(view_project_point(0, &x, &y, &world_point), 0);
-        return gfx_test_pixel((int)x, (int)y);
+        return test_pixel((int)x, (int)y);
     }
 
     static Mat4 moved(float x) {
@@ -180,22 +181,22 @@ TEST_F(ShaderDrawTest, SourcesLoadFromTheFolderWithoutChangingDirectory) {
 
 TEST_F(ShaderDrawTest, WithoutTheKeySourcesComeFromBinTksUnderTheWorkingDirectory) {
     ASSERT_NE(shpath_row_, nullptr);
-    char home[512], run[] = "/tmp/shader_run_XXXXXX";
+    char home[512];
     ASSERT_TRUE(sys_get_current_directory(home, sizeof home));
-    ASSERT_NE(mkdtemp(run), nullptr);
-    const std::string tks = std::string(run) + "/bin/tks";
+    const std::string run = test_temp_folder("shader_run");
+    ASSERT_FALSE(run.empty());
+    const std::string tks = run + "/bin/tks";
     ASSERT_EQ(std::system(("mkdir -p " + tks + " && cp " TAVOK_SOURCE_DIR "/data/tks/vxx " +
                            TAVOK_SOURCE_DIR "/data/tks/pxx " + tks)
                               .c_str()),
               0);
-    ASSERT_TRUE(sys_set_current_directory(run));
+    ASSERT_TRUE(sys_set_current_directory(run.c_str()));
     shpath_row_->key[0] = 0; // no SHPATH key
     shader_reload();
     char after[512];
     ASSERT_TRUE(sys_get_current_directory(after, sizeof after));
     ASSERT_TRUE(sys_set_current_directory(home));
-    std::system((std::string("rm -rf ") + run).c_str());
-    EXPECT_EQ(std::string(after), std::string(run));
+    EXPECT_EQ(std::string(after), run);
     EXPECT_NE(shader_get_set()->vertex[1].shader, nullptr);
     EXPECT_NE(shader_get_set()->pixel[4].shader, nullptr);
 }
@@ -211,7 +212,7 @@ TEST_F(ShaderDrawTest, MissingFolderLeavesEverySlotToFixedFunction) {
     setup_fixed_function(&world);
     select(1, &world, &kDefaultMaterial);
     draw_quad();
-    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
+    EXPECT_LE(test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
 }
 
 TEST_F(ShaderDrawTest, LitQuadThroughShadersAndThroughFixedFunction) {
@@ -222,7 +223,7 @@ TEST_F(ShaderDrawTest, LitQuadThroughShadersAndThroughFixedFunction) {
     draw_quad();
     // Ambient halfway between the two ambient colours (the normal is across the axis), plus
     // the full diffuse colour: (0x40 + 0x20) / 2 + 0x80.
-    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFB0B0B0), 2);
+    EXPECT_LE(test_color_distance(pixel_at({0, 0, 0}), 0xFFB0B0B0), 2);
     EXPECT_EQ(pixel_at({0, 0.8f, 0}), kClear);
 
     // Fixed function: ambient colour 0 plus the diffuse colour.
@@ -231,7 +232,7 @@ TEST_F(ShaderDrawTest, LitQuadThroughShadersAndThroughFixedFunction) {
     select(0, &world, &kDefaultMaterial);
     EXPECT_EQ(shader_get_set()->last_vertex, 0);
     draw_quad();
-    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
+    EXPECT_LE(test_color_distance(pixel_at({0, 0, 0}), 0xFFC0C0C0), 2);
 }
 
 TEST_F(ShaderDrawTest, LightFacingAwayLeavesOnlyAmbient) {
@@ -241,7 +242,7 @@ TEST_F(ShaderDrawTest, LightFacingAwayLeavesOnlyAmbient) {
     Mat4 world = moved(0);
     select(1, &world, &kDefaultMaterial);
     draw_quad();
-    EXPECT_LE(gfx_test_color_distance(pixel_at({0, 0, 0}), 0xFF303030), 2);
+    EXPECT_LE(test_color_distance(pixel_at({0, 0, 0}), 0xFF303030), 2);
 }
 
 TEST_F(ShaderDrawTest, ScreenVerticesKeepTheirColourThroughThePixelShader) {
@@ -250,8 +251,8 @@ TEST_F(ShaderDrawTest, ScreenVerticesKeepTheirColourThroughThePixelShader) {
     select(1, nullptr, nullptr);
     ASSERT_NE(shader_get_set()->pixel[1].shader, nullptr);
     gfx_test_quad(8, 8, 24, 24, 0xFF20A040);
-    EXPECT_LE(gfx_test_color_distance(gfx_test_pixel(16, 16), 0xFF20A040), 1);
-    EXPECT_EQ(gfx_test_pixel(30, 30), kClear);
+    EXPECT_LE(test_color_distance(test_pixel(16, 16), 0xFF20A040), 1);
+    EXPECT_EQ(test_pixel(30, 30), kClear);
 }
 
 TEST_F(ShaderDrawTest, PointLightsAddTheirColourInBothLightSets) {
@@ -287,12 +288,7 @@ TEST_F(ShaderDrawTest, KeptSetBindsOnceAndSetsConstantsEachDraw) {
     draw_quad();
     select(-1, &right, &green);
     draw_quad();
-    size_t n = 0;
-    const GpuTraceEntry *entries = gpu_trace_entries(&n);
-    int binds = 0;
-    for (size_t i = 0; i < n; ++i)
-        if (entries[i].kind == GPU_TRACE_SHADER) ++binds;
-    EXPECT_EQ(binds, 0);
+    EXPECT_EQ(test_trace(GPU_TRACE_SHADER).size(), 0u);
     gpu_trace_enable(false);
     uint32_t l = pixel_at({-1.2f, 0, 0}), r = pixel_at({1.2f, 0, 0});
     EXPECT_NEAR(channel(l, 16), 0xB0, 2);
@@ -304,11 +300,7 @@ TEST_F(ShaderDrawTest, KeptSetBindsOnceAndSetsConstantsEachDraw) {
     gpu_trace_enable(true);
     gpu_trace_clear();
     select(1, &left, &red);
-    entries = gpu_trace_entries(&n);
-    binds = 0;
-    for (size_t i = 0; i < n; ++i)
-        if (entries[i].kind == GPU_TRACE_SHADER) ++binds;
-    EXPECT_EQ(binds, 2);
+    EXPECT_EQ(test_trace(GPU_TRACE_SHADER).size(), 2u);
 }
 
 TEST_F(ShaderDrawTest, PaletteSlotSkinsIntoTheFixedFunctionPixelStage) {
@@ -339,7 +331,7 @@ TEST_F(ShaderDrawTest, PaletteSlotSkinsIntoTheFixedFunctionPixelStage) {
     gpu_end_scene();
     // Moved by the palette; lit per vertex with ambient colour 0 and the diffuse colour.
     EXPECT_EQ(pixel_at({0, 0, 0}), kClear);
-    EXPECT_LE(gfx_test_color_distance(pixel_at({1.2f, 0, 0}), 0xFFC0C0C0), 2);
+    EXPECT_LE(test_color_distance(pixel_at({1.2f, 0, 0}), 0xFFC0C0C0), 2);
 }
 
 } // namespace

@@ -8,20 +8,16 @@
 #include "platform/sys/sys_rand.h"
 #include "render/gfx_display.h"
 #include "render/view.h"
+#include "view_test_env.h"
 
 namespace {
 
 constexpr float kEps = 1e-4f;
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public ViewFixture {
   protected:
-    // The display record is shared with the other renderer tests: restore it afterwards.
-    DisplayRecord saved_ = *gfx_display();
-    void TearDown() override { *gfx_display() = saved_; }
     void SetUp() override {
-        gfx_display()->screen_width = 800;
-        gfx_display()->screen_height = 600;
-        view_set_defaults();
+        ViewFixture::SetUp();
         view_set_current(0);
     }
 };

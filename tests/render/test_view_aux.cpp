@@ -7,20 +7,11 @@
 #include "math/vec.h"
 #include "render/gfx_display.h"
 #include "render/view.h"
+#include "view_test_env.h"
 
 namespace {
 
-class ViewAuxTest : public ::testing::Test {
-  protected:
-    // The display record is shared with the other renderer tests: restore it afterwards.
-    DisplayRecord saved_ = *gfx_display();
-    void TearDown() override { *gfx_display() = saved_; }
-    void SetUp() override {
-        gfx_display()->screen_width = 800;
-        gfx_display()->screen_height = 600;
-        view_set_defaults();
-    }
-};
+class ViewAuxTest : public ViewFixture {};
 
 Vec3 translation(const Mat4 *m) {
     return {m->m[3][0], m->m[3][1], m->m[3][2]};

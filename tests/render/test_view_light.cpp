@@ -5,18 +5,14 @@
 
 #include "render/gfx_display.h"
 #include "render/view.h"
+#include "view_test_env.h"
 
 namespace {
 
-class ViewLightTest : public ::testing::Test {
+class ViewLightTest : public ViewFixture {
   protected:
-    // The display record is shared with the other renderer tests: restore it afterwards.
-    DisplayRecord saved_ = *gfx_display();
-    void TearDown() override { *gfx_display() = saved_; }
     void SetUp() override {
-        gfx_display()->screen_width = 800;
-        gfx_display()->screen_height = 600;
-        view_set_defaults();
+        ViewFixture::SetUp();
         view_step_light(0);
     }
 };
