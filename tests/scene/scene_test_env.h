@@ -1,5 +1,5 @@
-// Shared by the scene tests that draw: one hidden window and device for the whole program, the
-// 2D kinds registered in start-up order, textures and crops made from pixels, and the frame's
+// Shared by the scene tests that draw: the program's window and device at the scene tests'
+// size, the 2D kinds registered in start-up order, textures made from pixels, and the frame's
 // object steps drawn straight into the back buffer.
 #pragma once
 #include <cstdint>
@@ -7,6 +7,8 @@
 
 #include "platform/gpu/gpu.h"
 #include "resource/res_pools.h"
+#include "tests/support/test_images.h"
+#include "tests/support/test_render.h"
 
 constexpr int SCENE_TEST_WIDTH = 160;
 constexpr int SCENE_TEST_HEIGHT = 120;
@@ -25,9 +27,6 @@ void scene_test_frame(int32_t first = 0, int32_t last = 63);
 // A texture of w x h ARGB texels (A8R8G8B8) in group "t"; 0 on failure.
 ResourceHandle scene_test_texture(const char *name, int w, int h,
                                   const std::vector<uint32_t> &texels);
-
-uint32_t scene_test_pixel(int x, int y);
-int scene_test_distance(uint32_t a, uint32_t b); // largest channel difference
 
 // Trace helpers: draws recorded since the last gpu_trace_clear (primitive counts).
 std::vector<uint32_t> scene_test_draw_counts(void);

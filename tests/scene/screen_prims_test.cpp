@@ -67,11 +67,11 @@ TEST_F(ScreenPrims, LineLandsOnItsPixelsWithoutHalfPixelShift) {
     line2d_put(0, 10, 10, 0xFFFFFFFFu, 100, 10, 0xFFFFFFFFu, 20);
     scene_test_frame();
     for (int x : {10, 50, 99}) {
-        EXPECT_EQ(scene_test_pixel(x, 10), 0xFFFFFFFFu) << x;
-        EXPECT_EQ(scene_test_pixel(x, 9), 0xFF000000u) << x;
-        EXPECT_EQ(scene_test_pixel(x, 11), 0xFF000000u) << x;
+        EXPECT_EQ(test_pixel(x, 10), 0xFFFFFFFFu) << x;
+        EXPECT_EQ(test_pixel(x, 9), 0xFF000000u) << x;
+        EXPECT_EQ(test_pixel(x, 11), 0xFF000000u) << x;
     }
-    EXPECT_EQ(scene_test_pixel(9, 10), 0xFF000000u);
+    EXPECT_EQ(test_pixel(9, 10), 0xFF000000u);
 }
 
 TEST_F(ScreenPrims, TrianglesCarryVertexColoursAndBlend) {
@@ -81,9 +81,9 @@ TEST_F(ScreenPrims, TrianglesCarryVertexColoursAndBlend) {
     tri2d_set_blend(t, 3); // one, one: alpha plays no part
     tri2d_put(0, 10, 10, 0xFFFF0000u, 60, 10, 0xFFFF0000u, 10, 60, 0xFFFF0000u, 20);
     scene_test_frame();
-    EXPECT_LE(scene_test_distance(scene_test_pixel(15, 15), 0xFFFF4040u), 1);
-    EXPECT_EQ(scene_test_pixel(45, 12), 0xFFFF0000u);
-    EXPECT_EQ(scene_test_pixel(50, 50), 0xFF000000u); // beyond the hypotenuse
+    EXPECT_LE(test_color_distance(test_pixel(15, 15), 0xFFFF4040u), 1);
+    EXPECT_EQ(test_pixel(45, 12), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(50, 50), 0xFF000000u); // beyond the hypotenuse
 }
 
 } // namespace

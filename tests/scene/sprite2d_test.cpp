@@ -270,10 +270,10 @@ class SpritePixels : public Sprites {
     void expect_quadrants(int x0, int y0, int size, uint32_t tl, uint32_t tr, uint32_t bl,
                           uint32_t br) {
         const int a = size / 4, b = size * 3 / 4;
-        EXPECT_LE(scene_test_distance(scene_test_pixel(x0 + a, y0 + a), tl), 2);
-        EXPECT_LE(scene_test_distance(scene_test_pixel(x0 + b, y0 + a), tr), 2);
-        EXPECT_LE(scene_test_distance(scene_test_pixel(x0 + a, y0 + b), bl), 2);
-        EXPECT_LE(scene_test_distance(scene_test_pixel(x0 + b, y0 + b), br), 2);
+        EXPECT_LE(test_color_distance(test_pixel(x0 + a, y0 + a), tl), 2);
+        EXPECT_LE(test_color_distance(test_pixel(x0 + b, y0 + a), tr), 2);
+        EXPECT_LE(test_color_distance(test_pixel(x0 + a, y0 + b), bl), 2);
+        EXPECT_LE(test_color_distance(test_pixel(x0 + b, y0 + b), br), 2);
     }
     ResourceHandle quads = 0;
 };
@@ -284,11 +284,11 @@ TEST_F(SpritePixels, UnscaledSpriteMapsTexelsExactly) {
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) {
             const uint32_t want = y < 2 ? (x < 2 ? RED : GREEN) : (x < 2 ? BLUE : YELLOW);
-            EXPECT_EQ(scene_test_pixel(10 + x, 12 + y), want) << x << "," << y;
+            EXPECT_EQ(test_pixel(10 + x, 12 + y), want) << x << "," << y;
         }
-    EXPECT_EQ(scene_test_pixel(9, 12), BG);
-    EXPECT_EQ(scene_test_pixel(14, 12), BG);
-    EXPECT_EQ(scene_test_pixel(10, 16), BG);
+    EXPECT_EQ(test_pixel(9, 12), BG);
+    EXPECT_EQ(test_pixel(14, 12), BG);
+    EXPECT_EQ(test_pixel(10, 16), BG);
 }
 
 TEST_F(SpritePixels, CropWithColourAnchorScaleRotationAndMirror) {
@@ -305,11 +305,11 @@ TEST_F(SpritePixels, CropWithColourAnchorScaleRotationAndMirror) {
     sprite2d_put_crop(0, mirrored, 0xFFFFFFFFu, 72, 112, 1, 1, 8, 8, 20);
     scene_test_frame();
     expect_quadrants(24, 24, 32, 0xFF800000u, 0xFF008000u, 0xFF000080u, 0xFF808000u);
-    EXPECT_EQ(scene_test_pixel(22, 40), BG);
-    EXPECT_EQ(scene_test_pixel(57, 40), BG);
+    EXPECT_EQ(test_pixel(22, 40), BG);
+    EXPECT_EQ(test_pixel(57, 40), BG);
     expect_quadrants(84, 24, 32, GREEN, YELLOW, RED, BLUE);
     expect_quadrants(40, 80, 32, GREEN, RED, YELLOW, BLUE);
-    EXPECT_EQ(scene_test_pixel(73, 100), BG);
+    EXPECT_EQ(test_pixel(73, 100), BG);
 }
 
 TEST_F(SpritePixels, ClipRectangleCutsTheSprite) {
@@ -317,10 +317,10 @@ TEST_F(SpritePixels, ClipRectangleCutsTheSprite) {
     sprite2d_set_clip(o, 20, 20, 10, 10);
     sprite2d_put_rect(0, 0xFF0000FFu, 60, 10, 10, 10, 0, 0, 1, 1, 20); // after the clipped one
     scene_test_frame();
-    EXPECT_EQ(scene_test_pixel(25, 25), 0xFFFFFFFFu);
-    EXPECT_EQ(scene_test_pixel(15, 15), BG);
-    EXPECT_EQ(scene_test_pixel(35, 35), BG);
-    EXPECT_EQ(scene_test_pixel(65, 15), 0xFF0000FFu); // not clipped
+    EXPECT_EQ(test_pixel(25, 25), 0xFFFFFFFFu);
+    EXPECT_EQ(test_pixel(15, 15), BG);
+    EXPECT_EQ(test_pixel(35, 35), BG);
+    EXPECT_EQ(test_pixel(65, 15), 0xFF0000FFu); // not clipped
 }
 
 TEST_F(SpritePixels, BlendModesApply) {
@@ -330,9 +330,9 @@ TEST_F(SpritePixels, BlendModesApply) {
     SceneObject *opaque = sprite2d_put_rect(0, 0x00FF0000u, 50, 10, 10, 10, 0, 0, 1, 1, 21);
     sprite2d_set_blend(opaque, 0); // one, zero: alpha ignored
     scene_test_frame();
-    EXPECT_LE(scene_test_distance(scene_test_pixel(15, 15), 0xFF909090u), 2);
-    EXPECT_LE(scene_test_distance(scene_test_pixel(35, 15), 0xFF606060u), 1);
-    EXPECT_EQ(scene_test_pixel(55, 15) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_LE(test_color_distance(test_pixel(15, 15), 0xFF909090u), 2);
+    EXPECT_LE(test_color_distance(test_pixel(35, 15), 0xFF606060u), 1);
+    EXPECT_EQ(test_pixel(55, 15) & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(gpu_get_render_state(GPU_RS_ALPHABLENDENABLE), 1u); // left on after the run
 }
 

@@ -146,11 +146,11 @@ TEST_F(TextLabels, ShadowAndMainPassesInPixels) {
     gpu_trace_clear();
     scene_test_frame();
     EXPECT_EQ(scene_test_draw_counts(), (std::vector<uint32_t>{4, 4})); // two glyph quads each
-    EXPECT_EQ(scene_test_pixel(27, 27), RED);
-    EXPECT_EQ(scene_test_pixel(43, 27), GREEN);
-    EXPECT_EQ(scene_test_pixel(53, 37), 0xFF000000u); // shadow only
-    EXPECT_EQ(scene_test_pixel(57, 27), BG);
-    EXPECT_EQ(scene_test_pixel(27, 18), BG);
+    EXPECT_EQ(test_pixel(27, 27), RED);
+    EXPECT_EQ(test_pixel(43, 27), GREEN);
+    EXPECT_EQ(test_pixel(53, 37), 0xFF000000u); // shadow only
+    EXPECT_EQ(test_pixel(57, 27), BG);
+    EXPECT_EQ(test_pixel(27, 18), BG);
 }
 
 TEST_F(TextLabels, AlignFlagsPlaceTheText) {
@@ -160,17 +160,17 @@ TEST_F(TextLabels, AlignFlagsPlaceTheText) {
     text2d_set_align_flags(br, TEXT2D_ALIGN_RIGHT | TEXT2D_ALIGN_BOTTOM);
     scene_test_frame();
     // "AB" at scale 2 is 16 x 8, centred on (80, 60).
-    EXPECT_EQ(scene_test_pixel(73, 57), RED);
-    EXPECT_EQ(scene_test_pixel(86, 62), GREEN);
-    EXPECT_EQ(scene_test_pixel(71, 60), BG);
-    EXPECT_EQ(scene_test_pixel(80, 55), BG);
+    EXPECT_EQ(test_pixel(73, 57), RED);
+    EXPECT_EQ(test_pixel(86, 62), GREEN);
+    EXPECT_EQ(test_pixel(71, 60), BG);
+    EXPECT_EQ(test_pixel(80, 55), BG);
     // "A" (8 x 8) with its bottom-right corner on (40, 100); its edge texels blend with
     // their neighbours under linear filtering, so only the inner ones are exact.
-    EXPECT_EQ(scene_test_pixel(34, 94), RED);
-    EXPECT_EQ(scene_test_pixel(37, 97), RED);
-    EXPECT_NE(scene_test_pixel(39, 99), BG);
-    EXPECT_EQ(scene_test_pixel(40, 99), BG);
-    EXPECT_EQ(scene_test_pixel(39, 100), BG);
+    EXPECT_EQ(test_pixel(34, 94), RED);
+    EXPECT_EQ(test_pixel(37, 97), RED);
+    EXPECT_NE(test_pixel(39, 99), BG);
+    EXPECT_EQ(test_pixel(40, 99), BG);
+    EXPECT_EQ(test_pixel(39, 100), BG);
 }
 
 } // namespace
