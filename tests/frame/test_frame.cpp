@@ -63,15 +63,15 @@ TEST_F(FrameTest, LayerTargetIsShownOpaqueThroughLayerSeven) {
     sprite2d_put_rect(0, 0xFFFFFFFFu, 100, 10, 20, 20, 0, 0, 1, 1, 3); // layer 3 is not drawn
     gfx_render_frame(0);
 
-    EXPECT_EQ(frame_test_pixel(15, 15), 0xFFFF0000u);
-    EXPECT_EQ(frame_test_pixel(45, 15), 0xFF000000u); // the target's clear colour, opaque
-    EXPECT_EQ(frame_test_pixel(75, 15), 0xFF00FF00u);
-    EXPECT_EQ(frame_test_pixel(105, 15), 0xFF000000u);
-    EXPECT_EQ(frame_test_pixel(150, 110), 0xFF000000u); // not the background: the target covers it
+    EXPECT_EQ(test_pixel(15, 15), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(45, 15), 0xFF000000u); // the target's clear colour, opaque
+    EXPECT_EQ(test_pixel(75, 15), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(105, 15), 0xFF000000u);
+    EXPECT_EQ(test_pixel(150, 110), 0xFF000000u); // not the background: the target covers it
     // Exactly the edges of the red square: the target maps texel for pixel.
-    EXPECT_EQ(frame_test_pixel(9, 9), 0xFF000000u);
-    EXPECT_EQ(frame_test_pixel(29, 29), 0xFFFF0000u);
-    EXPECT_EQ(frame_test_pixel(30, 30), 0xFF000000u);
+    EXPECT_EQ(test_pixel(9, 9), 0xFF000000u);
+    EXPECT_EQ(test_pixel(29, 29), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(30, 30), 0xFF000000u);
     // Every sprite, the target's own included, was a one-frame object.
     EXPECT_EQ(obj_get_live_count(), 0);
 }
@@ -85,16 +85,14 @@ TEST_F(FrameTest, FramePassClearsBindsAndPresentsInOrder) {
     gfx_render_frame(0);
     gpu_trace_enable(false);
 
-    const auto clears = frame_test_trace(GPU_TRACE_CLEAR);
+    const auto clears = test_trace(GPU_TRACE_CLEAR);
     ASSERT_EQ(clears.size(), 2u);
     EXPECT_EQ(clears[0].b, 0x00123456u); // background with alpha 0
     EXPECT_EQ(clears[1].b, 0u);          // the layer target
-    EXPECT_EQ(frame_test_trace(GPU_TRACE_PRESENT).size(), 1u);
+    EXPECT_EQ(test_trace(GPU_TRACE_PRESENT).size(), 1u);
 
     const TextureHandle *tgt = res_get_texture(gfx_layer_target()->texture);
-    const auto targets = frame_test_trace(GPU_TRACE_SET_TARGET);
-    size_t n = 0;
-    const GpuTraceEntry *e = gpu_trace_entries(&n);
+    const auto targets = test_trace(GPU_TRACE_SET_TARGET);
     // Back buffer and no depth, then the layer target, then the back buffer again.
     std::vector<const void *> colour_targets;
     for (const GpuTraceEntry &t : targets) {
@@ -109,9 +107,8 @@ TEST_F(FrameTest, FramePassClearsBindsAndPresentsInOrder) {
     EXPECT_EQ(colour_targets.back(), gpu_get_back_buffer());
     // The scissor test is on for the whole pass.
     bool scissor_on = false;
-    for (size_t i = 0; i < n; ++i)
-        if (e[i].kind == GPU_TRACE_RENDER_STATE && e[i].b == GPU_RS_SCISSORTESTENABLE)
-            scissor_on = e[i].c == 1;
+    for (const GpuTraceEntry &e : test_trace(GPU_TRACE_RENDER_STATE))
+        if (e.b == GPU_RS_SCISSORTESTENABLE) scissor_on = e.c == 1;
     EXPECT_TRUE(scissor_on);
     // The persistent sprite stays; the target's sprite is gone.
     EXPECT_EQ(obj_get_live_count(), 1);
@@ -121,7 +118,7 @@ TEST_F(FrameTest, FramePassClearsBindsAndPresentsInOrder) {
 TEST_F(FrameTest, SceneDrawingOffDropsTextAndDrawsNothing) {
     gfx_set_clear_color(0xFFFFFF);
     gfx_render_frame(0);
-    ASSERT_EQ(frame_test_pixel(5, 5), 0xFF000000u);
+    ASSERT_EQ(test_pixel(5, 5), 0xFF000000u);
 
     gfx_set_scene_drawing(0);
     text_printf(gfx_get_bitmap_text_queue(), "dropped");
@@ -132,12 +129,12 @@ TEST_F(FrameTest, SceneDrawingOffDropsTextAndDrawsNothing) {
     gpu_trace_enable(true);
     gfx_render_frame(0);
     gpu_trace_enable(false);
-    EXPECT_EQ(frame_test_trace(GPU_TRACE_PRESENT).size(), 0u);
-    EXPECT_EQ(frame_test_trace(GPU_TRACE_DRAW).size(), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_PRESENT).size(), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_DRAW).size(), 0u);
     EXPECT_EQ(queue_used(gfx_get_bitmap_text_queue()), 0u);
     EXPECT_EQ(queue_used(gfx_get_outline_text_queue()), 0u);
     EXPECT_EQ(obj_get_live_count(), 0); // one-frame objects still go
-    EXPECT_EQ(frame_test_pixel(5, 5), 0xFF000000u);
+    EXPECT_EQ(test_pixel(5, 5), 0xFF000000u);
     gfx_set_scene_drawing(1);
 }
 
@@ -150,14 +147,14 @@ TEST_F(FrameTest, LostDeviceKeepsQueuedTextForTheNextDrawnFrame) {
     gpu_trace_enable(true);
     gfx_render_frame(0);
     gpu_trace_enable(false);
-    EXPECT_EQ(frame_test_trace(GPU_TRACE_DRAW).size(), 0u);
-    EXPECT_EQ(frame_test_trace(GPU_TRACE_PRESENT).size(), 1u); // the present drives recovery
+    EXPECT_EQ(test_trace(GPU_TRACE_DRAW).size(), 0u);
+    EXPECT_EQ(test_trace(GPU_TRACE_PRESENT).size(), 1u); // the present drives recovery
     EXPECT_EQ(queue_used(q), used);
     EXPECT_EQ(gfx_is_device_lost(), 0u);
     gfx_render_frame(0);
     EXPECT_EQ(queue_used(q), 0u);
     int lit = 0; // the 'A' is drawn in its 8 x 16 cell
-    for (uint32_t px : frame_test_block(0, 0, 8, 16)) lit += px == 0xFFFFFFFFu;
+    for (uint32_t px : test_pixel_block(0, 0, 8, 16)) lit += px == 0xFFFFFFFFu;
     EXPECT_GT(lit, 10);
 }
 
@@ -175,10 +172,10 @@ TEST_F(FrameTest, DeviceResetRemakesFontsAndTheLayerTarget) {
     text_printf_at(gfx_get_bitmap_text_queue(), 0, 0, 0xFFFFFFFFu, "A");
     text_printf_font(gfx_get_outline_text_queue(), 0, 10, 60, 0xFF00FF00u, "H");
     gfx_render_frame(0);
-    EXPECT_EQ(frame_test_pixel(110, 70), 0xFFFF0000u);
+    EXPECT_EQ(test_pixel(110, 70), 0xFFFF0000u);
     int bitmap = 0, outline = 0;
-    for (uint32_t px : frame_test_block(0, 0, 8, 16)) bitmap += px == 0xFFFFFFFFu;
-    for (uint32_t px : frame_test_block(9, 59, 16, 20))
+    for (uint32_t px : test_pixel_block(0, 0, 8, 16)) bitmap += px == 0xFFFFFFFFu;
+    for (uint32_t px : test_pixel_block(9, 59, 16, 20))
         outline += (px & 0x00FF00FFu) == 0 && ((px >> 8) & 0xFF) > 128;
     EXPECT_GT(bitmap, 10);
     EXPECT_GT(outline, 10);
@@ -214,7 +211,7 @@ TEST_F(FrameTest, ShutdownAndStartAgain) {
     EXPECT_EQ(gfx_get_bitmap_text_queue(), 1);
     sprite2d_put_rect(0, 0xFF00FF00u, 0, 0, 10, 10, 0, 0, 1, 1, 20);
     gfx_render_frame(0);
-    EXPECT_EQ(frame_test_pixel(5, 5), 0xFF00FF00u);
+    EXPECT_EQ(test_pixel(5, 5), 0xFF00FF00u);
 }
 
 TEST_F(FrameTest, OptionsSetRenderAndScreenSizes) {

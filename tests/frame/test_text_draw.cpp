@@ -28,20 +28,20 @@ class TextDrawTest : public ::testing::Test {
 // Lit pixels (any channel above 40) in a block of the back buffer.
 int lit_in(int x, int y, int w, int h) {
     int n = 0;
-    for (uint32_t px : frame_test_block(x, y, w, h)) n += frame_test_distance(px, BLACK) > 40;
+    for (uint32_t px : test_pixel_block(x, y, w, h)) n += test_color_distance(px, BLACK) > 40;
     return n;
 }
 
 // A bitmap-font glyph drawn white at 8 x 16 over black shows the sheet's alpha in every channel.
 void expect_sheet_glyph(int x, int y, int cell) {
     const ResourceHandle sheet = font_atlas_set()->textures[0];
-    const std::vector<uint32_t> block = frame_test_block(x, y, 8, 16);
+    const std::vector<uint32_t> block = test_pixel_block(x, y, 8, 16);
     int worst = 0, covered = 0;
     for (int py = 0; py < 16; ++py)
         for (int px = 0; px < 8; ++px) {
             const uint32_t alpha = res_texture_read_pixel(sheet, cell * 8 + px, py) >> 24;
             const uint32_t drawn = block[py * 8 + px];
-            const int d = frame_test_distance(drawn, 0xFF000000u | alpha * 0x010101u);
+            const int d = test_color_distance(drawn, 0xFF000000u | alpha * 0x010101u);
             if (d > worst) worst = d;
             covered += alpha > 128;
         }
@@ -64,7 +64,7 @@ void expect_outline_codes(const char *face_name, int32_t cell, const std::vector
         ASSERT_TRUE(font_face_glyph(face, code, &g));
         ASSERT_FALSE(g.missing);
         const int x0 = pen + g.bearing_x, y0 = top + m.ascender - g.bearing_y;
-        const std::vector<uint32_t> block = frame_test_block(x0, y0, g.width, g.height);
+        const std::vector<uint32_t> block = test_pixel_block(x0, y0, g.width, g.height);
         int worst = 0;
         for (int i = 0; i < g.width * g.height; ++i) {
             const int green = (int)((block[i] >> 8) & 0xFF);
@@ -110,7 +110,7 @@ TEST_F(TextDrawTest, BitmapAlignmentAndColour) {
     gfx_render_frame(0);
     // Centred on x = 80 (from 72), bottom edge at y = 60 (from 44): green only.
     int green = 0;
-    for (uint32_t px : frame_test_block(72, 44, 16, 16)) {
+    for (uint32_t px : test_pixel_block(72, 44, 16, 16)) {
         EXPECT_EQ(px & 0x00FF00FFu, 0u);
         green += ((px >> 8) & 0xFF) > 200;
     }
@@ -181,7 +181,7 @@ TEST_F(TextDrawTest, OutlineTextMatchesTheFaceGlyphs) {
     expect_outline_codes(DefaultFace, 16, {0x3042, 0x3044}, 109, 89);
     // Antialiased: part-covered pixels exist, and nothing is drawn left of or above the texts.
     int partial = 0;
-    for (uint32_t px : frame_test_block(9, 59, 60, 20)) {
+    for (uint32_t px : test_pixel_block(9, 59, 60, 20)) {
         const int g = (px >> 8) & 0xFF;
         partial += g > 20 && g < 230;
     }
