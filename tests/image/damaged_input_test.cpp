@@ -1,6 +1,7 @@
 // Truncated and damaged files of every format fail cleanly (run under ASan too).
 #include "image_test_util.h"
 #include "platform/image/image.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -114,12 +115,10 @@ TEST(DamagedInput, UnknownAndEmptyInput) {
 
 TEST(ImageFile, LoadsThroughBackslashPathsAndReportsMissingFiles) {
     std::vector<uint8_t> png = small_png();
-    std::string dir = testing::TempDir();
-    std::string path = dir + "image_file_test.png";
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(png.data(), 1, png.size(), f);
-    fclose(f);
+    const std::string dir = test_temp_folder("image");
+    ASSERT_FALSE(dir.empty());
+    const std::string path = dir + "/image_file_test.png";
+    ASSERT_TRUE(test_write_file(path, png));
     std::string data_path = path;
     for (char &c : data_path)
         if (c == '/') c = '\\';

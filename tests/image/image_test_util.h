@@ -1,24 +1,10 @@
-// Encoders the image tests use to make their own small files in memory.
+// Shared by the image tests: the encoders that make their small files in memory, and one
+// picture whose pixels follow from their position.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-struct PngSpec {
-    int width = 0, height = 0;
-    int colour_type = 6; // libpng colour type
-    int bit_depth = 8;
-    bool interlaced = false;
-    std::vector<uint8_t> palette; // RGB triples for palette images
-    std::vector<uint8_t> trns;    // palette alphas, or one grey/RGB key (16-bit values)
-    std::vector<uint8_t> rows;    // packed rows as libpng wants them, top row first
-};
-
-std::vector<uint8_t> test_encode_png(const PngSpec &spec);
-
-// RGB (components 3) or grey (components 1) pixels, top row first.
-std::vector<uint8_t> test_encode_jpeg(const uint8_t *pixels, int w, int h, int components,
-                                      int quality, bool progressive = false);
+#include "tests/support/test_images.h"
 
 // A 100x60 RGBA picture whose pixels follow from their position.
 void test_pattern_pixel(int x, int y, uint8_t *rgba);
