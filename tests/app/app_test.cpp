@@ -5,7 +5,7 @@
 #include "app/scene_manager.h"
 #include "app/timer.h"
 #include "platform/sys/sys_time.h"
-#include "test_util.h"
+#include "tests/support/test_files.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ std::string cwd_now() {
 
 TEST(WorkingDirectory, ProgramFolderOrItsParent) {
     std::string saved = cwd_now();
-    std::string root = make_temp_dir("wd");
+    std::string root = test_temp_folder("wd");
     ASSERT_EQ(mkdir((root + "/a").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((root + "/a/prog").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((root + "/b").c_str(), 0755), 0);
@@ -54,7 +54,7 @@ TEST(ParamLog, LineFormatAndNoFileWithoutName) {
     paramlog_format_line(line, sizeof line, "12/06/26", "19:05:07", 1, 0xABC, 0xFFFFFFFF);
     EXPECT_STREQ(line, "12/06/26\t19:05:07\t00000001\t00000abc\tffffffff\n");
 
-    std::string dir = make_temp_dir("plog");
+    std::string dir = test_temp_folder("plog");
     std::string path = dir + "/prm.log";
     paramlog_set_file(nullptr);
     paramlog_write(1, 2, 3);
@@ -63,7 +63,7 @@ TEST(ParamLog, LineFormatAndNoFileWithoutName) {
     paramlog_write(0, 0, 0x10);
     paramlog_free();
     paramlog_write(5, 5, 5); // no name any more: nothing
-    std::string text = read_text(path);
+    std::string text = test_read_file(path);
     // Two lines: "mm/dd/yy<TAB>hh:mm:ss<TAB>" and the three values.
     auto stamped = [](const std::string &line, const std::string &values) {
         const char *shape = "dd/dd/dd\tdd:dd:dd\t";
@@ -133,15 +133,17 @@ ChildResult run_child(const std::string &mode, const std::string &dir) {
     int status = 0;
     waitpid(pid, &status, 0);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = read_text(out);
-    r.err = read_text(err);
+    r.out = test_read_file(out);
+    r.err = test_read_file(err);
     return r;
 }
 
 std::string program_dir(const char *cf_text) {
-    std::string dir = make_temp_dir("prog");
+    std::string dir = test_temp_folder("prog");
     mkdir((dir + "/prog").c_str(), 0755); // no bin/ beside it: the run folder is dir
-    if (cf_text) write_text(dir + "/TK01.CF", cf_text);
+    if (cf_text) {
+        EXPECT_TRUE(test_write_file(dir + "/TK01.CF", cf_text));
+    }
     return dir;
 }
 

@@ -1,18 +1,18 @@
 #include "app/config.h"
-#include "test_util.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 const std::string &config_dir() {
-    static std::string dir = make_temp_dir("cfg");
+    static std::string dir = test_temp_folder("cfg");
     return dir;
 }
 
 void read_config(const std::string &text) {
     std::string path = config_dir() + "/TK01.CF";
-    write_text(path, text);
+    ASSERT_TRUE(test_write_file(path, text));
     cfg_read(path.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include "app/semaphore.h"
 #include "platform/sys/sys_error.h"
 #include "platform/sys/sys_shm.h"
+#include "tests/support/test_shm.h"
 
 #include <gtest/gtest.h>
 #include <atomic>
@@ -13,14 +14,7 @@
 
 namespace {
 
-class SemaphoreTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string prefix = "tavoktest." + std::to_string(getpid()) + ".";
-        sys_shm_set_name_prefix(prefix.c_str());
-    }
-    void TearDown() override { sys_shm_set_name_prefix(nullptr); }
-};
+class SemaphoreTest : public ShmNamesTest {};
 
 int wait_child(pid_t pid) {
     int status = 0;

@@ -1,5 +1,5 @@
 #include "app/settings.h"
-#include "test_util.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <cstring>
@@ -11,7 +11,7 @@ class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         settings_free_all();
-        dir = make_temp_dir("settings");
+        dir = test_temp_folder("settings");
         base = dir + "/OPS";
     }
     void TearDown() override { settings_free_all(); }
@@ -29,12 +29,12 @@ const SettingsKeyRow k_rows[] = {
 };
 
 uint32_t crc_of_file(const std::string &path) {
-    std::string s = read_text(path);
+    std::string s = test_read_file(path);
     return app_crc32((const uint8_t *)s.data(), (uint32_t)s.size());
 }
 
 uint32_t stored_crc(const std::string &path) {
-    std::string s = read_text(path);
+    std::string s = test_read_file(path);
     if (s.size() != 4) return 0;
     const uint8_t *b = (const uint8_t *)s.data();
     return b[0] | b[1] << 8 | b[2] << 16 | (uint32_t)b[3] << 24;
@@ -84,9 +84,9 @@ TEST_F(SettingsTest, ValuesDefaultsAndTypes) {
 TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
     settings_load_files(base.c_str(), k_rows, 4);
     // Neither generation existed: the defaults are saved to both.
-    EXPECT_EQ(read_text(file("0.CFG")),
+    EXPECT_EQ(test_read_file(file("0.CFG")),
               "life\t0\t9\nvol\t0\t16\ngain\t1\t0.500000\nname\t2\tdeck\n");
-    EXPECT_EQ(read_text(file("0.CFG")), read_text(file("1.CFG")));
+    EXPECT_EQ(test_read_file(file("0.CFG")), test_read_file(file("1.CFG")));
     EXPECT_EQ(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
     EXPECT_EQ(settings_file_size(file("0.CFG").c_str()), 46);
     EXPECT_EQ(settings_file_size(file("9.CFG").c_str()), 0);
@@ -97,9 +97,9 @@ TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
     settings_free_all();
 
     // Damage generation 0 only: the load takes generation 1.
-    std::string g0 = read_text(file("0.CFG"));
+    std::string g0 = test_read_file(file("0.CFG"));
     g0[0] = 'x';
-    write_text(file("0.CFG"), g0);
+    ASSERT_TRUE(test_write_file(file("0.CFG"), g0));
     settings_load_files(base.c_str(), k_rows, 4);
     EXPECT_EQ(settings_get_int_or("life", 0), 3);
     EXPECT_EQ(settings_get_int_default("life"), 9);
@@ -108,12 +108,12 @@ TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
     EXPECT_FLOAT_EQ(gain, 0.123457f); // six decimals
     EXPECT_EQ(settings_get_int_or("xife", -1), -1);
     // And the load rewrote generation 0 good again.
-    EXPECT_EQ(read_text(file("0.CFG")), read_text(file("1.CFG")));
+    EXPECT_EQ(test_read_file(file("0.CFG")), test_read_file(file("1.CFG")));
     EXPECT_EQ(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
     settings_free_all();
 
     // Both damaged (generation 1 by a missing CRC file): defaults only.
-    write_text(file("0.CFG"), "life\t0\t1\n");
+    ASSERT_TRUE(test_write_file(file("0.CFG"), "life\t0\t1\n"));
     remove(file("1.CRC").c_str());
     settings_load_files(base.c_str(), k_rows, 4);
     EXPECT_EQ(settings_get_int_or("life", 0), 9);
@@ -122,10 +122,10 @@ TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
 TEST_F(SettingsTest, HostileFileContents) {
     // A matching CRC over garbage: over-long tokens and bad numbers end the reading safely.
     std::string text = "a\t0\t1\nb\t2\t" + std::string(4000, 's') + "\nc\t0\t3\n";
-    write_text(file("0.CFG"), text);
+    ASSERT_TRUE(test_write_file(file("0.CFG"), text));
     uint32_t crc = app_crc32((const uint8_t *)text.data(), (uint32_t)text.size());
     std::string crc_bytes((const char *)&crc, 4);
-    write_text(file("0.CRC"), crc_bytes);
+    ASSERT_TRUE(test_write_file(file("0.CRC"), crc_bytes));
     settings_load_files(base.c_str(), nullptr, 0);
     EXPECT_EQ(settings_get_int_or("a", 0), 1);
     EXPECT_EQ(settings_get_string("b"), nullptr);
@@ -133,9 +133,9 @@ TEST_F(SettingsTest, HostileFileContents) {
     settings_free_all();
 
     text = "a\tzz\t1\nb\t0\tq\n";
-    write_text(file("0.CFG"), text);
+    ASSERT_TRUE(test_write_file(file("0.CFG"), text));
     crc = app_crc32((const uint8_t *)text.data(), (uint32_t)text.size());
-    write_text(file("0.CRC"), std::string((const char *)&crc, 4));
+    ASSERT_TRUE(test_write_file(file("0.CRC"), std::string((const char *)&crc, 4)));
     settings_load_files(base.c_str(), nullptr, 0);
     EXPECT_EQ(settings_find("b"), nullptr);
 }

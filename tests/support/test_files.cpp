@@ -4,13 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
-// Folders made by this program, removed when its static objects are destroyed.
+// Folders made by this program, removed when its static objects are destroyed. A forked child
+// that exits (a death test, a child run) leaves them to the process that made them.
 struct MadeFolders {
     std::vector<std::string> paths;
+    pid_t owner = getpid();
     ~MadeFolders() {
+        if (getpid() != owner) return;
         for (const std::string &p : paths) {
             std::error_code ec;
             std::filesystem::remove_all(p, ec);

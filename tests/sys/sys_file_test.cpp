@@ -1,33 +1,16 @@
 #include "platform/sys/sys_file.h"
 #include "platform/sys/sys_rand.h"
 #include "platform/sys/sys_error.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 #include <thread>
 #include <unistd.h>
-
-namespace {
-
-// A fresh folder under /tmp, removed when the test program ends.
-std::string make_temp_dir() {
-    static std::vector<std::string> made;
-    if (made.empty())
-        atexit([] {
-            for (const std::string &d : made) std::filesystem::remove_all(d);
-        });
-    char tmpl[] = "/tmp/tavok_sys_XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    if (!d) return "";
-    made.push_back(d);
-    return made.back();
-}
-
-} // namespace
 
 TEST(SysFile, PathsAndModesFromTheData) {
     char out[32];
@@ -36,7 +19,7 @@ TEST(SysFile, PathsAndModesFromTheData) {
     sys_path_native(out, 6, "abc\\defgh");
     EXPECT_STREQ(out, "abc/d"); // cut, still terminated
 
-    std::string dir = make_temp_dir();
+    std::string dir = test_temp_folder("sys");
     ASSERT_FALSE(dir.empty());
     ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
     std::string win_path = dir + "\\sub\\f.txt";
@@ -73,7 +56,7 @@ TEST(SysFile, FoldersAndDirectories) {
 
     char cwd[4096], now[4096];
     ASSERT_TRUE(sys_get_current_directory(cwd, sizeof cwd));
-    std::string dir = make_temp_dir();
+    std::string dir = test_temp_folder("sys");
     ASSERT_TRUE(sys_set_current_directory(dir.c_str()));
     ASSERT_TRUE(sys_get_current_directory(now, sizeof now));
     EXPECT_EQ(std::string(now), dir);

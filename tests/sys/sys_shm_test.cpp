@@ -1,6 +1,7 @@
 #include "platform/sys/sys_error.h"
 #include "platform/sys/sys_memory.h"
 #include "platform/sys/sys_shm.h"
+#include "tests/support/test_shm.h"
 #include "platform/sys/sys_time.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,7 @@
 
 namespace {
 
-class SysShmTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::string prefix = "tavoktest." + std::to_string(getpid()) + ".";
-        sys_shm_set_name_prefix(prefix.c_str());
-    }
-    void TearDown() override { sys_shm_set_name_prefix(nullptr); }
-};
+class SysShmTest : public ShmNamesTest {};
 
 } // namespace
 
