@@ -1,6 +1,7 @@
 #include "app/semaphore.h"
 #include "platform/sys/sys_error.h"
 #include "platform/sys/sys_shm.h"
+#include "tests/support/test_process.h"
 #include "tests/support/test_shm.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,6 @@
 namespace {
 
 class SemaphoreTest : public ShmNamesTest {};
-
-int wait_child(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 } // namespace
 
@@ -133,29 +128,18 @@ TEST_F(SemaphoreTest, TwoProcessesShareOneName) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(msect_release(s, 1, nullptr));
-    EXPECT_EQ(wait_child(pid), 0);
+    EXPECT_EQ(test_wait_child(pid), 0);
     EXPECT_EQ(msect_wait(s, 1000), 0u); // the child gave it back
     msect_close(s);
 }
 
 TEST_F(SemaphoreTest, CreatorKilledWhileHoldingIt) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    const pid_t pid = test_child_holding([] {
         SharedSemaphore *c = msect_create(1, 1, "sound");
-        if (!c || msect_wait(c, 0) != 0) _exit(2);
-        char b = 1;
-        if (write(ready[1], &b, 1) != 1) _exit(3);
-        for (;;) pause();
-    }
-    char b;
-    ASSERT_EQ(read(ready[0], &b, 1), 1);
-    close(ready[0]);
-    close(ready[1]);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+        return c && msect_wait(c, 0) == 0;
+    });
+    ASSERT_GT(pid, 0);
+    test_kill_child(pid);
     // The next run does not hang: the dead creator's section is initialised afresh.
     SharedSemaphore *s = msect_create(1, 1, "sound");
     ASSERT_NE(s, nullptr);

@@ -1,6 +1,7 @@
 #include "platform/sys/sys_error.h"
 #include "platform/sys/sys_memory.h"
 #include "platform/sys/sys_shm.h"
+#include "tests/support/test_process.h"
 #include "tests/support/test_shm.h"
 #include "platform/sys/sys_time.h"
 
@@ -51,28 +52,18 @@ TEST_F(SysShmTest, SectionLivesWhileSomeHandleIsOpen) {
 }
 
 TEST_F(SysShmTest, SectionOfDeadProcessIsFresh) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    const pid_t pid = test_child_holding([] {
         SysShm *s = sys_shm_create("dead", 16);
-        if (!s) _exit(2);
-        ((uint32_t *)sys_shm_data(s))[0] = 0xDEAD;
-        char c = 1;
-        if (write(ready[1], &c, 1) != 1) _exit(3);
-        for (;;) pause();
-    }
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
+        if (s) ((uint32_t *)sys_shm_data(s))[0] = 0xDEAD;
+        return s != nullptr;
+    });
+    ASSERT_GT(pid, 0);
     SysShm *live = sys_shm_open("dead");
-    ASSERT_NE(live, nullptr); // the child holds it
-    EXPECT_EQ(((uint32_t *)sys_shm_data(live))[0], 0xDEADu);
-    sys_shm_close(live);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    close(ready[0]);
-    close(ready[1]);
+    const uint32_t seen = live ? ((uint32_t *)sys_shm_data(live))[0] : 0;
+    if (live) sys_shm_close(live);
+    test_kill_child(pid);
+    ASSERT_NE(live, nullptr); // the child held it
+    EXPECT_EQ(seen, 0xDEADu);
 
     EXPECT_EQ(sys_shm_open("dead"), nullptr);
     SysShm *s = sys_shm_create("dead", 16);
