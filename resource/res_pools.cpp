@@ -468,23 +468,20 @@ void res_release_model(ResourceHandle handle) {
 // ---------------------------------------------------------------------------------------------
 // Data pools
 
-template <typename R>
+// A record holding a copy of `bytes` in the pool's data buffer; `fill` (void(R *, uint8_t *copy))
+// sets its own fields. A name already in the pool gives its handle and leaves the record as it is.
+template <typename R, typename Fill>
 static ResourceHandle data_create(ResourcePool<R> *p, const char *group, const char *name,
-                                  const uint8_t *bytes, uint32_t size, uint8_t **stored) {
+                                  const uint8_t *bytes, uint32_t size, Fill fill) {
     const char *g = res_intern_group(group);
     if (ResourceHandle h = pool_find(p, group, name)) return h;
-    if (p->count >= p->capacity) return 0;
-    int32_t index = p->count++;
-    R *r = &p->records[index];
-    *r = R{};
-    *stored = res_store_data(&p->data, bytes, size);
-    if (!*stored) {
-        --p->count;
-        return 0;
-    }
-    res_fill_header(&r->header, &p->names, g, name);
-    if (p->count > p->highest_count) p->highest_count = p->count;
-    return res_index_to_handle(index);
+    return res_pool_add(p, [&](R *r) {
+        uint8_t *copy = res_store_data(&p->data, bytes, size);
+        if (!copy) return false;
+        res_fill_header(&r->header, &p->names, g, name);
+        fill(r, copy);
+        return true;
+    });
 }
 
 template <typename R> static void data_release(ResourcePool<R> *p, R *r, const uint8_t *data) {
@@ -494,19 +491,14 @@ template <typename R> static void data_release(ResourcePool<R> *p, R *r, const u
     r->header = ResourceRecordHeader{};
 }
 
-// A record that holds a copy of one chunk body and its size; a name already in the pool gives
-// its handle and leaves the record as it is.
+// A record that holds a copy of one chunk body and its size.
 template <typename R>
 static ResourceHandle body_create(ResourcePool<R> *p, uint8_t *R::*body_field, const char *group,
                                   const char *name, const uint8_t *body, uint32_t size) {
-    uint8_t *copy = nullptr;
-    ResourceHandle h = data_create(p, group, name, body, size, &copy);
-    if (h && copy) {
-        R *r = &p->records[h - 1];
+    return data_create(p, group, name, body, size, [&](R *r, uint8_t *copy) {
         r->*body_field = copy;
         r->size = size;
-    }
-    return h;
+    });
 }
 
 ResourceHandle res_create_hierarchy(const char *group, const char *name, const uint8_t *body,
@@ -533,18 +525,14 @@ ResourceHandle res_create_camera_track(const char *group, const char *name, cons
                                        uint32_t key_count, uint32_t word, float value0,
                                        float value1) {
     if (key_count > 0x0FFFFFFFu) return 0;
-    uint8_t *copy = nullptr;
-    ResourceHandle h =
-        data_create(&g_pools.camera_tracks, group, name, keys, key_count * 16u, &copy);
-    if (h && copy) {
-        CameraTrackRecord *r = &g_pools.camera_tracks.records[h - 1];
-        r->key_count = key_count;
-        r->word = word;
-        r->values[0] = value0;
-        r->values[1] = value1;
-        r->keys = copy;
-    }
-    return h;
+    return data_create(&g_pools.camera_tracks, group, name, keys, key_count * 16u,
+                       [&](CameraTrackRecord *r, uint8_t *copy) {
+                           r->key_count = key_count;
+                           r->word = word;
+                           r->values[0] = value0;
+                           r->values[1] = value1;
+                           r->keys = copy;
+                       });
 }
 
 void res_release_hierarchy(ResourceHandle h) {

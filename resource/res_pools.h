@@ -212,6 +212,22 @@ ResourcePools *res_pools(void);
 ResourceHandle res_index_to_handle(int32_t index);
 int32_t res_handle_to_index(ResourceHandle handle, int32_t count);
 
+// The creation rule of the pools: the next record, cleared, is handed to `fill` (bool(R *)); a
+// full pool or a fill that fails gives 0 and leaves the pool as it was.
+template <typename R, typename Fill> ResourceHandle res_pool_add(ResourcePool<R> *p, Fill fill) {
+    if (p->count >= p->capacity) return 0;
+    int32_t index = p->count++;
+    R *r = &p->records[index];
+    *r = R{};
+    if (!fill(r)) {
+        --p->count;
+        *r = R{};
+        return 0;
+    }
+    if (p->count > p->highest_count) p->highest_count = p->count;
+    return res_index_to_handle(index);
+}
+
 // Name storage: a text of n characters is stored when n + 2 bytes are free. Null when it does
 // not fit.
 const char *res_store_name(ResourceBuffer *buffer, const char *text);

@@ -54,22 +54,15 @@ static ResourceHandle create_texture(const char *group, const char *name, const 
     ResourcePool<TextureRecord> &p = pools().textures;
     const char *g = res_intern_group(group);
     if (ResourceHandle h = res_find_texture(group, name)) return h;
-    if (p.count >= p.capacity) return 0;
-    int32_t index = p.count++;
-    TextureRecord *r = &p.records[index];
-    *r = TextureRecord{};
-    if (!make_device_texture(&r->texture, q)) {
-        --p.count;
-        *r = TextureRecord{};
-        return 0;
-    }
-    r->size = &r->texture.width;
-    res_fill_header(&r->header, &p.names, g, name);
-    res_name_clip_flag(&r->texture.flags, r->header.name);
-    bool counted_mip = (q.source == SRC_MEMORY || q.source == SRC_FILE) && q.mipmap;
-    pools().texture_memory += res_texture_bytes(&r->texture, counted_mip);
-    if (p.count > p.highest_count) p.highest_count = p.count;
-    return res_index_to_handle(index);
+    return res_pool_add(&p, [&](TextureRecord *r) {
+        if (!make_device_texture(&r->texture, q)) return false;
+        r->size = &r->texture.width;
+        res_fill_header(&r->header, &p.names, g, name);
+        res_name_clip_flag(&r->texture.flags, r->header.name);
+        bool counted_mip = (q.source == SRC_MEMORY || q.source == SRC_FILE) && q.mipmap;
+        pools().texture_memory += res_texture_bytes(&r->texture, counted_mip);
+        return true;
+    });
 }
 
 ResourceHandle res_create_texture(const char *group, const char *name, int32_t width,
@@ -166,18 +159,15 @@ static ResourceHandle create_crop(const char *group, const char *name, ResourceH
     res_name_of_path(part, sizeof part, name);
     const char *g = res_intern_group(group);
     if (ResourceHandle h = res_find_crop(group, part)) return h;
-    if (p.count >= p.capacity) return 0;
-    int32_t index = p.count++;
-    CropRecord *r = &p.records[index];
-    *r = CropRecord{};
-    r->texture = texture;
-    r->u0 = u0;
-    r->v0 = v0;
-    r->u_size = us;
-    r->v_size = vs;
-    res_fill_header(&r->header, &p.names, g, part);
-    if (p.count > p.highest_count) p.highest_count = p.count;
-    return res_index_to_handle(index);
+    return res_pool_add(&p, [&](CropRecord *r) {
+        r->texture = texture;
+        r->u0 = u0;
+        r->v0 = v0;
+        r->u_size = us;
+        r->v_size = vs;
+        res_fill_header(&r->header, &p.names, g, part);
+        return true;
+    });
 }
 
 ResourceHandle res_make_crop(const char *group, const char *name, float u0, float v0, float u_size,
@@ -231,20 +221,14 @@ ResourceHandle res_create_depth_surface(const char *group, const char *name, int
     res_name_of_path(part, sizeof part, name);
     const char *g = res_intern_group(group);
     if (ResourceHandle h = res_find_depth_surface(group, part)) return h;
-    if (p.count >= p.capacity) return 0;
-    int32_t index = p.count++;
-    DepthSurfaceRecord *r = &p.records[index];
-    *r = DepthSurfaceRecord{};
-    if (!gfx_create_surface(&r->surface, gfx_depth_format_code(depth_format_index), width,
-                            height)) {
-        --p.count;
-        *r = DepthSurfaceRecord{};
-        return 0;
-    }
-    res_fill_header(&r->header, &p.names, g, part);
-    pools().texture_memory += surface_bytes(&r->surface);
-    if (p.count > p.highest_count) p.highest_count = p.count;
-    return res_index_to_handle(index);
+    return res_pool_add(&p, [&](DepthSurfaceRecord *r) {
+        if (!gfx_create_surface(&r->surface, gfx_depth_format_code(depth_format_index), width,
+                                height))
+            return false;
+        res_fill_header(&r->header, &p.names, g, part);
+        pools().texture_memory += surface_bytes(&r->surface);
+        return true;
+    });
 }
 
 void res_resize_depth_surface(ResourceHandle h, int32_t width, int32_t height,

@@ -31,6 +31,16 @@ TEST_F(Pools, BuiltinTexturesAndCreationRule) {
     EXPECT_EQ(res_texture_count(), 7);
     EXPECT_NE(res_create_texture("h", "t", 8, 8, 0), a); // another group is another record
 
+    // A create the device refuses takes no record; the next one takes its place.
+    const int32_t count = res_texture_count();
+    EXPECT_EQ(res_create_texture_from_file("g", "missing.png", 0), 0u);
+    EXPECT_EQ(res_create_depth_surface("g", "z", 0, 0, 0), 0u);
+    EXPECT_EQ(res_texture_count(), count);
+    EXPECT_EQ(res_depth_surface_count(), 0);
+    EXPECT_EQ(res_pools()->textures.highest_count, count);
+    EXPECT_EQ(res_create_texture("g", "next", 8, 8, 0), static_cast<ResourceHandle>(count + 1));
+    EXPECT_STREQ(res_texture_name(count + 1), "next");
+
     EXPECT_EQ(res_texture_record(0), nullptr);
     EXPECT_EQ(res_texture_record(static_cast<ResourceHandle>(-1)), nullptr);
     EXPECT_EQ(res_texture_record(res_texture_count() + 1), nullptr);
