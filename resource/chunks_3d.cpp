@@ -7,14 +7,22 @@
 #include "resource/res_pools.h"
 
 // The text at `offset` when it lies inside the body and ends there, else null.
-static char *body_text(uint8_t *body, uint32_t size, uint32_t offset, uint32_t *len) {
-    return chunk_text_length(body, size, offset, len) ? reinterpret_cast<char *>(body + offset)
-                                                      : nullptr;
+static char *body_text(uint8_t *body, uint32_t size, uint32_t offset) {
+    uint32_t len;
+    return chunk_text_length(body, size, offset, &len) ? reinterpret_cast<char *>(body + offset)
+                                                       : nullptr;
 }
 
-// Strips the "_NRx" / "_SPx" parts of a stored name in place.
-static uint32_t strip_suffixes(char *name, uint32_t len) {
-    return res_name_suffix_flags(name, len + 1, name);
+// The text whose offset is stored at byte `at` of the body, when both lie inside it; else null.
+static char *name_at(uint8_t *body, uint32_t size, uint32_t at) {
+    uint32_t offset;
+    return chunk_read_u32(body, size, at, &offset) ? body_text(body, size, offset) : nullptr;
+}
+
+// Strips the "_NRx" / "_SPx" parts of a stored name in place; null stays null.
+static char *stripped(char *name) {
+    if (name) res_name_suffix_flags(name, std::strlen(name) + 1, name);
+    return name;
 }
 
 bool chunk_load_hierarchy(const char *group, uint8_t *body, uint32_t size, uint32_t) {
@@ -40,35 +48,22 @@ bool chunk_load_hierarchy(const char *group, uint8_t *body, uint32_t size, uint3
         }
     }
     if (!found || name_offset == 0) return true;
-    uint32_t len;
-    char *name = body_text(body, size, name_offset, &len);
-    if (!name) return false;
-    strip_suffixes(name, len);
-    return res_create_hierarchy(group, name, body, size) != 0;
+    char *name = stripped(body_text(body, size, name_offset));
+    return name && res_create_hierarchy(group, name, body, size) != 0;
 }
 
 bool chunk_load_motion(const char *group, uint8_t *body, uint32_t size, uint32_t) {
-    uint32_t name_offset, len;
-    if (!chunk_read_u32(body, size, 8, &name_offset)) return false;
-    char *name = body_text(body, size, name_offset, &len);
-    if (!name) return false;
-    strip_suffixes(name, len);
-    return res_create_motion(group, name, body, size) != 0;
+    char *name = stripped(name_at(body, size, 8));
+    return name && res_create_motion(group, name, body, size) != 0;
 }
 
 bool chunk_load_collision_mesh(const char *group, uint8_t *body, uint32_t size, uint32_t) {
-    uint32_t name_offset, len;
-    if (!chunk_read_u32(body, size, 0, &name_offset)) return false;
-    char *name = body_text(body, size, name_offset, &len);
-    if (!name) return false;
-    strip_suffixes(name, len);
-    return res_create_collmesh(group, name, body, size) != 0;
+    char *name = stripped(name_at(body, size, 0));
+    return name && res_create_collmesh(group, name, body, size) != 0;
 }
 
 bool chunk_load_shape_set(const char *group, uint8_t *body, uint32_t size, uint32_t) {
-    uint32_t name_offset, len;
-    if (!chunk_read_u32(body, size, 0, &name_offset)) return false;
-    char *name = body_text(body, size, name_offset, &len);
+    char *name = name_at(body, size, 0);
     if (!name) return false;
     res_create_shape_set(group, name, body, size); // a refused set leaves the resource missing
     return true;
@@ -76,14 +71,14 @@ bool chunk_load_shape_set(const char *group, uint8_t *body, uint32_t size, uint3
 
 bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, uint32_t) {
     if (size < 1) return true;
-    uint32_t name_offset, keys_offset, key_count, word, bits0, bits1, len;
+    uint32_t name_offset, keys_offset, key_count, word, bits0, bits1;
     if (!chunk_read_u32(body, size, 0, &name_offset) ||
         !chunk_read_u32(body, size, 4, &keys_offset) ||
         !chunk_read_u32(body, size, 8, &key_count) || !chunk_read_u32(body, size, 12, &word) ||
         !chunk_read_u32(body, size, 16, &bits0) || !chunk_read_u32(body, size, 20, &bits1))
         return false;
     if (keys_offset > size || key_count > (size - keys_offset) / 16) return false;
-    char *name = body_text(body, size, name_offset, &len);
+    char *name = body_text(body, size, name_offset);
     if (!name) return false;
     float v0, v1;
     std::memcpy(&v0, &bits0, 4);
@@ -95,7 +90,5 @@ bool chunk_load_models(const char *, uint8_t *body, uint32_t size, uint32_t) {
     // The model reader and creator belong to the model builder; the program's model pool holds
     // no model with content. A body too short for its 112-byte header, or whose name does not
     // lie inside it, is refused; any other model chunk reports success.
-    uint32_t name_offset, len;
-    if (size < 112 || !chunk_read_u32(body, size, 4, &name_offset)) return false;
-    return body_text(body, size, name_offset, &len) != nullptr;
+    return size >= 112 && name_at(body, size, 4) != nullptr;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "res_test_env.h"
+#include "resource/chunks.h"
 #include "resource/res_pools.h"
 #include "resource/res_texture.h"
 
@@ -284,4 +285,41 @@ TEST_F(Pools, ThreeDRecordsKeepACopyOfTheirBodyAndAFoundNameKeepsTheFirst) {
     EXPECT_EQ(res_motion_record(m)->data, data[0]);
     EXPECT_EQ(res_motion_record(m)->size, 12u);
     EXPECT_EQ(res_motion_count(), 1);
+}
+
+TEST_F(Pools, ThreeDChunksAreNamedByTheTextTheirBodyPointsAt) {
+    res_test_start_pools(true);
+    // Word 0 and word 2 both point at the text after the three words.
+    auto body = [](const char *text) {
+        std::vector<uint8_t> b(12, 0);
+        b[0] = b[8] = 12;
+        b.insert(b.end(), text, text + std::strlen(text) + 1);
+        return b;
+    };
+    std::vector<uint8_t> motion = body("walk_NRx"), wall = body("wall_SPx"),
+                         shape = body("ball_NRx"), model = body("mdl");
+    EXPECT_TRUE(chunk_load_motion("g", motion.data(), (uint32_t)motion.size(), 0));
+    EXPECT_TRUE(chunk_load_collision_mesh("g", wall.data(), (uint32_t)wall.size(), 0));
+    EXPECT_TRUE(chunk_load_shape_set("g", shape.data(), (uint32_t)shape.size(), 0));
+    EXPECT_NE(res_find_motion("g", "walk"), 0u); // suffixes stripped
+    EXPECT_NE(res_find_collmesh("g", "wall"), 0u);
+    EXPECT_NE(res_find_shape_set("g", "ball_NRx"), 0u); // kept whole
+
+    // A name offset past the body, or a text that does not end inside it, is refused.
+    motion[8] = 200;
+    EXPECT_FALSE(chunk_load_motion("g", motion.data(), (uint32_t)motion.size(), 0));
+    std::vector<uint8_t> cut = body("cut");
+    cut.pop_back();
+    EXPECT_FALSE(chunk_load_collision_mesh("g", cut.data(), (uint32_t)cut.size(), 0));
+    EXPECT_FALSE(chunk_load_shape_set("g", shape.data(), 3, 0));
+    EXPECT_EQ(res_motion_count(), 1);
+    EXPECT_EQ(res_collmesh_count(), 1);
+    // Models: a 112-byte header whose word 1 names the model.
+    model.resize(112 + 4, 0);
+    model[4] = 112;
+    std::memcpy(&model[112], "mdl", 4);
+    EXPECT_TRUE(chunk_load_models("g", model.data(), (uint32_t)model.size(), 0));
+    EXPECT_FALSE(chunk_load_models("g", model.data(), 111, 0));
+    model[4] = 120;
+    EXPECT_FALSE(chunk_load_models("g", model.data(), (uint32_t)model.size(), 0));
 }
