@@ -139,16 +139,25 @@ int32_t texlist_free(TexCategory *first) {
     return 1;
 }
 
-int32_t texlist_count(const TexCategory *first) {
+// The three lists are singly linked through `next`.
+template <typename T> static int32_t list_count(const T *first) {
     int32_t n = 0;
     for (; first; first = first->next) ++n;
     return n;
 }
 
-TexCategory *texlist_category_at(TexCategory *first, int32_t i) {
+template <typename T> static T *list_at(T *first, int32_t i) {
     if (i < 0) return nullptr;
     for (; first && i > 0; --i) first = first->next;
     return first;
+}
+
+int32_t texlist_count(const TexCategory *first) {
+    return list_count(first);
+}
+
+TexCategory *texlist_category_at(TexCategory *first, int32_t i) {
+    return list_at(first, i);
 }
 
 TexCategory *texlist_find_category(TexCategory *first, const char *name) {
@@ -159,29 +168,17 @@ TexCategory *texlist_find_category(TexCategory *first, const char *name) {
 }
 
 int32_t texlist_texture_count(const TexCategory *category) {
-    int32_t n = 0;
-    if (category)
-        for (const TexEntry *e = category->entries; e; e = e->next) ++n;
-    return n;
+    return category ? list_count(category->entries) : 0;
 }
 
 TexEntry *texlist_texture_at(TexCategory *category, int32_t i) {
-    if (!category || i < 0) return nullptr;
-    TexEntry *e = category->entries;
-    for (; e && i > 0; --i) e = e->next;
-    return e;
+    return category ? list_at(category->entries, i) : nullptr;
 }
 
 int32_t texlist_crop_count(const TexCategory *category) {
-    int32_t n = 0;
-    if (category)
-        for (const TexCrop *c = category->crops; c; c = c->next) ++n;
-    return n;
+    return category ? list_count(category->crops) : 0;
 }
 
 TexCrop *texlist_crop_at(TexCategory *category, int32_t i) {
-    if (!category || i < 0) return nullptr;
-    TexCrop *c = category->crops;
-    for (; c && i > 0; --i) c = c->next;
-    return c;
+    return category ? list_at(category->crops, i) : nullptr;
 }

@@ -51,6 +51,9 @@ TEST(TexList, CategoriesTexturesAndCrops) {
     EXPECT_FLOAT_EQ(low->v0, 0.5f);
     EXPECT_EQ(texlist_texture_count(nullptr), 0);
     EXPECT_EQ(texlist_crop_at(title, 3), nullptr);
+    EXPECT_EQ(texlist_crop_at(title, -1), nullptr);
+    EXPECT_EQ(texlist_texture_at(nullptr, 0), nullptr);
+    EXPECT_EQ(texlist_category_at(list, 2), nullptr);
     texlist_free(list);
 }
 
