@@ -274,13 +274,17 @@ float board_y(void) {
 bool board_hit_test(float px, float py) {
     TargetActorData *d = data();
     if (!d || d->state != BOARD_RUN) return false;
-    const float sx = d->x - stage_get_scroll_x();
-    if (!(game_dist2(px, py, sx, d->y) < 1024.0f)) return false;
+    // Where the target was drawn: its last update placed the sprite with the scroll of that
+    // frame, which the player may have moved since.
+    const float sx = sprite2d_get_x(g_object), sy = sprite2d_get_y(g_object);
+    if (!(game_dist2(px, py, sx, sy) < 1024.0f)) return false;
     if (d->hit_cooldown != 0 || game_get_end_counter() != 0) return false;
     d->hit_cooldown = 20;
-    // Knocked away from the player's point, 12 pixels long; straight across gets a random
-    // vertical part so the target leaves the lane.
-    float dx = sx - px, dy = d->y - py;
+    // Knocked straight away from the player's point, 12 pixels long. Both parts are taken
+    // between screen points: a world x against the player's screen x would push the target
+    // rightwards wherever the stage has scrolled. Straight across gets a random vertical part
+    // so the target leaves the lane.
+    float dx = sx - px, dy = sy - py;
     if (dy == 0.0f) dy = (sys_rand() & 1) ? 3.0f : -3.0f;
     const float len = std::sqrt(dx * dx + dy * dy);
     d->push_x = dx * 12.0f / len;

@@ -64,6 +64,8 @@ uint32_t game_debug_menu_update(void) {
     if (g_menu.phase == 0) {
         const int32_t queue = gfx_get_bitmap_text_queue();
         text_printf_styled(queue, 0, 0, 16, 100, 100, 0xFFFFFFFFu, "DM");
+        // Only the selected entry is red; colouring the whole list by "selection is 0" would
+        // leave the cursor invisible as soon as a second entry exists.
         for (int32_t i = 0; i < g_entry_count; ++i)
             text_printf_styled(queue, 0, 0, 16, 100, 132 + 16 * i,
                                i == g_menu.selected ? 0xFFFF0000u : 0xFFFFFFFFu, "%s",

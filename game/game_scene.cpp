@@ -87,6 +87,9 @@ void game_load_save(void) {
         words[i] = (uint32_t)bytes[4 * i] | (uint32_t)bytes[4 * i + 1] << 8 |
                    (uint32_t)bytes[4 * i + 2] << 16 | (uint32_t)bytes[4 * i + 3] << 24;
     if (app_crc32(bytes, 20) != words[5]) return;
+    // The open count indexes the entry table (10: all open); a file whose CRC matches but whose
+    // count lies outside 0..10 did not come from this game and is treated like a corrupt one.
+    if (words[0] > (uint32_t)GAME_ENTRY_COUNT) return;
     std::memcpy(g_game.saved_values, words, sizeof g_game.saved_values);
     g_game.saved_crc = words[5];
 }

@@ -1,5 +1,6 @@
 #include "game/stage_map.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -197,5 +198,6 @@ int32_t stage_file_size(const char *path) {
     std::fseek(f, 0, SEEK_END);
     const long n = std::ftell(f);
     std::fclose(f);
-    return n < 0 ? 0 : (int32_t)n;
+    // A directory opens on some systems and reports no sensible size.
+    return n < 0 || n > INT32_MAX ? 0 : (int32_t)n;
 }

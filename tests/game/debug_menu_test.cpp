@@ -96,7 +96,18 @@ TEST_F(DebugMenu, EnterRunsAnEntryUntilItsUpdateEnds) {
     game_debug_menu_set_entries(k_entries, 3);
     step({VK_DOWN});
     EXPECT_EQ(game_debug_menu_mode()->selected, 1);
-    step({});
+    // The list drawn with the second entry selected marks that one alone.
+    text_queue_rewind(gfx_get_bitmap_text_queue());
+    game_test_keys({});
+    game_debug_menu_update();
+    const std::vector<Queued> q = queued_text();
+    ASSERT_EQ(q.size(), 4u);
+    EXPECT_EQ(q[1].color, 0xFFFFFFFFu);
+    EXPECT_EQ(q[2].text, "TWO");
+    EXPECT_EQ(q[2].y, 148);
+    EXPECT_EQ(q[2].color, 0xFFFF0000u);
+    EXPECT_EQ(q[3].color, 0xFFFFFFFFu);
+    gfx_render_frame(0);
     step({VK_RETURN}); // "TWO" has no update: refused
     EXPECT_EQ(g_inits, 0);
     step({VK_DOWN});

@@ -13,6 +13,7 @@
 #include "platform/sys/sys_rand.h"
 #include "render/gfx_frame.h"
 #include "scene/object_manager.h"
+#include "scene/sprite2d.h"
 
 namespace {
 
@@ -166,18 +167,25 @@ TEST_F(Chase, HitTestKnocksTheTargetAwayOncePerCoolDown) {
     // Before the run starts the target cannot be hit.
     EXPECT_FALSE(board_hit_test(board_screen_x(), board_y()));
     d->state = BOARD_RUN;
-    d->x = stage_get_scroll_x() + px + 20.0f;
-    d->y = py + 15.0f;
+    // The target was drawn 20 right of and 15 below the player on a stage scrolled by 200;
+    // the player has since run 40 further.
+    const auto place = [&](float dx, float dy) {
+        d->x = 200.0f + px + dx;
+        d->y = py + dy;
+        sprite2d_set_position(board_object(), px + dx, py + dy);
+    };
+    place(20.0f, 15.0f);
+    stage_set_scroll(240.0f, 0.0f);
     EXPECT_FALSE(board_hit_test(px - 20.0f, py)); // 40 pixels away
     ASSERT_TRUE(board_hit_test(px, py));
     EXPECT_EQ(d->hits, 19);
     EXPECT_EQ(d->hit_cooldown, 20);
-    EXPECT_NEAR(std::hypot(d->push_x, d->push_y), 12.0f, 1e-4);
-    EXPECT_NEAR(d->push_x, 12.0f * 20.0f / 25.0f, 1e-4); // away from the player
+    // Away from the player on the screen, whatever the scroll.
+    EXPECT_NEAR(d->push_x, 12.0f * 20.0f / 25.0f, 1e-4);
     EXPECT_NEAR(d->push_y, 12.0f * 15.0f / 25.0f, 1e-4);
     EXPECT_FALSE(board_hit_test(px, py)); // cooling down
     d->hit_cooldown = 0;
-    d->y = py; // straight across: a random vertical part of 3 before normalising
+    place(20.0f, 0.0f); // straight across: a random vertical part of 3 before normalising
     ASSERT_TRUE(board_hit_test(px, py));
     EXPECT_NEAR(std::fabs(d->push_y), 12.0f * 3.0f / std::hypot(20.0f, 3.0f), 1e-4);
     d->hit_cooldown = 0;
@@ -227,4 +235,91 @@ TEST_F(Chase, AJumpKeepsTheHurdleSlowdownUntilItLands) {
     // Slowed, the first 20 frames of the run cover about 6 pixels; unslowed about 19.
     EXPECT_LT(slow_step, 10.0f);
     EXPECT_GT(slow_step, 3.0f);
+}
+
+namespace {
+
+// A target of `entry` brought to the catch at once.
+TargetActorData *to_catch(int entry) {
+    start_chase(entry, 9);
+    TargetActorData *d = board_data();
+    d->state = BOARD_RUN;
+    d->hits = 0;
+    game_test_hold({}, 3); // run -> stopped -> catch
+    EXPECT_EQ(d->state, BOARD_CATCH);
+    return d;
+}
+
+uint32_t board_set(const TargetActorData *d) {
+    return (d->flags & BOARD_FLAG_SET_MASK) >> BOARD_FLAG_SET_SHIFT;
+}
+
+uint32_t player_set(void) {
+    return (player_data()->flags & PLAYER_FLAG_SET_MASK) >> PLAYER_FLAG_SET_SHIFT;
+}
+
+} // namespace
+
+TEST_F(Chase, CatchStylesFollowTheEntryKind) {
+    // Kind 1 (entry 1) and kind 2 (entry 4): only button 1 counts, the target stands to the
+    // player's left facing right.
+    const struct {
+        int entry;
+        uint32_t set;
+        float offset;
+    } styles[] = {{1, 2, 90.0f}, {4, 3, 70.0f}};
+    for (const auto &s : styles) {
+        TargetActorData *d = to_catch(s.entry);
+        game_test_press({'X'});
+        EXPECT_EQ(d->hits, 0) << s.entry;
+        game_test_press({'Z'});
+        EXPECT_EQ(d->hits, 1) << s.entry;
+        EXPECT_EQ(board_set(d), s.set);
+        EXPECT_EQ(player_set(), s.set);
+        EXPECT_TRUE(d->flags & BOARD_FLAG_FACING_RIGHT);
+        EXPECT_FLOAT_EQ(d->x, player_x() + stage_get_scroll_x() - s.offset);
+        EXPECT_FLOAT_EQ(d->y, player_y());
+        game_scene_exit();
+    }
+
+    // Kind 0: button 2 alone turns both to the second pose set, facing each other; either
+    // button counts.
+    TargetActorData *d = to_catch(0);
+    game_test_press({'X'});
+    EXPECT_EQ(d->hits, 1);
+    EXPECT_EQ(board_set(d), 1u);
+    EXPECT_EQ(player_set(), 1u);
+    EXPECT_FALSE(d->flags & BOARD_FLAG_FACING_RIGHT);
+    EXPECT_FLOAT_EQ(d->x, player_x() + stage_get_scroll_x() - 37.0f);
+    EXPECT_FLOAT_EQ(d->y, player_y() - 16.0f);
+    game_test_press({'Z'});
+    EXPECT_EQ(d->hits, 2);
+    EXPECT_EQ(board_set(d), 0u);
+    EXPECT_TRUE(d->flags & BOARD_FLAG_FACING_RIGHT);
+    EXPECT_FLOAT_EQ(d->x, player_x() + stage_get_scroll_x() - 50.0f);
+    EXPECT_FLOAT_EQ(d->y, player_y() - 8.0f);
+
+    // Filled with button 2 last, the finish keeps the second set beside the player and shows
+    // six camera flashes; the chase is won after 600 frames.
+    for (int i = 0; i < 25 && d->state == BOARD_CATCH; ++i) game_test_press({'X'});
+    ASSERT_EQ(d->state, BOARD_FINISH);
+    static OwnerId owner;
+    static int flashes_now;
+    owner = board_object()->owner;
+    int flashes = 0, frames = 0;
+    bool was_flashing = false;
+    while (game().phase == GAME_PHASE_PLAY && frames < 700) {
+        game_test_hold({}, 1);
+        ++frames;
+        if (!board_object()) break;
+        EXPECT_FLOAT_EQ(d->x, player_x() + stage_get_scroll_x() - 60.0f);
+        EXPECT_EQ(player_data()->state, board_finish_counter() > 0 ? PLAYER_END : PLAYER_CATCH);
+        flashes_now = 0;
+        obj_for_each([](SceneObject *o) { flashes_now += o->owner == owner && o->layer == 15; });
+        if (flashes_now > 0 && !was_flashing) ++flashes;
+        was_flashing = flashes_now > 0;
+    }
+    EXPECT_EQ(flashes, 6);
+    EXPECT_GE(frames, 600);
+    EXPECT_LE(frames, 603);
 }

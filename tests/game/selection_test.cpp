@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/input.h"
+#include "game/actors.h"
 #include "game/game_scene.h"
+#include "game/stage_map.h"
 #include "game_test_env.h"
 #include "render/gfx_frame.h"
 #include "scene/object_manager.h"
@@ -137,5 +139,21 @@ TEST_F(Selection, ButtonOneStartsTheChaseOfTheSelectedEntry) {
     EXPECT_EQ(game().phase, GAME_PHASE_PLAY);
     EXPECT_EQ(game().time_left, GAME_PLAY_TIME);
     EXPECT_EQ(game().selected, 5);
-    // The chase is played elsewhere; its resources go with the scene's.
+    // Leaving the scene in the middle of a chase takes the actors and the stage with it.
+    ASSERT_NE(board_object(), nullptr);
+    ASSERT_NE(player_object(), nullptr);
+    static OwnerId chase_owners[3];
+    chase_owners[0] = board_object()->owner;
+    chase_owners[1] = player_object()->owner;
+    chase_owners[2] = stage_get()->owner;
+    game_scene_exit();
+    EXPECT_EQ(board_object(), nullptr);
+    EXPECT_EQ(player_object(), nullptr);
+    EXPECT_EQ(stage_get()->owner, 0u);
+    static int left;
+    left = 0;
+    obj_for_each([](SceneObject *o) {
+        for (OwnerId id : chase_owners) left += o->owner == id;
+    });
+    EXPECT_EQ(left, 0);
 }

@@ -89,6 +89,7 @@ TEST_F(StageFile, CountsAreCutToTheGridAndHighBytesAreNoTiles) {
     EXPECT_EQ(map.columns, 0);
     EXPECT_EQ(stage_file_size("short.txt"), 11);
     EXPECT_EQ(stage_file_size("missing.txt"), 0);
+    EXPECT_EQ(stage_file_size("bin"), 0); // a folder has no size
 }
 
 TEST_F(StageFile, LoadReadsTheStageNumberPlusOneAndFindsTileCrops) {
