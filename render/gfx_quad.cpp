@@ -21,6 +21,18 @@ constexpr int32_t CULL_NONE = 2;
 constexpr int32_t FILL_SOLID = 0;
 constexpr int32_t ZCOMPARE_ALWAYS = 7;
 
+// Device codes of the direct 2D states.
+enum : uint32_t {
+    BLEND_SRCALPHA = 5,
+    BLEND_INVSRCALPHA = 6,
+    CMP_ALWAYS = 8,
+    CULL_NONE_CODE = 1,
+    FILL_SOLID_CODE = 3,
+    TOP_MODULATE = 4,
+    TA_DIFFUSE = 0,
+    TA_TEXTURE = 2,
+};
+
 // Vertex of the eight-set variant (format 0x844, 84 bytes).
 struct TapVertex {
     float x, y, z, rhw;
@@ -42,13 +54,17 @@ const TextureHandle *texture_of(uint32_t handle) {
     return handle ? res_get_texture(handle) : nullptr;
 }
 
+void bind_shader(int32_t set, const void *params, uint32_t fvf) {
+    shader_select(set, params, 0, shader_find_vertex_decl(fvf), nullptr, nullptr, nullptr, nullptr,
+                  1.0f, nullptr, 0);
+}
+
 // Steps shared by every member before its vertices: cache unknown, shader path, blending,
 // alpha test, draw states and the two textures. Returns whether the alpha test was turned on.
 bool begin_quad(uint32_t fvf, uint32_t texture_a, uint32_t texture_b, const QuadStates *s,
                 uint32_t zwrite, int32_t zcompare, bool allow_alpha_test) {
     gfx_reset_state_cache();
-    shader_select(s->shader_set, s->reserved, 0, shader_find_vertex_decl(fvf), nullptr, nullptr,
-                  nullptr, nullptr, 1.0f, nullptr, 0);
+    bind_shader(s->shader_set, s->reserved, fvf);
     gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
     const bool alpha_test = allow_alpha_test && s->alpha_ref != ALPHA_REF_NONE;
     if (alpha_test) gpu_set_render_state(GPU_RS_ALPHATESTENABLE, 1);
@@ -61,8 +77,7 @@ bool begin_quad(uint32_t fvf, uint32_t texture_a, uint32_t texture_b, const Quad
 }
 
 void end_quad(bool alpha_test) {
-    GfxDevice *dev = gfx_get_device();
-    for (uint32_t stage = 0; stage < GFX_SAMPLER_STAGES; ++stage) tex_bind(dev, stage, nullptr, 1);
+    quad_unbind_textures();
     if (alpha_test) gpu_set_render_state(GPU_RS_ALPHATESTENABLE, 0);
     gfx_reset_state_cache();
 }
@@ -70,21 +85,14 @@ void end_quad(bool alpha_test) {
 // One quad of screen vertices with first coordinates per corner (tl, tr, bl, br) and the
 // corner signs as second coordinates.
 void draw_screen_quad(const Rect &r, float sx, float sy, const QuadUv uv[4], uint32_t argb) {
-    ScreenVertex *v = gfx_text_vertices();
-    const float xs[4] = {r.x, r.x + r.w, r.x, r.x + r.w};
-    const float ys[4] = {r.y, r.y, r.y + r.h, r.y + r.h};
-    const float cu[4] = {-1, 1, -1, 1}, cv[4] = {-1, -1, 1, 1};
-    for (int i = 0; i < 4; ++i) {
-        v[i].x = xs[i] - 0.5f + sx;
-        v[i].y = ys[i] - 0.5f + sy;
-        v[i].diffuse = argb;
-        v[i].u0 = uv[i].u;
-        v[i].v0 = uv[i].v;
-        v[i].u1 = cu[i];
-        v[i].v1 = cv[i];
-    }
-    gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, 4, 2, gfx_quad_indices(), v,
-                                  sizeof(ScreenVertex));
+    const float x0 = r.x - 0.5f + sx, x1 = r.x + r.w - 0.5f + sx;
+    const float y0 = r.y - 0.5f + sy, y1 = r.y + r.h - 0.5f + sy;
+    const float xy[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};
+    const float first[4][2] = {
+        {uv[0].u, uv[0].v}, {uv[1].u, uv[1].v}, {uv[2].u, uv[2].v}, {uv[3].u, uv[3].v}};
+    static const float signs[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    quad_write(gfx_text_vertices(), xy, first, signs, argb);
+    quad_draw_screen(1);
 }
 
 void draw_uv_quad(const Rect &r, const QuadUv uv[4], uint32_t texture_a, uint32_t texture_b,
@@ -104,6 +112,70 @@ void full_uv(QuadUv uv[4]) {
 }
 
 } // namespace
+
+void quad_set_screen_states(void) {
+    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
+    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
+    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
+    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
+    gpu_set_render_state(GPU_RS_ZFUNC, CMP_ALWAYS);
+    gpu_set_render_state(GPU_RS_CULLMODE, CULL_NONE_CODE);
+    gpu_set_render_state(GPU_RS_FILLMODE, FILL_SOLID_CODE);
+}
+
+void quad_set_textured_states(void) {
+    quad_set_screen_states();
+    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    quad_set_stage_ops(0, TOP_MODULATE, TA_TEXTURE, TA_DIFFUSE);
+}
+
+void quad_set_stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2) {
+    gpu_set_texture_stage_state(stage, GPU_TSS_COLOROP, op);
+    gpu_set_texture_stage_state(stage, GPU_TSS_COLORARG1, arg1);
+    gpu_set_texture_stage_state(stage, GPU_TSS_COLORARG2, arg2);
+    gpu_set_texture_stage_state(stage, GPU_TSS_ALPHAOP, op);
+    gpu_set_texture_stage_state(stage, GPU_TSS_ALPHAARG1, arg1);
+    gpu_set_texture_stage_state(stage, GPU_TSS_ALPHAARG2, arg2);
+}
+
+void quad_shader_bind(int32_t set, const void *params) {
+    bind_shader(set, params, GFX_SCREEN_VERTEX_FVF);
+}
+
+void quad_unbind_textures(void) {
+    GfxDevice *device = gfx_get_device();
+    for (uint32_t stage = 0; stage < GFX_SAMPLER_STAGES; ++stage)
+        tex_bind(device, stage, nullptr, 1);
+}
+
+void quad_write(ScreenVertex *v, const float xy[4][2], const float uv[4][2], const float uv2[4][2],
+                uint32_t argb) {
+    for (int k = 0; k < 4; ++k) {
+        v[k].x = xy[k][0];
+        v[k].y = xy[k][1];
+        v[k].z = 0.0f;
+        v[k].rhw = 1.0f;
+        v[k].diffuse = argb;
+        v[k].u0 = uv[k][0];
+        v[k].v0 = uv[k][1];
+        v[k].u1 = uv2 ? uv2[k][0] : 0.0f;
+        v[k].v1 = uv2 ? uv2[k][1] : 0.0f;
+    }
+}
+
+void quad_write_rect(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0,
+                     float u1, float v1, uint32_t argb) {
+    const float xy[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};
+    const float uv[4][2] = {{u0, v0}, {u1, v0}, {u0, v1}, {u1, v1}};
+    quad_write(v, xy, uv, nullptr, argb);
+}
+
+void quad_draw_screen(int32_t quads) {
+    if (quads <= 0) return;
+    gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, (uint32_t)quads * 4, (uint32_t)quads * 2,
+                                  gfx_quad_indices(), gfx_text_vertices(), sizeof(ScreenVertex));
+}
 
 void quad_draw_viewport(int32_t view, uint32_t texture_a, uint32_t texture_b,
                         const QuadStates *states, bool whole_texture, bool shake) {

@@ -4,6 +4,31 @@
 #pragma once
 #include <cstdint>
 
+struct ScreenVertex;
+
+// Building blocks of all screen-space 2D drawing (sprites, labels, the text passes and the quads
+// below) over the shared screen vertices and quad index list. Corners of a quad run top-left,
+// top-right, bottom-left, bottom-right.
+
+// Blending by source alpha, no depth write, depth test always, no culling, solid fill.
+void quad_set_screen_states(void);
+// The above plus no fog or lighting and stage 0 = texture x diffuse for colour and alpha.
+void quad_set_textured_states(void);
+// Colour and alpha of a texture stage both as `op` of the two arguments.
+void quad_set_stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2);
+// Shader set `set` for the screen vertices (-1 keeps the set and takes new parameters).
+void quad_shader_bind(int32_t set, const void *params);
+// Empties every texture stage.
+void quad_unbind_textures(void);
+// One quad's four vertices, depth 0 and rhw 1; a null `uv2` gives second coordinates of 0.
+void quad_write(ScreenVertex *v, const float xy[4][2], const float uv[4][2], const float uv2[4][2],
+                uint32_t argb);
+// An upright quad from (x0, y0) to (x1, y1) with texture coordinates (u0, v0) to (u1, v1).
+void quad_write_rect(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0,
+                     float u1, float v1, uint32_t argb);
+// Draws the first `quads` quads of the screen vertices as indexed triangles; none for 0.
+void quad_draw_screen(int32_t quads);
+
 // The draw-state arguments every member of the family takes.
 struct QuadStates {
     uint32_t argb;

@@ -8,23 +8,13 @@
 #include "platform/gpu/gpu.h"
 #include "render/font.h"
 #include "render/gfx_device.h"
+#include "render/gfx_quad.h"
 #include "render/gfx_state.h"
 #include "render/gfx_texture.h"
-#include "render/shader.h"
 #include "render/text_queue.h"
 
 namespace {
 
-enum : uint32_t {
-    BLEND_SRCALPHA = 5,
-    BLEND_INVSRCALPHA = 6,
-    CMP_ALWAYS = 8,
-    CULL_NONE = 1,
-    FILL_SOLID = 3,
-    TOP_MODULATE = 4,
-    TA_DIFFUSE = 0,
-    TA_TEXTURE = 2,
-};
 constexpr int32_t FILTER_POINT = 0, FILTER_LINEAR = 1;
 // Text placed this far off screen is not seen; keeping positions inside it keeps the pen
 // arithmetic far from overflow.
@@ -36,25 +26,17 @@ int32_t pixel_position(float v) {
     return (int32_t)v; // truncated toward zero
 }
 
-// Blending, no depth, no fog or lighting, stage 0 = texture x diffuse for colour and alpha.
-void set_text_states(void) {
-    shader_select(0, nullptr, 0, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF), nullptr, nullptr,
-                  nullptr, nullptr, 1.0f, nullptr, 0);
-    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
-    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
-    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
-    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
-    gpu_set_render_state(GPU_RS_CULLMODE, CULL_NONE);
-    gpu_set_render_state(GPU_RS_FILLMODE, FILL_SOLID);
-    gpu_set_render_state(GPU_RS_ZFUNC, CMP_ALWAYS);
-    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
-    gpu_set_render_state(GPU_RS_LIGHTING, 0);
-    gpu_set_texture_stage_state(0, GPU_TSS_COLOROP, TOP_MODULATE);
-    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG1, TA_TEXTURE);
-    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG2, TA_DIFFUSE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAOP, TOP_MODULATE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG1, TA_TEXTURE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG2, TA_DIFFUSE);
+// The queue's row ready to draw, with shader set 0 and the textured 2D states sent straight to
+// the device; null (the queue rewound) when there is nothing to draw with.
+const TextQueue *begin_text_pass(uint32_t enabled, GfxDevice *device, int32_t queue) {
+    const TextQueue *q = text_queue_row(queue);
+    if (!enabled || !device || !q || !q->buffer) {
+        text_queue_rewind(queue);
+        return nullptr;
+    }
+    quad_shader_bind(0, nullptr);
+    quad_set_textured_states();
+    return q;
 }
 
 // The states above went to the device directly: the next draw-state set sends everything.
@@ -71,29 +53,6 @@ void set_stage0_filter(GfxDevice *device, int32_t filter) {
     const uint32_t code = gfx_filter_code(filter);
     gpu_set_sampler_state(0, GPU_SAMP_MAGFILTER, code);
     gpu_set_sampler_state(0, GPU_SAMP_MINFILTER, code);
-}
-
-void put_quad(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0, float u1,
-              float v1, uint32_t color) {
-    const float xs[4] = {x0, x1, x0, x1}, ys[4] = {y0, y0, y1, y1};
-    const float us[4] = {u0, u1, u0, u1}, vs[4] = {v0, v0, v1, v1};
-    for (int k = 0; k < 4; ++k) {
-        v[k].x = xs[k];
-        v[k].y = ys[k];
-        v[k].z = 0.0f;
-        v[k].rhw = 1.0f;
-        v[k].diffuse = color;
-        v[k].u0 = us[k];
-        v[k].v0 = vs[k];
-        v[k].u1 = 0.0f;
-        v[k].v1 = 0.0f;
-    }
-}
-
-void draw_quads(int32_t quads) {
-    if (quads <= 0) return;
-    gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, (uint32_t)quads * 4, (uint32_t)quads * 2,
-                                  gfx_quad_indices(), gfx_text_vertices(), sizeof(ScreenVertex));
 }
 
 // Glyph numbers of a command's text: single bytes count from the first code, a byte with the
@@ -121,12 +80,8 @@ int32_t bitmap_glyphs(const uint8_t *text, uint32_t length, int32_t *out, int32_
 } // namespace
 
 void text_draw_bitmap(uint32_t enabled, GfxDevice *device, int32_t queue) {
-    const TextQueue *q = text_queue_row(queue);
-    if (!enabled || !device || !q || !q->buffer) {
-        text_queue_rewind(queue);
-        return;
-    }
-    set_text_states();
+    const TextQueue *q = begin_text_pass(enabled, device, queue);
+    if (!q) return;
     set_stage0_filter(device, FILTER_POINT);
     const FontAtlasSet *atlases = font_atlas_set();
     ScreenVertex *vertices = gfx_text_vertices();
@@ -167,8 +122,8 @@ void text_draw_bitmap(uint32_t enabled, GfxDevice *device, int32_t queue) {
             const int32_t row = glyphs[i] >> a.shift;
             const float u0 = ((float)column * desc->cell_width + desc->offset_x) * a.inv_width;
             const float v0 = ((float)row * desc->cell_height + desc->offset_y) * a.inv_height;
-            put_quad(&vertices[i * 4], x, y, x + adv, y + h, u0, v0, u0 + cell_u, v0 + cell_v,
-                     c->color);
+            quad_write_rect(&vertices[i * 4], x, y, x + adv, y + h, u0, v0, u0 + cell_u,
+                            v0 + cell_v, c->color);
             x += adv;
         }
 
@@ -181,18 +136,14 @@ void text_draw_bitmap(uint32_t enabled, GfxDevice *device, int32_t queue) {
             tex_bind(device, 0, texture, FILTER_LINEAR);
             last_texture = texture;
         }
-        draw_quads(n);
+        quad_draw_screen(n);
     }
     end_text_pass(device, queue);
 }
 
 void text_draw_outline(uint32_t enabled, GfxDevice *device, int32_t queue) {
-    const TextQueue *q = text_queue_row(queue);
-    if (!enabled || !device || !q || !q->buffer) {
-        text_queue_rewind(queue);
-        return;
-    }
-    set_text_states();
+    const TextQueue *q = begin_text_pass(enabled, device, queue);
+    if (!q) return;
     const OutlineFontSet *set = font_outline_set();
     ScreenVertex *vertices = gfx_text_vertices();
     uint32_t codes[FONT_OUTLINE_MAX_TEXT];
@@ -243,7 +194,7 @@ void text_draw_outline(uint32_t enabled, GfxDevice *device, int32_t queue) {
             const OutlineGlyph *g = font_outline_glyph(font, cp, &full);
             if (!g && full) {
                 // Draw what uses the atlas now, then start it over.
-                draw_quads(quads);
+                quad_draw_screen(quads);
                 quads = 0;
                 font_outline_clear(font);
                 g = font_outline_glyph(font, cp, &full);
@@ -252,14 +203,15 @@ void text_draw_outline(uint32_t enabled, GfxDevice *device, int32_t queue) {
             if (g->width > 0 && g->height > 0) {
                 const float x0 = (float)(pen_x + g->bearing_x) - 0.5f;
                 const float y0 = (float)(line_top + font->ascender - g->bearing_y) - 0.5f;
-                put_quad(&vertices[quads * 4], x0, y0, x0 + g->width, y0 + g->height,
-                         g->atlas_x * inv_w, g->atlas_y * inv_h, (g->atlas_x + g->width) * inv_w,
-                         (g->atlas_y + g->height) * inv_h, c->color);
+                quad_write_rect(&vertices[quads * 4], x0, y0, x0 + g->width, y0 + g->height,
+                                g->atlas_x * inv_w, g->atlas_y * inv_h,
+                                (g->atlas_x + g->width) * inv_w, (g->atlas_y + g->height) * inv_h,
+                                c->color);
                 ++quads;
             }
             pen_x += g->advance;
         }
-        draw_quads(quads);
+        quad_draw_screen(quads);
     }
     end_text_pass(device, queue);
 }
