@@ -3,7 +3,6 @@
 // actors' placement in their crops, and a byte-identical second run.
 #include <gtest/gtest.h>
 
-#include <SDL2/SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,12 +19,12 @@
 
 #include "audio/sound_manager.h"
 #include "platform/sound/wave_file.h"
-#include "render/gfx_device.h"
-#include "render/gfx_display.h"
 #include "render/gfx_texture.h"
 #include "resource/loader.h"
 #include "resource/res_pools.h"
 #include "resource/tex_list.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_render.h"
 #include "tools/datagen/datagen.h"
 
 namespace {
@@ -101,11 +100,9 @@ bool png_size(const std::string &path, int *w, int *h) {
 class DataSet : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string base = ::testing::TempDir();
-        if (base.empty() || base.back() != '/') base += '/';
-        g_root = base + "datagen_" + std::to_string(getpid()) + "/";
-        std::string cmd = "rm -rf '" + g_root + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        g_root = test_temp_folder("datagen");
+        ASSERT_FALSE(g_root.empty());
+        g_root += '/';
         std::string error;
         ASSERT_TRUE(datagen_generate(g_root + "bin", &error)) << error;
     }
@@ -311,23 +308,10 @@ TEST_F(DataSet, SecondRunWritesTheSameBytes) {
 // Loading through the data loader needs the drawing device.
 class DataSetLoad : public DataSet {
   protected:
-    static inline SDL_Window *window = nullptr;
     char old_cwd[PATH_MAX] = {};
 
     void SetUp() override {
-        if (!window) {
-            ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-            window = SDL_CreateWindow("datagen test", 0, 0, 64, 64,
-                                      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-            ASSERT_NE(window, nullptr) << SDL_GetError();
-            DisplayRecord *d = gfx_display();
-            d->window = window;
-            d->client_width = d->render_width = d->screen_width = 64;
-            d->client_height = d->render_height = d->screen_height = 64;
-            d->bits_per_pixel = 32;
-            DeviceCreateParams p = {window, 64, 64, 32, 0, 0, nullptr, nullptr};
-            ASSERT_TRUE(gfx_create_device(&p));
-        }
+        ASSERT_TRUE(test_render_device("datagen test", 64, 64));
         ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
         ASSERT_EQ(chdir(g_root.c_str()), 0); // the default folders are bin/ here
         res_init(nullptr);                   // the program's pool sizes

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/settings.h"
 #include "app/timer.h"
 #include "res_test_env.h"
+#include "tests/support/test_files.h"
 #include "resource/chunks.h"
 #include "resource/data_key.h"
 #include "resource/loader.h"
@@ -40,7 +42,7 @@ static Bytes file_of(const std::vector<Chunk> &chunks) {
 }
 
 static Bytes texture_chunk(const std::string &name, int w, int h) {
-    return pack_texture_body(name, res_test_png(w, h, res_test_pattern(w, h)));
+    return pack_texture_body(name, res_test_pattern_png(w, h));
 }
 
 static Bytes crop_chunk(const std::vector<PackCrop> &crops) {
@@ -82,19 +84,26 @@ static Bytes dds_file(int w, int h, uint32_t argb) {
 // Each test runs in its own scratch folder holding "bin/", the default data and texture folder.
 class Loader : public ::testing::Test {
   protected:
+    static constexpr const char *PARENT_DIR_VARIABLE = "TAVOK_RES_TEST_DIR";
     std::string dir;
     char old_cwd[PATH_MAX] = {};
 
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         ASSERT_TRUE(res_test_device());
-        dir = res_test_folder();
+        // A death test's child runs in the folder of the test that started it: the program ends
+        // with _exit, so a folder of the child's own would never be removed.
+        const char *parent_dir = std::getenv(PARENT_DIR_VARIABLE);
+        dir = parent_dir ? parent_dir : test_temp_folder("res");
+        ASSERT_FALSE(dir.empty());
+        setenv(PARENT_DIR_VARIABLE, dir.c_str(), 1);
         ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
         ASSERT_EQ(chdir(dir.c_str()), 0);
         mkdir("bin", 0755);
         mkdir("binj", 0755);
     }
     void TearDown() override {
+        unsetenv(PARENT_DIR_VARIABLE);
         loader_shutdown();
         res_test_start_pools();
         EXPECT_EQ(chdir(old_cwd), 0);
@@ -210,7 +219,7 @@ TEST_F(Loader, DataFileLoadsOneChunkPerStep) {
 }
 
 TEST_F(Loader, CategoryMakesOneTextureOrCropPerStep) {
-    Bytes png = res_test_png(16, 16, res_test_pattern(16, 16));
+    Bytes png = res_test_pattern_png(16, 16);
     res_test_write("bin/m1.png", png);
     res_test_write("bin/m2_clp.png", png);
     // If the category opened a data file, this one would end the program (short header).
@@ -511,7 +520,7 @@ TEST_F(Loader, PackerToolWritesLoadableFiles) {
     ASSERT_TRUE(pack_read_file("tool.out", &help));
     EXPECT_NE(std::string(help.begin(), help.end()).find("usage: tavok_pack"), std::string::npos);
 
-    res_test_write("sheet.png", res_test_png(32, 32, res_test_pattern(32, 32)));
+    res_test_write("sheet.png", res_test_pattern_png(32, 32));
     res_test_write("crops.txt", "# name texture u0 v0 u_size v_size\n"
                                 "left sheet.png 0 0 0.5 1\n\n"
                                 "right sheet.png 0.5 0 0.5 1  # second half\n");

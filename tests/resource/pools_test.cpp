@@ -147,7 +147,7 @@ TEST_F(Pools, MemoryEstimatesAndClampNames) {
     ASSERT_NE(plain, 0u);
     EXPECT_EQ(res_texture_memory() - base, 262144u);
 
-    std::vector<uint8_t> png = res_test_png(256, 256, res_test_pattern(256, 256));
+    std::vector<uint8_t> png = res_test_pattern_png(256, 256);
     ResourceHandle mip =
         res_create_texture_from_memory("g", "mip_clp.png", png.data(), png.size(), 1);
     ASSERT_NE(mip, 0u);
