@@ -2,9 +2,12 @@
 // cool-down; the private generator and the load-shedding test.
 #include <gtest/gtest.h>
 
+#include "audio/dx_sound.h"
+#include "audio/sound_manager.h"
 #include "game/effect_list.h"
 #include "game_test_env.h"
 #include "render/view.h"
+#include "platform/sound/sound_buffer.h"
 #include "scene/object_manager.h"
 
 namespace {
@@ -120,4 +123,30 @@ TEST_F(EffectListTest, GeneratorCountersAndLoadShedding) {
     for (int i = 3400; i < 3900; ++i) obj_create(1);
     EXPECT_FALSE(fx_should_spawn());
     obj_reset_all();
+}
+
+TEST_F(EffectListTest, StepStartsTheSlotsAndStopsALoopOutOfReach) {
+    SoundManager *m = snd_get_manager();
+    ASSERT_NE(m, nullptr);
+    ASSERT_NE(m->slots[4], nullptr);
+    ASSERT_NE(m->slots[6], nullptr);
+    snd_stop_effects();
+    auto status = [m](int slot) {
+        uint32_t s = 0;
+        m->slots[slot]->GetStatus(&s);
+        return s;
+    };
+    const Vec3 near = at(500.0f), beyond = at(590.0f);
+    fx_request_loop(4, &near);
+    fx_request_once(6, &beyond);
+    fx_step();
+    EXPECT_EQ(status(4), SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+    EXPECT_EQ(status(6), SNDL_STATUS_PLAYING);
+    for (int i = 0; i < 3; ++i) fx_step();
+    // Still within the 600 units a request needs, but beyond where a loop keeps playing.
+    fx_request_loop(4, &beyond);
+    EXPECT_EQ(fx_get()->count, 1);
+    fx_step();
+    EXPECT_EQ(status(4), 0u);
+    snd_stop_effects();
 }
