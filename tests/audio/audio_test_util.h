@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "platform/sound/sound_device.h"
 #include "platform/sys/sys_shm.h"
 #include "platform/sys/sys_time.h"
+#include "tests/support/test_files.h"
 
 inline void put16(std::vector<uint8_t> &b, uint16_t v) {
     b.push_back(v & 0xFF);
@@ -48,17 +51,21 @@ inline std::vector<uint8_t> wav_bytes(uint16_t channels, uint32_t rate, float se
 }
 
 inline void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(test_write_file(path, bytes)) << path;
 }
 
 // A working folder with bin/ holding every sound the manager loads; the process moves into it.
+// One folder per tag for the whole test program, removed when the program ends. A death test's
+// child (which ends with _Exit and removes nothing) finds its parent's folder in the environment.
 inline std::string make_data_folder(const char *tag) {
-    std::string dir = ::testing::TempDir() + "audio_" + tag + "_" + std::to_string(getpid());
-    std::string cmd = "rm -rf '" + dir + "' && mkdir -p '" + dir + "/bin'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    const std::string variable = std::string("TAVOK_AUDIO_TEST_DIR_") + tag;
+    const char *known = std::getenv(variable.c_str());
+    const std::string dir = known ? known : test_temp_folder((std::string("audio_") + tag).c_str());
+    EXPECT_FALSE(dir.empty());
+    setenv(variable.c_str(), dir.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(dir + "/bin", ec);
+    EXPECT_TRUE(std::filesystem::create_directory(dir + "/bin", ec)) << dir;
     for (int i = 0; i < SND_SLOT_COUNT; ++i)
         write_file(dir + "/bin/" + snd_slot_name(i) + ".wav", wav_bytes(1, 22050, 0.5f));
     for (int i = 0; i < SND_VOICE_COUNT; ++i)
