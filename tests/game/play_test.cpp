@@ -3,9 +3,14 @@
 // actors' rules on their own.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <mutex>
+#include <thread>
 
 #include "app/input.h"
+#include "audio/dx_sound.h"
+#include "audio/sound_manager.h"
 #include "game/actors.h"
 #include "game/game_scene.h"
 #include "game/stage_map.h"
@@ -46,6 +51,19 @@ class Chase : public ::testing::Test {
         game_test_remove_save();
     }
 };
+
+// Waits up to two seconds for the audio worker to bring the music channel to this state.
+bool music_becomes(int32_t id, bool playing) {
+    SoundManager *m = snd_get_manager();
+    for (int i = 0; i < 200; ++i) {
+        if (m && m->music) {
+            std::lock_guard<std::recursive_mutex> g(m->music->guard);
+            if (m->music_id == id && m->music->IsPlaying() == playing) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 // Time-bar segments drawn by the scene in this frame.
 int bar_segments(void) {
@@ -145,10 +163,14 @@ TEST_F(Chase, RunningOutOfTimeReturnsToTheSelection301FramesLater) {
         gfx_render_frame(0);
         sys_rand();
         ++frames;
+        if (frames == GAME_COUNT_IN) {
+            EXPECT_TRUE(music_becomes(0, true)); // the chase music from the end of the count-in
+        }
     }
     // The count-in uses no time.
     EXPECT_EQ(frames, GAME_COUNT_IN + GAME_PLAY_TIME);
     EXPECT_EQ(game().end_counter, 1);
+    EXPECT_TRUE(music_becomes(0, false));
     game_test_hold({}, 299);
     EXPECT_EQ(game().phase, GAME_PHASE_PLAY);
     game_test_hold({}, 1);
@@ -157,6 +179,7 @@ TEST_F(Chase, RunningOutOfTimeReturnsToTheSelection301FramesLater) {
     EXPECT_EQ(player_object(), nullptr);
     game_test_hold({}, 1);
     EXPECT_EQ(game().phase, GAME_PHASE_SELECT);
+    EXPECT_TRUE(music_becomes(1, true)); // the selection's music again
 }
 
 TEST_F(Chase, HitTestKnocksTheTargetAwayOncePerCoolDown) {
