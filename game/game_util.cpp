@@ -46,6 +46,7 @@ uint32_t game_colour_lerp(uint32_t a, uint32_t b, float t) {
 
 int32_t game_rand_int(int32_t lo, int32_t hi) {
     const int32_t width = hi - lo + 1;
+    // An empty or reversed range would divide by zero or give a negative remainder.
     if (width <= 0) return lo;
     return sys_rand() % width + lo;
 }

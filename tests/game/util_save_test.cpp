@@ -5,6 +5,7 @@
 #include "game/game_scene.h"
 #include "game/game_util.h"
 #include "game_test_env.h"
+#include "platform/sys/sys_rand.h"
 #include "resource/loader.h"
 
 #include <cstdio>
@@ -17,6 +18,18 @@ TEST(GameUtil, WrapAndClamp) {
     EXPECT_EQ(game_wrap_int(7, 3, 3), 3);
     EXPECT_EQ(game_clampf(5.0f, 0.3f, 3.0f), 3.0f);
     EXPECT_EQ(game_clampf(0.1f, 0.3f, 3.0f), 0.3f);
+}
+
+TEST(GameUtil, RandomNumbersStayInTheirRange) {
+    sys_srand(1);
+    EXPECT_EQ(game_rand_int(1, 7), 41 % 7 + 1); // the first draw of the generator is 41
+    for (int i = 0; i < 200; ++i) {
+        const int32_t n = game_rand_int(-2, 2);
+        EXPECT_TRUE(n >= -2 && n <= 2) << n;
+        const float f = game_rand_float(64.0f, 128.0f);
+        EXPECT_TRUE(f >= 64.0f && f < 128.0f) << f;
+    }
+    EXPECT_EQ(game_rand_int(5, 4), 5); // an empty range gives its low end
 }
 
 TEST(GameUtil, ColourLerpWorksPerChannelAndClampsT) {
