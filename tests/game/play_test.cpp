@@ -318,6 +318,11 @@ TEST_F(Chase, CatchStylesFollowTheEntryKind) {
     game_test_press({'Z'});
     EXPECT_EQ(d->hits, 2);
     EXPECT_EQ(board_set(d), 0u);
+    // F1 makes the player see-through during the catch, and opaque again.
+    game_test_press({VK_F1});
+    EXPECT_EQ(sprite2d_get_color(player_object()), 0x80FFFFFFu);
+    game_test_press({VK_F1});
+    EXPECT_EQ(sprite2d_get_color(player_object()), 0xFFFFFFFFu);
     EXPECT_TRUE(d->flags & BOARD_FLAG_FACING_RIGHT);
     EXPECT_FLOAT_EQ(d->x, player_x() + stage_get_scroll_x() - 50.0f);
     EXPECT_FLOAT_EQ(d->y, player_y() - 8.0f);
