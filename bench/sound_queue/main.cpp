@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -50,8 +51,12 @@ void write_wav(const std::string &path, uint16_t channels, uint32_t rate, float 
     std::fclose(f);
 }
 
+// The generated data's folder, removed when the benchmark ends.
+std::string g_made_dir;
+
 void make_data(void) {
     std::string dir = "/tmp/bench_sound_queue_" + std::to_string(getpid());
+    g_made_dir = dir;
     std::system(("mkdir -p " + dir + "/bin").c_str());
     for (int i = 0; i < SND_SLOT_COUNT; ++i)
         write_wav(dir + "/bin/" + snd_slot_name(i) + ".wav", 1, 22050, 1.0f);
@@ -109,5 +114,6 @@ int main(int argc, char **argv) {
     }
     std::printf("one frame's direct slot play + snd_update: %.3f ms\n", ms_since(t) / frames);
     snd_shutdown();
+    if (!g_made_dir.empty()) std::filesystem::remove_all(g_made_dir);
     return 0;
 }
