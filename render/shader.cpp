@@ -47,6 +47,7 @@ static const int32_t k_pair_table[5][3] = {
     {0, 1, 0}, {2, 3, 1}, {4, 5, 2}, {6, 7, 3}, {8, 9, 4},
 };
 
+// Lighting still unknown in the state cache counts as off, as for the material constants.
 static bool lit_by_point_lights(void) {
     uint32_t lighting = gfx_get_req_lighting();
     return s_set.light_count != 0 && lighting != 0 && lighting != GFX_STATE_UNKNOWN;

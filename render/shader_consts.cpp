@@ -39,6 +39,8 @@ enum {
     PH_COUNT, // "x"/"xd"/"zx" or "gsg"/"gd"/"fgs"
 };
 
+// A cache word still unknown (reset, no draw states set since) counts as not asked for: the
+// draw that follows has not said it wants lighting or fog.
 static bool requested(uint32_t flag) {
     return flag != 0 && flag != GFX_STATE_UNKNOWN;
 }

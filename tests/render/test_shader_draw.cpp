@@ -255,6 +255,28 @@ TEST_F(ShaderDrawTest, ScreenVerticesKeepTheirColourThroughThePixelShader) {
     EXPECT_EQ(test_pixel(30, 30), kClear);
 }
 
+TEST_F(ShaderDrawTest, KeptFixedFunctionStageTakesTheLayoutOfEachDraw) {
+    // A lit draw through fixed function leaves the 0x112 layout behind.
+    Mat4 world = moved(0);
+    setup_fixed_function(&world);
+    select(0, &world, &kDefaultMaterial);
+    draw_quad();
+    // The next draw keeps the set (and so the unbound vertex stage) but brings screen vertices:
+    // they must be read with their own layout.
+    gfx_test_clear(kClear);
+    shader_select(-1, nullptr, 0, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF), nullptr, nullptr,
+                  nullptr, nullptr, 1.0f, nullptr, 0);
+    ASSERT_EQ(shader_get_set()->last_vertex, 0);
+    const float xs[4] = {8, 24, 8, 24}, ys[4] = {8, 8, 24, 24};
+    ScreenVertex v[4] = {};
+    for (int i = 0; i < 4; ++i) v[i] = {xs[i] - 0.5f, ys[i] - 0.5f, 0, 1, 0xFF20A040, 0, 0, 0, 0};
+    gpu_begin_scene();
+    gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex));
+    gpu_end_scene();
+    EXPECT_LE(test_color_distance(test_pixel(16, 16), 0xFF20A040), 1);
+    EXPECT_EQ(test_pixel(30, 30), kClear);
+}
+
 TEST_F(ShaderDrawTest, PointLightsAddTheirColourInBothLightSets) {
     PointLight light = {};
     light.position = {0, 0, 1};
