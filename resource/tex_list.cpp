@@ -74,8 +74,9 @@ int32_t texlist_parse(FILE *file, TexCategory **head) {
                 if (!c) return 1;
                 c->name = copy_text(name);
                 append(head, c);
+                // The current image and size carry over: a crop before the category's first
+                // "tex" is made on the image named last.
                 category = c;
-                entry = nullptr;
                 break;
             }
             case KW_TEX: {

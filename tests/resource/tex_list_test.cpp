@@ -96,3 +96,14 @@ TEST(TexList, LongTokensAreCutAndCommentsEndAtLineBreaks) {
     EXPECT_STREQ(list->next->name, "b");
     texlist_free(list);
 }
+
+TEST(TexList, ImageAndSizeCarryOverIntoTheNextCategory) {
+    TexCategory *list = parse("cat a\ntex a.png\nsize 8 8\ncat b\ncrop 0 0 4 4 carried\n");
+    TexCategory *b = texlist_find_category(list, "b");
+    ASSERT_EQ(texlist_crop_count(b), 1);
+    TexCrop *c = texlist_crop_at(b, 0);
+    EXPECT_EQ(c->texture_name, texlist_texture_at(list, 0)->name);
+    EXPECT_FLOAT_EQ(c->u_size, 0.5f);
+    EXPECT_EQ(texlist_texture_count(b), 0);
+    texlist_free(list);
+}
