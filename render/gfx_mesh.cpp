@@ -110,7 +110,7 @@ bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *d, MeshSub
             return false;
         }
     }
-    if (d->subset_count > subset_capacity || (d->subset_count && !subsets) ||
+    if (d->subset_count > subset_capacity || (d->subset_count && (!subsets || !d->subsets)) ||
         (d->bone_count && (d->bone_count > bone_capacity || !bones || !d->bones))) {
         gfx_release_mesh_buffers(mesh);
         return false;

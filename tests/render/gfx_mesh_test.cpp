@@ -140,6 +140,10 @@ TEST_F(GfxMesh, SubsetsGetTheirIndexSpanAndEmptyOnesAreDropped) {
     EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 2, bones, 0, &nsub, &nbone, 0));
     EXPECT_EQ(mesh.vertex_buffer, nullptr);
     EXPECT_EQ(mesh.index_buffer, nullptr);
+    // A description that counts subsets but lists none is refused, not read.
+    desc.subsets = nullptr;
+    EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 3, bones, 0, &nsub, &nbone, 0));
+    EXPECT_EQ(mesh.vertex_buffer, nullptr);
 }
 
 TEST_F(GfxMesh, BonesAndBoundFlags) {
