@@ -281,6 +281,17 @@ TEST_F(GfxTexture, TargetsAndDepthSurfacesSurviveALostDevice) {
     EXPECT_EQ(t.image_width, 30);
     EXPECT_EQ(t.kind, 1);
     EXPECT_EQ(t.format, GPU_FMT_A8R8G8B8);
+    // A re-creation that fails keeps the size, so the next reset tries again.
+    tex_release_target_on_lost(&t);
+    t.width = 0xFFFF; // beyond any device's texture size
+    tex_recreate_target(&t);
+    EXPECT_EQ(t.texture, nullptr);
+    EXPECT_EQ(t.width, 0xFFFF);
+    EXPECT_EQ(t.height, 16);
+    EXPECT_EQ(t.kind, 1);
+    t.width = 32;
+    tex_recreate_target(&t);
+    EXPECT_NE(t.texture, nullptr);
     tex_release(&t);
     EXPECT_EQ(t.width, 0);
 
