@@ -51,7 +51,7 @@ const char *loader_texture_folder(void) {
 }
 
 void loader_set_language(uint32_t language) {
-    g_loader.language = language ? 1 : 0;
+    g_loader.language = language;
 }
 
 void loader_read_language(void) {

@@ -317,6 +317,8 @@ TEST_F(Loader, LanguageChoosesWhichFolderComesFirst) {
     loader_read_language();
     settings_free_all();
     EXPECT_EQ(loader_get()->language, 0u);
+    // Folder i + language (mod 2) is tried i-th: an even language takes folder 0 first.
+    loader_set_language(2);
     res_test_start_pools();
     ASSERT_TRUE(loader_enqueue("lang", 0));
     EXPECT_EQ(run_all(), 0);
