@@ -8,7 +8,16 @@
 namespace {
 constexpr float VOLUME_RANGE = 6000.0f;
 constexpr float LAST_POSITION = 0.99f;
+constexpr float DROP_LIMIT = 20000.0f; // beyond the whole range either way
 } // namespace
+
+int32_t snd_volume_drop(float volume) {
+    float drop = (1.0f - volume) * VOLUME_RANGE;
+    // Not a number counts as silence; far-out values are bounded so the conversion stays defined.
+    if (!(drop <= DROP_LIMIT)) drop = DROP_LIMIT;
+    if (drop < -DROP_LIMIT) drop = -DROP_LIMIT;
+    return (int32_t)drop;
+}
 
 DxSound::DxSound()
     : buffer(nullptr), has_3d(false), keep(0), initial_frequency(0), type(SND_TYPE_PLAIN),
@@ -96,7 +105,7 @@ SndResult DxSound::CreateBuffer(const char *path, uint32_t new_type, float volum
     buffer_bytes = sndl_buffer_bytes(buffer);
     effect_in_force = 0;
     type = new_type;
-    int32_t a = (int32_t)((1.0f - volume) * VOLUME_RANGE);
+    int32_t a = snd_volume_drop(volume);
     if (type != SND_TYPE_3D) {
         base_attenuation = -250;
         sndl_buffer_set_volume(buffer, -250 - a);
@@ -179,13 +188,14 @@ void DxSound::GetVolume(float *volume) {
     if (!buffer || !volume || !sndl_buffer_get_volume(buffer, &attenuation)) return;
     float v =
         1.0f - (float)(attenuation - base_attenuation) / (-VOLUME_RANGE - (float)base_attenuation);
-    *volume = v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v;
+    // A base of -6000 leaves no range (0 / 0): that reads as silence.
+    *volume = v > 1.0f ? 1.0f : v > 0.0f ? v : 0.0f;
 }
 
 void DxSound::SetVolume(float volume) {
     std::lock_guard<std::recursive_mutex> lock(guard);
     if (!buffer) return;
-    int32_t attenuation = base_attenuation - (int32_t)((1.0f - volume) * VOLUME_RANGE);
+    int32_t attenuation = base_attenuation - snd_volume_drop(volume);
     // A base near silence must still reach silence rather than be refused.
     if (attenuation < SNDL_VOLUME_MIN) attenuation = SNDL_VOLUME_MIN;
     sndl_buffer_set_volume(buffer, attenuation);

@@ -77,6 +77,9 @@ class DxSound {
     void ReleaseBuffer();
 };
 
+// truncate((1 - volume) x 6000): how far below its base a volume of 0..1 sets a buffer. Not a
+// number counts as 0; the result stays within +-20000.
+int32_t snd_volume_drop(float volume);
 // Validates the file's header and gives a heap copy of its format (null on failure).
 SndResult snd_wave_read_header(const SndlWave *wave, SndWaveFormat **out);
 // Applies one effect to a stopped buffer; any code other than echo, reverb or compressor

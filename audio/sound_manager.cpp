@@ -682,8 +682,8 @@ const char *snd_voice_name(int32_t index) {
 }
 
 int32_t snd_volume_to_attenuation(float value) {
-    if (value == 0.0f) return SNDL_VOLUME_MIN;
-    return (int32_t)((1.0f - value) * -6000.0f);
+    if (value == 0.0f || std::isnan(value)) return SNDL_VOLUME_MIN;
+    return -snd_volume_drop(value);
 }
 
 void snd_set_primary_volume(float value) {

@@ -40,6 +40,22 @@ TEST_F(DxSoundTest, VolumeScaleStartsAtTheBaseAttenuation) {
     spatial.base_attenuation = -10000;
     spatial.SetVolume(0.0f);
     EXPECT_EQ(attenuation(spatial), -10000);
+
+    // Far-out and undefined volumes: far below is silence, far above is refused (the old volume
+    // stays), not a number is silence; a base with no range left reads back as silence.
+    plain.SetVolume(0.5f);
+    plain.SetVolume(1e30f);
+    EXPECT_EQ(attenuation(plain), -3250);
+    plain.SetVolume(-1e30f);
+    EXPECT_EQ(attenuation(plain), -10000);
+    plain.SetVolume(1.0f);
+    plain.SetVolume(NAN);
+    EXPECT_EQ(attenuation(plain), -10000);
+    plain.base_attenuation = -6000;
+    plain.SetVolume(1.0f);
+    v = 1;
+    plain.GetVolume(&v);
+    EXPECT_EQ(v, 0.0f);
 }
 
 TEST_F(DxSoundTest, PositionFrequencyAndPanAreClamped) {

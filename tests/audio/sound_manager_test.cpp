@@ -339,6 +339,9 @@ TEST(SoundVolumes, AttenuationCurve) {
     EXPECT_EQ(snd_volume_to_attenuation(0.0f), -10000);
     EXPECT_EQ(snd_volume_to_attenuation(0.5f), -3000);
     EXPECT_EQ(snd_volume_to_attenuation(1.0f), 0);
+    EXPECT_EQ(snd_volume_to_attenuation(NAN), -10000);
+    EXPECT_EQ(snd_volume_to_attenuation(-1e30f), -20000);
+    EXPECT_EQ(snd_volume_to_attenuation(1e30f), 20000);
 }
 
 // Each start-up fault ends the program with status 1 at its first frame.
