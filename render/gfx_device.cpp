@@ -94,6 +94,13 @@ bool gfx_open_device(int32_t width, int32_t height, int32_t full_screen) {
     return false;
 }
 
+// A failed start-up leaves nothing behind, the frame lock included.
+static bool start_up_failed(void) {
+    if (s_device.frame_lock) msect_close(s_device.frame_lock);
+    s_device.frame_lock = nullptr;
+    return false;
+}
+
 bool gfx_create_device(const DeviceCreateParams *params) {
     if (!params) return false;
     memset(&s_device, 0, sizeof(s_device));
@@ -110,10 +117,10 @@ bool gfx_create_device(const DeviceCreateParams *params) {
     s_device.full_screen = 0;
     s_device.lockable_back_buffer = 0;
 
-    if (!s_device.api_open) return false;
-    if (!gpu_get_adapter_caps(&s_device.caps)) return false;
+    if (!s_device.api_open) return start_up_failed();
+    if (!gpu_get_adapter_caps(&s_device.caps)) return start_up_failed();
     if (!gfx_open_device(s_device.width, s_device.height, (int32_t)s_device.full_screen))
-        return false;
+        return start_up_failed();
 
     s_device.stencil = gfx_is_stencil_format(s_device.present.auto_depth_stencil_format) ? 1 : 0;
 
@@ -125,7 +132,7 @@ bool gfx_create_device(const DeviceCreateParams *params) {
     if (!s_device.device || !gpu_has_device()) {
         s_device.device = false;
         s_device.api_open = false;
-        return false;
+        return start_up_failed();
     }
 
     for (int frame = 0; frame < 2; ++frame) {

@@ -189,8 +189,13 @@ TEST_F(GfxDeviceTest, RecreationTakesAbsoluteSizes) {
     gfx_destroy_device();
     EXPECT_EQ(gfx_get_device(), nullptr);
     EXPECT_EQ(gfx_device_state()->ready, 0u);
-    DeviceCreateParams p = {
-        gfx_display()->window, -TEST_WIDTH, -TEST_HEIGHT, 32, 0, 0, nullptr, nullptr};
+    // Without a window every attempt fails: no device, and the frame lock is gone again.
+    DeviceCreateParams p = {nullptr, -TEST_WIDTH, -TEST_HEIGHT, 32, 0, 0, nullptr, nullptr};
+    EXPECT_FALSE(gfx_create_device(&p));
+    EXPECT_EQ(gfx_get_device(), nullptr);
+    EXPECT_EQ(gfx_device_state()->ready, 0u);
+    EXPECT_EQ(gfx_device_state()->frame_lock, nullptr);
+    p.window = gfx_display()->window;
     ASSERT_TRUE(gfx_create_device(&p));
     DeviceState *ds = gfx_device_state();
     EXPECT_EQ(ds->width, TEST_WIDTH);
