@@ -1,5 +1,6 @@
-// Device lifecycle: the GL context on the caller's SDL window, the off-screen back buffer,
-// present (a flipped, stretched blit to the window) and the emulated loss and reset.
+// Device lifecycle: the GL context on the caller's SDL window, the back buffer (the window's
+// own framebuffer when sizes match, else a texture), present (a swap, after a flipped,
+// stretched blit for the texture) and the emulated loss and reset.
 #include "platform/gpu/gpu_internal.h"
 
 #include <cstdlib>
@@ -45,7 +46,84 @@ static void client_size(int *w, int *h) {
     if (*h < 1) *h = 1;
 }
 
-// The back buffer: an RGB8 texture with no stored alpha, so destination alpha reads 1.
+// Whether the window's framebuffer can hold the back buffer: 8-bit RGB and no stored alpha
+// (destination alpha reads 1), double-buffered, one sample per pixel.
+static bool window_framebuffer_ok(void) {
+    GLint bits[4] = {0, 0, 0, 0}, samples = 0;
+    const GLenum Q[4] = {GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE,
+                         GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE};
+    for (int i = 0; i < 4; i++)
+        glGetNamedFramebufferAttachmentParameteriv(0, GL_BACK_LEFT, Q[i], &bits[i]);
+    glGetNamedFramebufferParameteriv(0, GL_SAMPLE_BUFFERS, &samples);
+    GLboolean doubled = GL_FALSE;
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubled);
+    bool ok = glGetError() == GL_NO_ERROR;
+    return ok && doubled && bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && bits[3] == 0 &&
+           samples == 0;
+}
+
+// Copies the back buffer between the window's framebuffer (rows from the bottom) and its
+// texture (rows from the top) at the same size.
+static void copy_back_buffer(bool to_window) {
+    GpuSurface *bb = g_gpu.back_buffer;
+    GLint w = (GLint)bb->width, h = (GLint)bb->height;
+    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
+    // Blits honour the scissor test (and some drivers the colour mask); the cache puts both
+    // back before the next draw.
+    gpu_gl_set_scissor_test(false);
+    gpu_gl_set_color_mask(true, true, true, true);
+    if (to_window) {
+        glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
+        glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT,
+                               GL_NEAREST);
+    } else {
+        glNamedFramebufferDrawBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
+        glBlitNamedFramebuffer(0, g_gpu.read_fbo, 0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT,
+                               GL_NEAREST);
+    }
+}
+
+static void drop_back_buffer_texture(void) {
+    GpuSurface *bb = g_gpu.back_buffer;
+    if (!bb->tex) return;
+    // Detach first: a later texture may get the same name.
+    GpuGlCache &c = g_gpu.gl;
+    for (int i = 0; i < 2; i++)
+        if (c.fbo_color[i] == bb->tex) {
+            glNamedFramebufferTexture(g_gpu.fbo, GL_COLOR_ATTACHMENT0 + i, 0, 0);
+            c.fbo_color[i] = 0;
+        }
+    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, 0, 0);
+    glDeleteTextures(1, &bb->tex);
+    bb->tex = 0;
+}
+
+void gpu_back_buffer_place(bool needs_texture) {
+    if (needs_texture && !g_gpu.bb_pinned) {
+        g_gpu.bb_pinned = true;
+        g_gpu.bb_placed = false;
+    }
+    if (g_gpu.bb_placed) return;
+    g_gpu.bb_placed = true;
+    GpuSurface *bb = g_gpu.back_buffer;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
+    bool same_size = dw == g_gpu.bb_width && dh == g_gpu.bb_height;
+    bool window = g_gpu.bb_window_ok && !g_gpu.bb_pinned && same_size;
+    if (window == g_gpu.bb_on_window && (window || bb->tex)) return;
+    if (window) {
+        if (bb->tex) copy_back_buffer(true);
+        drop_back_buffer_texture();
+    } else {
+        glCreateTextures(GL_TEXTURE_2D, 1, &bb->tex);
+        glTextureStorage2D(bb->tex, 1, GL_RGB8, g_gpu.bb_width, g_gpu.bb_height);
+        // Contents drawn so far move along; after a resize the window's are not the frame's.
+        if (g_gpu.bb_on_window && same_size) copy_back_buffer(false);
+    }
+    g_gpu.bb_on_window = window;
+}
+
+// The back buffer, without stored alpha so destination alpha reads 1.
 static bool make_back_buffer(int width, int height) {
     if (width == 0 || height == 0) client_size(&width, &height);
     if (width < 0) width = -width;
@@ -56,17 +134,17 @@ static bool make_back_buffer(int width, int height) {
         if (!s) return false;
         g_gpu.back_buffer = s;
     }
-    if (s->tex) glDeleteTextures(1, &s->tex);
+    drop_back_buffer_texture();
     s->kind = GPU_SURF_BACK_BUFFER;
     s->format = GPU_FMT_X8R8G8B8;
     s->info = gpu_format_info(GPU_FMT_X8R8G8B8);
     s->width = (uint32_t)width;
     s->height = (uint32_t)height;
     s->owner = nullptr;
-    glCreateTextures(GL_TEXTURE_2D, 1, &s->tex);
-    glTextureStorage2D(s->tex, 1, GL_RGB8, width, height);
     g_gpu.bb_width = width;
     g_gpu.bb_height = height;
+    g_gpu.bb_on_window = g_gpu.bb_pinned = g_gpu.bb_placed = false;
+    gpu_back_buffer_place(false);
     return true;
 }
 
@@ -134,7 +212,7 @@ GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height)
     glBindProgramPipeline(g_gpu.pipeline);
     glCreateSamplers(GPU_MAX_STAGES, g_gpu.samplers);
     for (GLuint i = 0; i < GPU_MAX_STAGES; i++) glBindSampler(i, g_gpu.samplers[i]);
-    glBindFramebuffer(GL_FRAMEBUFFER, g_gpu.fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_gpu.fbo);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     // Attributes a layout lacks read these values: white diffuse, zero elsewhere.
@@ -142,13 +220,14 @@ GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height)
     glVertexAttrib4f(GPU_ATTR_COLOR, 1, 1, 1, 1);
     glVertexAttrib4f(GPU_ATTR_NORMAL, 0, 0, 0, 0);
 
+    gpu_gl_cache_init();
+    g_gpu.bb_window_ok = window_framebuffer_ok();
     if (!gpu_buffer_init() || !make_back_buffer(width, height)) {
         g_gpu.created = true;
         gpu_destroy_device();
         return GPU_FAIL;
     }
     g_gpu.created = true;
-    gpu_gl_cache_init();
     gpu_state_init_defaults();
     bind_default_targets();
     return GPU_OK;
@@ -199,16 +278,20 @@ GpuResult gpu_present(void) {
         g_gpu.lost = true;
     }
     if (g_gpu.lost) return GPU_ERR_DEVICE_LOST;
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
     GpuSurface *bb = g_gpu.back_buffer;
-    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
-    // The blit honours the scissor test; the cache puts it back before the next draw.
-    gpu_gl_set_scissor_test(false);
-    // Stored top row first; the window's row 0 is its bottom: flip while stretching.
-    glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh, dw,
-                           0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    if (!g_gpu.bb_on_window) {
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
+        glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
+        glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
+        gpu_gl_set_scissor_test(false);
+        gpu_gl_set_color_mask(true, true, true, true);
+        // Stored top row first; the window's row 0 is its bottom: flip while stretching.
+        glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh,
+                               dw, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    }
     SDL_GL_SwapWindow(g_gpu.window);
+    g_gpu.bb_placed = false; // the window may have been resized before the next frame
     gpu_trace(GPU_TRACE_PRESENT, 0, 0, 0, nullptr);
     return GPU_OK;
 }

@@ -118,6 +118,8 @@ struct GpuGlCache {
     GLintptr vertex_offset;
     GLsizei vertex_stride;
     GLuint bound_tex[GPU_MAX_STAGES];
+    GLuint draw_fbo;      // bound draw framebuffer: 0 is the window's
+    bool clip_lower_left; // clip origin: lower left while drawing into the window
     GLuint fbo_color[2], fbo_depth;
     GLenum fbo_depth_attachment;
     int draw_buffers;
@@ -149,6 +151,12 @@ struct GpuDevice {
 
     GpuSurface *back_buffer;
     int bb_width, bb_height;
+    // The back buffer's pixels live in the window's own framebuffer while the drawable has the
+    // back buffer's size (present is then a plain swap), else in a texture present stretches.
+    bool bb_window_ok; // the window's framebuffer can hold it: 8-bit RGB, no alpha, one sample
+    bool bb_on_window;
+    bool bb_pinned; // a draw paired it with a depth surface or a second target: texture only
+    bool bb_placed; // placement checked since the last present
 
     // Device-side state as the caller set it.
     uint32_t rs[GPU_RENDER_STATE_COUNT];
@@ -184,6 +192,15 @@ extern GpuDevice g_gpu;
 const GpuFormatInfo *gpu_format_info(uint32_t format);
 uint32_t gpu_format_level_bytes(const GpuFormatInfo *fi, uint32_t w, uint32_t h);
 uint32_t gpu_format_pitch(const GpuFormatInfo *fi, uint32_t w);
+
+// Back buffer placement (gpu_device.cpp): puts the back buffer where the next draw into it
+// should go; `needs_texture` when that draw pairs it with a depth surface or a second target.
+void gpu_back_buffer_place(bool needs_texture);
+// True while target 0 is the back buffer held in the window's framebuffer, whose rows count
+// from the bottom.
+inline bool gpu_target_on_window(void) {
+    return g_gpu.bb_on_window && g_gpu.targets[0] == g_gpu.back_buffer;
+}
 
 // State (gpu_state.cpp)
 void gpu_state_init_defaults(void);

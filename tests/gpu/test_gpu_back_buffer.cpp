@@ -1,0 +1,149 @@
+// The back buffer is held in the window's framebuffer while the sizes match and in a texture
+// otherwise (a different size, or a depth surface beside it): every observable must agree.
+#include "gpu_test_util.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+namespace {
+
+struct PosColor {
+    float x, y, z;
+    uint32_t diffuse;
+};
+
+const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Window pixel (x, y from the top) of the window's back buffer after a present.
+uint32_t window_pixel(int x, int y) {
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(SDL_GL_GetCurrentWindow(), &dw, &dh);
+    GLint read_fbo = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    uint32_t v = 0;
+    glReadPixels(x, dh - 1 - y, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &v);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)read_fbo);
+    return v | 0xFF000000u;
+}
+
+} // namespace
+
+// Orientation, viewport and scissor rows, culling, the transformed path and block readback, once
+// with the back buffer at the window's size and once smaller.
+TEST_F(GpuTest, BackBufferPlacementsDrawAlike) {
+    const int sizes[2][2] = {{W - 16, H - 8}, {W, H}};
+    for (const auto &size : sizes) {
+        SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+        ASSERT_EQ(gpu_reset(size[0], size[1]), GPU_OK);
+        const int bw = size[0], bh = size[1];
+        gpu_set_fvf(0x244);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+
+        // The top two rows, then a block whose rows read back top first.
+        quad(-0.5f, -0.5f, bw - 0.5f, 1.5f, 0xFFFF0000u);
+        quad(3.5f, 9.5f, 5.5f, 10.5f, 0xFF00FF00u);  // row 10
+        quad(3.5f, 10.5f, 5.5f, 11.5f, 0xFF0000FFu); // row 11
+        EXPECT_EQ(pixel(bw / 2, 0), 0xFFFF0000u);
+        EXPECT_EQ(pixel(bw / 2, 1), 0xFFFF0000u);
+        EXPECT_EQ(pixel(bw / 2, 2), 0xFF000000u);
+        EXPECT_EQ(pixel(bw / 2, bh - 1), 0xFF000000u);
+        std::vector<uint32_t> block = pixels(4, 9, 2, 4);
+        const uint32_t want[8] = {0xFF000000u, 0xFF000000u, 0xFF00FF00u, 0xFF00FF00u,
+                                  0xFF0000FFu, 0xFF0000FFu, 0xFF000000u, 0xFF000000u};
+        for (int i = 0; i < 8; i++) EXPECT_EQ(block[i], want[i]) << "block texel " << i;
+
+        // A viewport and a scissor rectangle near the bottom count their rows from the top.
+        GpuViewport vp = {2, (uint32_t)bh - 6, 4, 3, 0.0f, 1.0f};
+        gpu_set_viewport(&vp);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFFFFFF00u, 1.0f, 0);
+        EXPECT_EQ(pixel(2, bh - 6), 0xFFFFFF00u);
+        EXPECT_EQ(pixel(5, bh - 4), 0xFFFFFF00u);
+        EXPECT_EQ(pixel(5, bh - 3), 0xFF000000u);
+        EXPECT_EQ(pixel(2, bh - 7), 0xFF000000u);
+        vp = {0, 0, (uint32_t)bw, (uint32_t)bh, 0.0f, 1.0f};
+        gpu_set_viewport(&vp);
+        GpuRect sc = {20, bh - 4, 24, bh - 2};
+        gpu_set_scissor_rect(&sc);
+        gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
+        quad(-0.5f, -0.5f, bw - 0.5f, bh - 0.5f, 0xFFFFFFFFu);
+        gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 0);
+        EXPECT_EQ(pixel(20, bh - 4), 0xFFFFFFFFu);
+        EXPECT_EQ(pixel(23, bh - 3), 0xFFFFFFFFu);
+        EXPECT_EQ(pixel(23, bh - 2), 0xFF000000u);
+        EXPECT_EQ(pixel(20, bh - 5), 0xFF000000u);
+
+        // The default cull mode keeps triangles clockwise on screen and drops the others.
+        ScreenVertex cw[3] = {{29.5f, 19.5f, 0, 1, 0xFF808080u, 0, 0, 0, 0},
+                              {39.5f, 19.5f, 0, 1, 0xFF808080u, 0, 0, 0, 0},
+                              {29.5f, 29.5f, 0, 1, 0xFF808080u, 0, 0, 0, 0}};
+        ScreenVertex ccw[3] = {cw[0], cw[2], cw[1]};
+        for (ScreenVertex &v : ccw) v.x += 10.0f;
+        gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, cw, sizeof(ScreenVertex));
+        gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, ccw, sizeof(ScreenVertex));
+        EXPECT_EQ(pixel(31, 21), 0xFF808080u);
+        EXPECT_EQ(pixel(41, 21), 0xFF000000u);
+
+        // Transformed vertices: clip-space y = +1 is the top row.
+        gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+        gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+        gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+        gpu_set_render_state(GPU_RS_CULLMODE, 1);
+        PosColor v[4] = {{0.5f, 1, 0.5f, 0xFF00FFFFu},
+                         {1, 1, 0.5f, 0xFF00FFFFu},
+                         {0.5f, 0.5f, 0.5f, 0xFF00FFFFu},
+                         {1, 0.5f, 0.5f, 0xFF00FFFFu}};
+        gpu_set_fvf(0x42);
+        ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
+        EXPECT_EQ(pixel(bw - 2, bh / 4), 0xFF00FFFFu);
+        EXPECT_EQ(pixel(bw - 2, bh - 2), 0xFF000000u);
+        gpu_set_render_state(GPU_RS_CULLMODE, 3);
+
+        // Contents survive a present as they are.
+        ASSERT_EQ(gpu_present(), GPU_OK);
+        EXPECT_EQ(pixel(bw / 2, 0), 0xFFFF0000u);
+        EXPECT_EQ(pixel(4, 10), 0xFF00FF00u);
+    }
+}
+
+// A depth surface beside the back buffer moves it into a texture for good: what was drawn
+// before stays, the depth test works, and present still shows the top at the top.
+TEST_F(GpuTest, DepthSurfaceBesideBackBufferKeepsItsContents) {
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    quad(-0.5f, -0.5f, W - 0.5f, 3.5f, 0xFFFF0000u); // top four rows red
+    GpuSurface *depth = gpu_depth_surface_create(W, H, GPU_FMT_D24S8);
+    ASSERT_NE(depth, nullptr);
+    gpu_set_depth_surface(depth);
+    gpu_set_render_state(GPU_RS_ZENABLE, 1);
+    gpu_clear(GPU_CLEAR_ZBUFFER, 0, 0.5f, 0);
+    quad(9.5f, 9.5f, 19.5f, 19.5f, 0xFF00FF00u, 0.25f);  // passes: nearer than 0.5
+    quad(29.5f, 9.5f, 39.5f, 19.5f, 0xFF00FF00u, 0.75f); // fails
+    EXPECT_EQ(pixel(W / 2, 0), 0xFFFF0000u);
+    EXPECT_EQ(pixel(W / 2, 3), 0xFFFF0000u);
+    EXPECT_EQ(pixel(W / 2, 4), 0xFF0000FFu);
+    EXPECT_EQ(pixel(12, 12), 0xFF00FF00u);
+    EXPECT_EQ(pixel(32, 12), 0xFF0000FFu);
+
+    ASSERT_EQ(gpu_present(), GPU_OK);
+    EXPECT_EQ(window_pixel(W / 2, 1), 0xFFFF0000u);
+    EXPECT_EQ(window_pixel(W / 2, H - 2), 0xFF0000FFu);
+
+    // Without the depth surface the back buffer keeps working where it is.
+    gpu_set_depth_surface(nullptr);
+    gpu_surface_release(depth);
+    quad(49.5f, 49.5f, 59.5f, 59.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(52, 52), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(12, 12), 0xFF00FF00u);
+}
+
+// A back buffer smaller than the window is stretched over it, upright.
+TEST_F(GpuTest, SmallerBackBufferPresentsStretchedAndUpright) {
+    ASSERT_EQ(gpu_reset(W / 2, H / 4), GPU_OK);
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+    quad(-0.5f, -0.5f, W / 2 - 0.5f, 3.5f, 0xFFFF0000u); // top quarter red
+    ASSERT_EQ(gpu_present(), GPU_OK);
+    EXPECT_EQ(window_pixel(W / 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(window_pixel(W - 1, H / 4 - 4), 0xFFFF0000u);
+    EXPECT_EQ(window_pixel(W / 2, H / 4 + 4), 0xFF0000FFu);
+    EXPECT_EQ(window_pixel(0, H - 1), 0xFF0000FFu);
+}
