@@ -211,3 +211,24 @@ TEST_F(GfxDeviceTest, RecreationTakesAbsoluteSizes) {
     gfx_present();
     EXPECT_EQ(gfx_saved_back_buffer()->width, TEST_WIDTH);
 }
+
+TEST_F(GfxDeviceTest, AdapterBelowPixelShader2NeverGetsTheFirstDeviceKind) {
+    gfx_destroy_device();
+    DeviceState *ds = gfx_device_state();
+    ds->window = gfx_display()->window;
+    // With pixel shader 2.0 the first attempt is kind 0.
+    ds->caps.pixel_shader_version = GFX_PS_VERSION_2_0;
+    ASSERT_TRUE(gfx_open_device(TEST_WIDTH, TEST_HEIGHT, 0));
+    const int32_t with_ps20 = ds->device_kind;
+    gpu_destroy_device();
+    // Below it the attempts start at kind 1.
+    ds->caps.pixel_shader_version = 0xFFFF0104u;
+    ASSERT_TRUE(gfx_open_device(TEST_WIDTH, TEST_HEIGHT, 0));
+    EXPECT_GE(ds->device_kind, 1);
+    EXPECT_EQ(ds->device_kind, with_ps20 == 0 ? 1 : with_ps20);
+    gpu_destroy_device();
+
+    DeviceCreateParams p = {
+        gfx_display()->window, TEST_WIDTH, TEST_HEIGHT, 32, 0, 0, saved_lost, saved_reset};
+    ASSERT_TRUE(gfx_create_device(&p));
+}
