@@ -8,8 +8,6 @@
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-constexpr float PI = 3.14159265358979f;
-
 bool finite_vec(float x, float y, float z) {
     return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
 }
@@ -18,24 +16,6 @@ ALint source_state(const SndlBuffer *b) {
     ALint state = AL_INITIAL;
     alGetSourcei(b->al_source, AL_SOURCE_STATE, &state);
     return state;
-}
-
-// 2D sources sit one unit in front of the listener (or to a side, by pan) without distance
-// rolloff; stereo data goes straight to the output channels at full level while unpanned.
-void apply_pan(SndlBuffer *b) {
-    float angle = (float)b->pan / 10000.0f * (PI / 2.0f); // positive turns right
-    if (b->format.channels == 1) {
-        alSource3f(b->al_source, AL_POSITION, std::sin(angle), 0.0f, -std::cos(angle));
-        return;
-    }
-    if (b->pan == 0) {
-        alSourcei(b->al_source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
-        return;
-    }
-    alSourcei(b->al_source, AL_DIRECT_CHANNELS_SOFT, AL_FALSE);
-    float left = PI / 6.0f - angle, right = -PI / 6.0f - angle;
-    ALfloat angles[2] = {std::fmax(-PI, std::fmin(PI, left)), std::fmax(-PI, std::fmin(PI, right))};
-    alSourcefv(b->al_source, AL_STEREO_ANGLES, angles);
 }
 
 void apply_3d(SndlBuffer *b) {
@@ -55,9 +35,12 @@ void configure_source(SndlBuffer *b) {
         alSourcef(s, AL_ROLLOFF_FACTOR, sndl_state().listener.rolloff);
         apply_3d(b);
     } else {
+        // The listener's place and the distance do not touch 2D sounds; their stereo data goes
+        // straight to the output channels (the pan is in the data).
         alSourcei(s, AL_SOURCE_RELATIVE, AL_TRUE);
+        alSource3f(s, AL_POSITION, 0.0f, 0.0f, 0.0f);
         alSourcef(s, AL_ROLLOFF_FACTOR, 0.0f);
-        apply_pan(b);
+        alSourcei(s, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
         sndl_buffer_apply_gain(b);
     }
 }
@@ -71,9 +54,7 @@ bool upload(SndlBuffer *b) {
     alSourceStop(b->al_source);
     alSourcei(b->al_source, AL_BUFFER, 0);
     alGetError();
-    alBufferData(b->al_buffer, sndl_al_format(&b->format), b->pcm, (ALsizei)b->bytes,
-                 (ALsizei)b->format.rate);
-    bool ok = alGetError() == AL_NO_ERROR;
+    bool ok = sndl_upload_samples(b, b->al_buffer, b->pcm);
     sndl_effects_refresh(b);
     ALuint attach = b->al_processed ? b->al_processed : b->al_buffer;
     alSourcei(b->al_source, AL_BUFFER, (ALint)attach);
@@ -82,9 +63,50 @@ bool upload(SndlBuffer *b) {
 }
 } // namespace
 
-ALenum sndl_al_format(const SndlFormat *f) {
-    if (f->channels == 1) return f->bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
-    return f->bits == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data) {
+    const SndlFormat &f = b->format;
+    alGetError();
+    if (b->flags & SNDL_CTRL_3D) {
+        ALenum format = f.bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+        alBufferData(target, format, data, (ALsizei)b->bytes, (ALsizei)f.rate);
+        return alGetError() == AL_NO_ERROR;
+    }
+    // The pan turns one side down by |pan| hundredths of a decibel; the other stays at 0 dB.
+    float left = b->pan > 0 ? sndl_millibels_to_gain(-b->pan) : 1.0f;
+    float right = b->pan < 0 ? sndl_millibels_to_gain(b->pan) : 1.0f;
+    uint32_t frames = b->bytes / b->block;
+    int16_t *out = (int16_t *)std::malloc((size_t)frames * 4);
+    if (!out) return false;
+    const uint8_t *bytes = (const uint8_t *)data;
+    for (uint32_t i = 0; i < frames; ++i) {
+        float l = 0.0f, r = 0.0f;
+        for (uint32_t c = 0; c < f.channels; ++c) {
+            const uint8_t *p = bytes + (size_t)i * b->block + c * (f.bits / 8u);
+            float v =
+                f.bits == 8 ? (float)((p[0] - 128) * 256) : (float)(int16_t)(p[0] | p[1] << 8);
+            if (c == 0)
+                l = r = v;
+            else
+                r = v;
+        }
+        out[2 * i] = (int16_t)std::lrint(l * left);
+        out[2 * i + 1] = (int16_t)std::lrint(r * right);
+    }
+    alBufferData(target, AL_FORMAT_STEREO16, out, (ALsizei)frames * 4, (ALsizei)f.rate);
+    std::free(out);
+    return alGetError() == AL_NO_ERROR;
+}
+
+int64_t sndl_source_offset(SndlBuffer *b) {
+    if (b->pending_offset >= 0) return b->pending_offset;
+    ALint state = source_state(b), frames = 0;
+    if (state != AL_PLAYING && state != AL_PAUSED) return 0;
+    alGetSourcei(b->al_source, AL_SAMPLE_OFFSET, &frames);
+    return frames > 0 ? (int64_t)frames * b->block : 0;
+}
+
+void sndl_source_seek(SndlBuffer *b, int64_t bytes) {
+    alSourcei(b->al_source, AL_SAMPLE_OFFSET, (ALint)(bytes / b->block));
 }
 
 bool sndl_buffer_valid(const SndlBuffer *b) {
@@ -231,16 +253,7 @@ uint32_t sndl_buffer_status(SndlBuffer *b) {
 bool sndl_buffer_get_position(SndlBuffer *b, uint32_t *bytes) {
     Guard guard(sndl_state().lock);
     if (!sndl_buffer_valid(b) || !bytes) return false;
-    ALint state = source_state(b);
-    if (b->pending_offset >= 0) {
-        *bytes = (uint32_t)b->pending_offset;
-    } else if (state == AL_PLAYING || state == AL_PAUSED) {
-        ALint offset = 0;
-        alGetSourcei(b->al_source, AL_BYTE_OFFSET, &offset);
-        *bytes = offset > 0 ? (uint32_t)offset : 0;
-    } else {
-        *bytes = 0;
-    }
+    *bytes = (uint32_t)sndl_source_offset(b);
     *bytes -= *bytes % b->block;
     return true;
 }
@@ -250,14 +263,9 @@ bool sndl_buffer_set_position(SndlBuffer *b, uint32_t bytes) {
     if (!sndl_buffer_valid(b) || bytes >= b->bytes) return false;
     bytes -= bytes % b->block;
     ALint state = source_state(b);
-    if (state == AL_PLAYING || state == AL_PAUSED) {
-        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)bytes);
-        b->pending_offset = -1;
-    } else {
-        // An initial or finished source takes its offset when it starts.
-        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)bytes);
-        b->pending_offset = bytes;
-    }
+    sndl_source_seek(b, bytes);
+    // An initial or finished source takes its offset when it starts.
+    b->pending_offset = state == AL_PLAYING || state == AL_PAUSED ? -1 : (int64_t)bytes;
     return true;
 }
 
@@ -298,9 +306,21 @@ bool sndl_buffer_set_pan(SndlBuffer *b, int32_t pan) {
     Guard guard(sndl_state().lock);
     if (!sndl_buffer_valid(b) || !(b->flags & SNDL_CTRL_PAN)) return false;
     if (pan < SNDL_PAN_LEFT || pan > SNDL_PAN_RIGHT) return false;
+    if (pan == b->pan) return true;
     b->pan = pan;
-    apply_pan(b);
-    return true;
+    // The side gains live in the mixer's copy of the samples: rebuild it where the sound is.
+    ALint state = source_state(b);
+    int64_t offset = sndl_source_offset(b);
+    bool ok = upload(b);
+    if (offset > 0) {
+        sndl_source_seek(b, offset);
+        b->pending_offset = offset;
+    }
+    if (state == AL_PLAYING) {
+        alSourcePlay(b->al_source);
+        b->pending_offset = -1;
+    }
+    return ok;
 }
 
 bool sndl_buffer_get_pan(SndlBuffer *b, int32_t *pan) {

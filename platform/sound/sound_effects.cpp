@@ -109,23 +109,14 @@ bool route(SndlBuffer *b, ALuint slot, float dry, float wet) {
     return false;
 }
 
-// Where a stopped source would start next: its paused position or an offset set while stopped.
-int64_t saved_offset(SndlBuffer *b) {
-    if (b->pending_offset >= 0) return b->pending_offset;
-    ALint state = AL_INITIAL, offset = 0;
-    alGetSourcei(b->al_source, AL_SOURCE_STATE, &state);
-    if (state == AL_PAUSED) alGetSourcei(b->al_source, AL_BYTE_OFFSET, &offset);
-    return offset;
-}
-
 // Swaps the source's buffer while keeping a paused source's position for the next play.
 void attach_buffer(SndlBuffer *b, ALuint buffer) {
-    int64_t offset = saved_offset(b);
+    int64_t offset = sndl_source_offset(b);
     alSourceStop(b->al_source);
     alSourcei(b->al_source, AL_BUFFER, (ALint)buffer);
     b->pending_offset = -1;
     if (offset > 0) {
-        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)offset);
+        sndl_source_seek(b, offset);
         b->pending_offset = offset;
     }
 }
@@ -147,11 +138,9 @@ bool build_compressed(SndlBuffer *b) {
         for (uint32_t i = 0; i < samples; ++i) narrow[i] = (uint8_t)((work[i] >> 8) + 128);
     }
     if (!b->al_processed) alGenBuffers(1, &b->al_processed);
-    alGetError();
-    alBufferData(b->al_processed, sndl_al_format(&b->format), data, (ALsizei)b->bytes,
-                 (ALsizei)b->format.rate);
+    bool ok = b->al_processed && sndl_upload_samples(b, b->al_processed, data);
     std::free(work);
-    return alGetError() == AL_NO_ERROR;
+    return ok;
 }
 
 void set_reverb_params(ALuint effect, const SndlI3dl2Preset &p) {
@@ -284,7 +273,7 @@ bool sndl_buffer_set_compressor(SndlBuffer *b, const SndlCompressorParams *p) {
         return false;
     sndl_effects_detach(b);
     b->compressor = *p;
-    int64_t offset = saved_offset(b);
+    int64_t offset = sndl_source_offset(b);
     alSourceStop(b->al_source); // let go of every mixer buffer before refilling one
     alSourcei(b->al_source, AL_BUFFER, 0);
     bool ok = build_compressed(b);
@@ -295,7 +284,7 @@ bool sndl_buffer_set_compressor(SndlBuffer *b, const SndlCompressorParams *p) {
     alSourcei(b->al_source, AL_BUFFER, (ALint)(ok ? b->al_processed : b->al_buffer));
     b->pending_offset = -1;
     if (offset > 0) {
-        alSourcei(b->al_source, AL_BYTE_OFFSET, (ALint)offset);
+        sndl_source_seek(b, offset);
         b->pending_offset = offset;
     }
     if (ok) b->effect = SNDL_EFFECT_COMPRESSOR;

@@ -90,4 +90,11 @@ void sndl_effects_detach(SndlBuffer *b);
 // its buffers. Caller holds the lock.
 void sndl_effects_refresh(SndlBuffer *b);
 bool sndl_buffer_valid(const SndlBuffer *b);
-ALenum sndl_al_format(const SndlFormat *f);
+// Puts samples laid out as the buffer's format into the mixer buffer `target`. 3D buffers keep
+// their mono data; 2D buffers become 16-bit stereo with the pan's side gains applied, played
+// through the direct channels, so each side sounds at exactly its own level.
+bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data);
+// Byte offset (in the buffer's own format) the source plays from, or would resume from.
+int64_t sndl_source_offset(SndlBuffer *b);
+// Moves the source to a byte offset of the buffer's own format.
+void sndl_source_seek(SndlBuffer *b, int64_t bytes);

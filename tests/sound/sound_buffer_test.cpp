@@ -115,18 +115,50 @@ TEST_F(LoopbackTest, CreationRefusesWhatTheFlagsOrFormatCannotHold) {
     EXPECT_EQ(sndl_buffer_bytes(b), 4000u);
 }
 
-TEST_F(LoopbackTest, PanTurnsTheOtherSideDown) {
+TEST_F(LoopbackTest, PanTurnsTheOtherSideDownAndKeepsThisSideAtFullLevel) {
+    // A 0.5 sine: rms 0.3536 on each side when unpanned, as the data holds it.
+    const double level = 0.5 / std::sqrt(2.0);
     SndlBuffer *b = make_buffer(sine16(RATE, 440, 1.0f), RATE, PLAIN | SNDL_CTRL_PAN);
     ASSERT_NE(b, nullptr);
     ASSERT_TRUE(sndl_buffer_play(b, true));
     render_frames(2048);
     Rendered centre = render_frames(8192);
-    EXPECT_NEAR(rms(centre.left), rms(centre.right), 1e-3);
+    EXPECT_NEAR(rms(centre.left), level, 0.01);
+    EXPECT_NEAR(rms(centre.right), level, 0.01);
+
+    uint32_t before = 0, after = 0;
+    ASSERT_TRUE(sndl_buffer_get_position(b, &before));
+    ASSERT_TRUE(sndl_buffer_set_pan(b, -2000)); // right side 20 dB down, left untouched
+    EXPECT_EQ(sndl_buffer_status(b), SNDL_STATUS_PLAYING | SNDL_STATUS_LOOPING);
+    ASSERT_TRUE(sndl_buffer_get_position(b, &after));
+    EXPECT_GE(after, before); // the pan does not restart the sound
+    EXPECT_LT(after, before + 4096);
+    render_frames(2048);
+    Rendered left = render_frames(8192);
+    EXPECT_NEAR(rms(left.left), level, 0.01);
+    EXPECT_NEAR(rms(left.right), level * 0.1, 0.002);
     ASSERT_TRUE(sndl_buffer_set_pan(b, 10000));
     render_frames(2048);
     Rendered right = render_frames(8192);
-    EXPECT_LT(rms(right.left), 0.05 * rms(right.right));
+    EXPECT_LT(rms(right.left), 1e-4);
+    EXPECT_NEAR(rms(right.right), level, 0.01);
     EXPECT_FALSE(sndl_buffer_set_pan(b, 10001));
+
+    // Stereo data: each side keeps its own channel, the panned-away side turned down.
+    std::vector<int16_t> frames(RATE);
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        frames[i] = 16384;
+        frames[i + 1] = -8192;
+    }
+    SndlBuffer *stereo = make_buffer(frames, RATE, PLAIN | SNDL_CTRL_PAN, 2);
+    ASSERT_NE(stereo, nullptr);
+    ASSERT_TRUE(sndl_buffer_set_pan(stereo, 2000)); // set while stopped
+    ASSERT_TRUE(sndl_buffer_stop(b));
+    ASSERT_TRUE(sndl_buffer_play(stereo, true));
+    render_frames(1024);
+    Rendered r = render_frames(4096);
+    EXPECT_NEAR(r.left[2000], 0.05f, 0.002f);
+    EXPECT_NEAR(r.right[2000], -0.25f, 0.005f);
 }
 
 TEST_F(LoopbackTest, StereoMusicPlaysAtFullLevelOnEachSide) {
