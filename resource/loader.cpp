@@ -295,7 +295,9 @@ int32_t loader_step(void) {
         case LOADER_DISPATCH:
             return step_file();
         case LOADER_FIND_CATEGORY: {
-            TexCategory *c = texlist_find_category(L.categories, L.current_name);
+            // Looked up by the name the request was queued under: the current name is only its
+            // name part, which misses a category whose name holds a '.' or a folder separator.
+            TexCategory *c = texlist_find_category(L.categories, head_request().name);
             if (!c) fail_name(LOADER_ERR_NO_CATEGORY);
             L.texture_cursor = c->entries;
             L.crop_cursor = c->crops;

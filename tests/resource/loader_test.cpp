@@ -251,6 +251,15 @@ TEST_F(Loader, CategoryMakesOneTextureOrCropPerStep) {
     EXPECT_FLOAT_EQ(res_get_crop(res_find_crop("menu", "c1"))->u_size, 0.5f);
 }
 
+TEST_F(Loader, CategoryWhoseNameHoldsADotLoadsIntoItsNamePartGroup) {
+    res_test_write("bin/m1.png", res_test_pattern_png(16, 16));
+    start("cat menu.v2\ntex m1.png size 16 16 crop 0 0 8 8 c1\n");
+    ASSERT_TRUE(loader_enqueue("menu.v2", 0));
+    EXPECT_EQ(run_all(), 0);
+    EXPECT_NE(res_find_texture("menu", "m1"), 0u);
+    EXPECT_NE(res_find_crop("menu", "c1"), 0u);
+}
+
 TEST_F(Loader, TextureChunkLoadsBackToTheSamePixels) {
     res_test_write("bin/pix.bin", file_of({{"TTTT", texture_chunk("pattern.png", 64, 32)}}));
     start();
