@@ -23,6 +23,8 @@ constexpr int32_t ZCOMPARE_ALWAYS = 7;
 
 // Device codes of the direct 2D states.
 enum : uint32_t {
+    BLEND_ZERO = 1,
+    BLEND_ONE = 2,
     BLEND_SRCALPHA = 5,
     BLEND_INVSRCALPHA = 6,
     CMP_ALWAYS = 8,
@@ -128,6 +130,14 @@ void quad_set_textured_states(void) {
     gpu_set_render_state(GPU_RS_FOGENABLE, 0);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
     quad_set_stage_ops(0, TOP_MODULATE, TA_TEXTURE, TA_DIFFUSE);
+}
+
+bool quad_set_blend(int32_t mode) {
+    uint32_t src = 0, dst = 0;
+    gfx_blend_factors(mode, &src, &dst);
+    gpu_set_render_state(GPU_RS_SRCBLEND, src);
+    gpu_set_render_state(GPU_RS_DESTBLEND, dst);
+    return src == BLEND_ONE && dst == BLEND_ZERO;
 }
 
 void quad_set_stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2) {

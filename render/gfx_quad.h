@@ -14,6 +14,9 @@ struct ScreenVertex;
 void quad_set_screen_states(void);
 // The above plus no fog or lighting and stage 0 = texture x diffuse for colour and alpha.
 void quad_set_textured_states(void);
+// Source and destination factors of blend pair `mode`, straight to the device; true when they
+// are (one, zero), which leaves the source as it is.
+bool quad_set_blend(int32_t mode);
 // Colour and alpha of a texture stage both as `op` of the two arguments.
 void quad_set_stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2);
 // Shader set `set` for the screen vertices (-1 keeps the set and takes new parameters).

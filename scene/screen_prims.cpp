@@ -4,7 +4,7 @@
 
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
-#include "render/gfx_state.h"
+#include "render/gfx_quad.h"
 #include "render/gfx_texture.h"
 #include "render/shader.h"
 
@@ -28,26 +28,13 @@ Triangle2D *tri_of(SceneObject *o) {
     return &s_tri_scratch;
 }
 
-void set_blend(uint32_t mode) {
-    uint32_t src = 0, dst = 0;
-    gfx_blend_factors((int32_t)mode, &src, &dst);
-    gpu_set_render_state(GPU_RS_SRCBLEND, src);
-    gpu_set_render_state(GPU_RS_DESTBLEND, dst);
-}
-
 // Device set-up shared by both kinds: identity world, the 0x244 layout through shader set 0,
 // blending, no depth, no culling, no texture, no lighting.
 void begin_flat_draw(bool fog_off) {
     static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     gpu_set_transform(GPU_TS_WORLD, identity);
     flat_shader_bind(0, nullptr, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF));
-    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
-    gpu_set_render_state(GPU_RS_SRCBLEND, 5);  // source alpha
-    gpu_set_render_state(GPU_RS_DESTBLEND, 6); // inverse source alpha
-    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
-    gpu_set_render_state(GPU_RS_ZFUNC, 8);    // always
-    gpu_set_render_state(GPU_RS_CULLMODE, 1); // none
-    gpu_set_render_state(GPU_RS_FILLMODE, 3); // solid
+    quad_set_screen_states();
     tex_bind(gfx_get_device(), 0, nullptr, 1);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
     if (fog_off) gpu_set_render_state(GPU_RS_FOGENABLE, 0);
@@ -73,7 +60,7 @@ void draw_batched(SceneObject **run, int32_t count, uint32_t primitive, int32_t 
             if (prims > 0)
                 gpu_draw_primitive_up(primitive, (uint32_t)prims, area, sizeof(ScreenVertex));
             if (mode != blend) {
-                set_blend(mode);
+                quad_set_blend((int32_t)mode);
                 blend = mode;
             }
             prims = 0;
