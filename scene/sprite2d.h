@@ -127,6 +127,11 @@ int32_t sprite2d_hit_sprite(SceneObject *a, float ex, float ey, SceneObject *b, 
 // text labels): out[k] = (dx, dy) of corner k.
 void sprite2d_corner_offsets(float out[4][2], float w, float h, float ax, float ay, float sx,
                              float sy, float rotation);
-// Shader bind of the 2D kinds: the 0x244 declaration, no matrix, material or lights.
-void sprite2d_shader_bind(int32_t set, const void *params);
-void sprite2d_unbind_textures(void);
+// Device set-up shared by the textured 2D kinds (sprites and labels): shader set 0, the
+// textured 2D states, no alpha test.
+void sprite2d_begin_states(void);
+// An object's shader within a run: its set when that differs from *current (which then follows
+// it), else only its parameters for the set in use.
+void sprite2d_shader_change(int32_t *current, int32_t set, const void *params);
+// Shader set 0 again and every texture stage empty.
+void sprite2d_end_states(void);

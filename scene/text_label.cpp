@@ -8,7 +8,7 @@
 
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
-#include "render/gfx_state.h"
+#include "render/gfx_quad.h"
 #include "render/gfx_texture.h"
 #include "scene/sprite2d.h"
 
@@ -50,14 +50,7 @@ SceneObject *make(OwnerId owner, const char *group, const char *font, int8_t fir
     return o;
 }
 
-enum : uint32_t {
-    BLEND_SRCALPHA = 5,
-    BLEND_INVSRCALPHA = 6,
-    TOP_MODULATE = 4,
-    TA_DIFFUSE = 0,
-    TA_TEXTURE = 2,
-    FILTER_LINEAR_CODE = 2,
-};
+constexpr uint32_t FILTER_LINEAR_CODE = 2;
 
 // One pass of the layout. With `out` null it only measures (pen from 0); otherwise it writes
 // the glyph quads, aligned and placed, and returns their count.
@@ -82,34 +75,23 @@ int32_t layout(SceneObject *o, ScreenVertex *out, bool shadow, float *width, flo
         const float gw = h * aspect * crop->u_size / crop->v_size;
         GlyphParams p = {0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 0.5f, 0.5f, t->color};
         if (callback) callback(o, (int32_t)i, &p, t->callback_argument);
-        const float gsx = t->sx * p.scale_x, gsy = t->sy * p.scale_y;
-        const float l = gw * p.pivot_x * gsx, r = (1.0f - p.pivot_x) * gw * gsx;
-        const float top = h * p.pivot_y * gsy, bottom = (1.0f - p.pivot_y) * h * gsy;
         const float cell = h * t->sx;
         const float advance = t->pitch != 0.0f ? cell * t->pitch : gw * t->sx;
         if (out) {
             const float cx = pen_x + p.dx + advance * p.pivot_x;
             const float cy = pen_y + p.dy + cell * p.pivot_y;
-            float d[4][2] = {{-l, -top}, {r, -top}, {-l, bottom}, {r, bottom}};
-            if (p.rotation != 0.0f) {
-                const float c = std::cos(p.rotation), s = std::sin(p.rotation);
-                for (auto &v : d) {
-                    const float x = v[0] * c + v[1] * s, y = -v[0] * s + v[1] * c;
-                    v[0] = x, v[1] = y;
-                }
+            float d[4][2];
+            sprite2d_corner_offsets(d, gw, h, p.pivot_x, p.pivot_y, t->sx * p.scale_x,
+                                    t->sy * p.scale_y, p.rotation);
+            float xy[4][2];
+            for (int k = 0; k < 4; ++k) {
+                xy[k][0] = cx + d[k][0];
+                xy[k][1] = cy + d[k][1];
             }
             const float u0 = crop->u0, v0 = crop->v0;
             const float u1 = crop->u0 + crop->u_size, v1 = crop->v0 + crop->v_size;
             const float uv[4][2] = {{u0, v0}, {u1, v0}, {u0, v1}, {u1, v1}};
-            ScreenVertex *q = &out[n * 4];
-            for (int k = 0; k < 4; ++k) {
-                q[k].x = cx + d[k][0];
-                q[k].y = cy + d[k][1];
-                q[k].diffuse = shadow ? t->shadow_color : p.color;
-                q[k].u0 = uv[k][0];
-                q[k].v0 = uv[k][1];
-                q[k].u1 = q[k].v1 = 0.0f;
-            }
+            quad_write(&out[n * 4], xy, uv, nullptr, shadow ? t->shadow_color : p.color);
         }
         if (cell > max_h) max_h = cell;
         total_w += advance;
@@ -138,11 +120,7 @@ int32_t layout(SceneObject *o, ScreenVertex *out, bool shadow, float *width, flo
 }
 
 void draw_pass(SceneObject *o, bool shadow) {
-    ScreenVertex *v = gfx_text_vertices();
-    const int32_t n = layout(o, v, shadow, nullptr, nullptr);
-    if (n <= 0) return;
-    gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, (uint32_t)n * 4, (uint32_t)n * 2,
-                                  gfx_quad_indices(), v, sizeof(ScreenVertex));
+    quad_draw_screen(layout(o, gfx_text_vertices(), shadow, nullptr, nullptr));
 }
 
 } // namespace
@@ -178,49 +156,24 @@ void text2d_kind_init(SceneObject *o) {
 
 void text2d_kind_draw(SceneObject **run, int32_t count) {
     GfxDevice *device = gfx_get_device();
-    sprite2d_shader_bind(0, nullptr);
-    gpu_set_render_state(GPU_RS_ALPHATESTENABLE, 0);
-    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
-    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
-    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
-    gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
-    gpu_set_render_state(GPU_RS_ZFUNC, 8);    // always
-    gpu_set_render_state(GPU_RS_CULLMODE, 1); // none
-    gpu_set_render_state(GPU_RS_FILLMODE, 3); // solid
-    gpu_set_texture_stage_state(0, GPU_TSS_COLOROP, TOP_MODULATE);
-    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG1, TA_TEXTURE);
-    gpu_set_texture_stage_state(0, GPU_TSS_COLORARG2, TA_DIFFUSE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAOP, TOP_MODULATE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG1, TA_TEXTURE);
-    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG2, TA_DIFFUSE);
+    sprite2d_begin_states();
     gpu_set_sampler_state(0, GPU_SAMP_MAGFILTER, FILTER_LINEAR_CODE);
     gpu_set_sampler_state(0, GPU_SAMP_MINFILTER, FILTER_LINEAR_CODE);
-    gpu_set_render_state(GPU_RS_FOGENABLE, 0);
-    gpu_set_render_state(GPU_RS_LIGHTING, 0);
     int32_t blend = 1, shader_set = 0;
     for (int32_t i = 0; i < count; ++i) {
         SceneObject *o = run[i];
         const TextLabel2D *t = text2d_of(o);
         if (t->first_glyph == 0) continue;
         if (t->blend != blend) {
-            uint32_t src = 0, dst = 0;
-            gfx_blend_factors(t->blend, &src, &dst);
-            gpu_set_render_state(GPU_RS_SRCBLEND, src);
-            gpu_set_render_state(GPU_RS_DESTBLEND, dst);
+            quad_set_blend(t->blend);
             blend = t->blend;
         }
-        if (t->shader_set == shader_set) {
-            sprite2d_shader_bind(-1, t->shader_params);
-        } else {
-            sprite2d_shader_bind(t->shader_set, t->shader_params);
-            shader_set = t->shader_set;
-        }
+        sprite2d_shader_change(&shader_set, t->shader_set, t->shader_params);
         tex_bind(device, 0, res_get_texture(t->texture), 1);
         if (t->flags & TEXT2D_FLAG_SHADOW) draw_pass(o, true);
         draw_pass(o, false);
     }
-    sprite2d_shader_bind(0, nullptr);
-    sprite2d_unbind_textures();
+    sprite2d_end_states();
 }
 
 SceneObject *text2d_create(OwnerId owner, const char *group, const char *font, int8_t first_code,
