@@ -10,9 +10,9 @@
 
 namespace {
 
+constexpr int32_t BLEND_PAIR_ALPHA = 1; // source alpha over the target
+
 enum : uint32_t {
-    BLEND_SRCALPHA = 5,
-    BLEND_INVSRCALPHA = 6,
     TOP_DISABLE = 1,
     TOP_MODULATE = 4,
     TA_DIFFUSE = 0,
@@ -149,9 +149,7 @@ void sprite2d_kind_draw(SceneObject **run, int32_t count) {
     quad_draw_screen(quads);
 
     gpu_set_scissor_rect(&frame_scissor);
-    gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
-    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
-    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
+    set_blend(BLEND_PAIR_ALPHA);
     quad_set_stage_ops(1, TOP_DISABLE, TA_TEXTURE, TA_DIFFUSE);
     gpu_set_sampler_state(1, GPU_SAMP_MAGFILTER, FILTER_LINEAR_CODE);
     gpu_set_sampler_state(1, GPU_SAMP_MINFILTER, FILTER_LINEAR_CODE);
