@@ -460,8 +460,7 @@ void view_set_defaults(void) {
         view_set_proj_center(view, 0.5f, 0.5f);
         Vec3 eye = {0.0f, 0.0f, 5.0f}, target = {0.0f, 0.0f, 0.0f}, up = {0.0f, 1.0f, 0.0f};
         view_set_look_at(view, &eye, &target, &up);
-        int32_t h = screen_h == 0 ? 1 : screen_h;
-        view_set_viewport_aspect(view, 0, 0, screen_w, screen_h, (float)screen_w / (float)h);
+        view_set_viewport(view, 0, 0, screen_w, screen_h);
         view_set_clip(view, 0.1f, 100.0f, 100.0f);
         view_shake(view, 0, 0.0f, 0.0f, 1.0f, 5);
     }

@@ -234,6 +234,17 @@ TEST_F(ViewTest, ZeroViewportSizeIsStoredAsOneWithFiniteAspect) {
     const Mat4 *p = view_get_proj(0);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_TRUE(std::isfinite(p->m[i][j]));
+    // The defaults on a screen of no size get the same treatment.
+    gfx_display()->screen_width = 0;
+    gfx_display()->screen_height = 0;
+    view_set_defaults();
+    view_get_viewport(0, nullptr, nullptr, &w, &h);
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 1);
+    EXPECT_EQ(view_get_aspect(0), 1.0f);
+    p = view_get_proj(0);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_TRUE(std::isfinite(p->m[i][j]));
 }
 
 TEST_F(ViewTest, ShakeReplacesOnlyAtEqualOrLowerLevel) {
