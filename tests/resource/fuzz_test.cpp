@@ -1,0 +1,383 @@
+// Seeded random corruption of a valid data file and of a valid texture list, loaded in process
+// a few thousand times: every run must end in a clean load or in one of the loader's error codes,
+// never in a crash, a hang or a read outside what was loaded (run it once under the ASan build).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sys/sys_rand.h"
+#include "res_test_env.h"
+#include "resource/chunks.h"
+#include "resource/loader.h"
+#include "resource/res_texture.h"
+#include "resource/tex_list.h"
+#include "tests/support/test_files.h"
+#include "tools/packer/packer.h"
+
+// The test program is linked with the fatal exit wrapped (see CMakeLists.txt): while a fuzz run
+// is going, a fatal exit throws its error code back to the run instead of ending the process.
+struct FatalThrown {
+    uint16_t code;
+};
+static bool g_throw_fatal;
+
+#define REAL_FATAL __real__Z14app_fatal_exittttPKc
+#define WRAP_FATAL __wrap__Z14app_fatal_exittttPKc
+extern "C" [[noreturn]] void REAL_FATAL(uint16_t, uint16_t, uint16_t, const char *);
+extern "C" [[noreturn]] void WRAP_FATAL(uint16_t category, uint16_t code, uint16_t detail,
+                                        const char *text) {
+    if (g_throw_fatal) throw FatalThrown{detail};
+    REAL_FATAL(category, code, detail, text);
+}
+
+using Bytes = std::vector<uint8_t>;
+
+static uint32_t rnd(uint32_t n) {
+    uint32_t r = static_cast<uint32_t>(sys_rand()) << 15 | static_cast<uint32_t>(sys_rand());
+    return n ? r % n : 0;
+}
+
+static void put_u32(Bytes &b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+static void set_u32(Bytes &b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+static void put_f32(Bytes &b, float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    put_u32(b, v);
+}
+// Appends a NUL-terminated text and returns its offset.
+static uint32_t put_text(Bytes &b, const char *text) {
+    uint32_t at = static_cast<uint32_t>(b.size());
+    b.insert(b.end(), text, text + std::strlen(text) + 1);
+    while (b.size() % 4) b.push_back(0);
+    return at;
+}
+
+struct Body {
+    const char *tag;
+    Bytes bytes;
+};
+
+// One chunk of every kind, each well formed.
+static std::vector<Body> valid_bodies(void) {
+    std::vector<Body> out;
+    out.push_back({"TTTT", pack_texture_body("art\\pic.png", res_test_pattern_png(8, 8))});
+    Bytes crops;
+    std::string error;
+    EXPECT_TRUE(pack_crop_body({{"left", "pic.png", 0, 0, 0.5f, 1},
+                                {"right", "pic.png", 0.5f, 0, 0.5f, 1},
+                                {"none", "gone.png", 0, 0, 1, 1}},
+                               &crops, &error));
+    out.push_back({"CCCC", crops});
+
+    Bytes frames;
+    put_u32(frames, 2);
+    for (int i = 0; i < 16; ++i) put_f32(frames, i % 5 == 0 ? 1.0f : 0.0f);
+    put_u32(frames, 1);
+    put_u32(frames, 0); // name offset, set below
+    put_u32(frames, 0);
+    put_u32(frames, 3);
+    put_u32(frames, 4);
+    put_u32(frames, 5);
+    set_u32(frames, 72, put_text(frames, "root_NRx"));
+    out.push_back({"BBBB", frames});
+
+    Bytes motion(20, 0);
+    set_u32(motion, 0, 1);
+    set_u32(motion, 4, 30);
+    set_u32(motion, 8, put_text(motion, "walk_SPx"));
+    set_u32(motion, 12, static_cast<uint32_t>(motion.size()));
+    put_u32(motion, static_cast<uint32_t>(motion.size() + 4)); // track table: one track
+    uint32_t track_name = static_cast<uint32_t>(motion.size() + 16 + 16);
+    put_u32(motion, track_name);
+    put_u32(motion, 0);
+    put_u32(motion, 1);
+    for (int i = 0; i < 4; ++i) put_f32(motion, 0.5f);
+    put_text(motion, "hip");
+    out.push_back({"AAAA", motion});
+
+    Bytes wall(88, 0);
+    set_u32(wall, 0, put_text(wall, "wall"));
+    out.push_back({"CCCL", wall});
+
+    Bytes shape(12, 0);
+    set_u32(shape, 4, static_cast<uint32_t>(shape.size()));
+    set_u32(shape, 8, 2);
+    for (float f : {1.0f, 0.0f, 0.0f, 0.0f, 0.5f, 2.0f, 0.0f, 0.0f}) put_f32(shape, f);
+    set_u32(shape, 0, put_text(shape, "balls"));
+    out.push_back({"SXZA", shape});
+
+    Bytes camera(24, 0);
+    set_u32(camera, 4, 24);
+    set_u32(camera, 8, 2);
+    for (int i = 0; i < 8; ++i) put_f32(camera, static_cast<float>(i));
+    set_u32(camera, 0, put_text(camera, "cam"));
+    out.push_back({"CAMR", camera});
+
+    Bytes model(112, 0);
+    set_u32(model, 4, put_text(model, "mdl"));
+    out.push_back({"MMMM", model});
+    return out;
+}
+
+// Values that sit on the edges of what a body holds.
+static uint32_t edge_value(uint32_t size) {
+    static const uint32_t fixed[] = {0,          1,          3,          4,         12,
+                                     0x7F,       0x80,       0xFF,       0xFFFF,    0x10000,
+                                     0x7FFFFFFF, 0x80000000, 0xFFFFFFFC, 0xFFFFFFFF};
+    switch (rnd(4)) {
+        case 0:
+            return fixed[rnd(sizeof fixed / sizeof fixed[0])];
+        case 1:
+            return size + rnd(9) - 4; // around the body's end
+        case 2:
+            return rnd(size + 1);
+        default:
+            return rnd(0xFFFFFFFFu);
+    }
+}
+
+// A data file of the bodies with one to three corruptions: offsets and counts at the head of a
+// body, bytes in a body, bytes shifted in or out, a header's size field, a flipped bit anywhere,
+// or a file cut short.
+static Bytes corrupted_file(std::vector<Body> bodies) {
+    int kind = static_cast<int>(rnd(100));
+    int count = 1 + static_cast<int>(rnd(3));
+    bool header_size = kind >= 80 && kind < 88;
+    for (int m = 0; m < count && kind < 80; ++m) {
+        Bytes &b = bodies[rnd(static_cast<uint32_t>(bodies.size()))].bytes;
+        if (b.empty()) continue;
+        uint32_t size = static_cast<uint32_t>(b.size());
+        if (kind < 45 && size >= 4) { // a word among the first twelve
+            uint32_t words = size / 4 < 12 ? size / 4 : 12;
+            set_u32(b, 4 * rnd(words), edge_value(size));
+        } else if (kind < 65) {
+            b[rnd(size)] = static_cast<uint8_t>(rnd(256));
+        } else if (rnd(2)) {
+            b.insert(b.begin() + rnd(size + 1), 1 + rnd(5), static_cast<uint8_t>(rnd(256)));
+        } else {
+            uint32_t at = rnd(size);
+            b.erase(b.begin() + at, b.begin() + at + 1 + rnd(size - at < 5 ? size - at : 5));
+        }
+    }
+    Bytes file;
+    std::vector<size_t> headers;
+    for (const Body &b : bodies) {
+        headers.push_back(file.size());
+        uint32_t tag = pack_tag_of(b.tag);
+        pack_append_chunk(file, tag, pack_expected_version(tag), b.bytes);
+    }
+    if (header_size) {
+        size_t h = headers[rnd(static_cast<uint32_t>(headers.size()))];
+        set_u32(file, h + 8, edge_value(static_cast<uint32_t>(file.size() - h)));
+    } else if (kind >= 88 && kind < 94) {
+        for (int m = 0; m < count; ++m) {
+            uint32_t bit = rnd(static_cast<uint32_t>(file.size()) * 8);
+            file[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+        }
+    } else if (kind >= 94) {
+        file.resize(rnd(static_cast<uint32_t>(file.size())));
+    }
+    return file;
+}
+
+// A texture list with one to four corruptions: a token replaced by a keyword, number, comment
+// mark, control character or long word, a character range dropped, or the text cut short.
+static std::string corrupted_list(std::string text) {
+    static const char *const words[] = {"cat",  "tex",        "size",
+                                        "crop", "#",          "\n",
+                                        "\r",   "\x1a",
+                                        "", // a NUL character
+                                        "0",    "-1",         "16",
+                                        "1e39", "nan",        "2147483648",
+                                        "x",    "m1.png",     "..\\..\\m1.png",
+                                        "CAT",  "crop 1 2 3", "tex m1.png size 0 0 crop 0 0 1 1 z"};
+    int count = 1 + static_cast<int>(rnd(4));
+    for (int m = 0; m < count && !text.empty(); ++m) {
+        size_t at = rnd(static_cast<uint32_t>(text.size()));
+        switch (rnd(4)) {
+            case 0: {
+                size_t end = text.find_first_of(" \n", at);
+                std::string w = rnd(8) == 0
+                                    ? std::string(300 + rnd(200), 'w')
+                                    : std::string(words[rnd(sizeof words / sizeof words[0])]);
+                if (w.empty()) w = std::string(1, '\0');
+                text.replace(at, end == std::string::npos ? std::string::npos : end - at, w);
+                break;
+            }
+            case 1:
+                text.erase(at, 1 + rnd(12));
+                break;
+            case 2:
+                text.insert(at, 1, static_cast<char>(rnd(256)));
+                break;
+            default:
+                if (rnd(3) == 0) text.resize(at);
+                break;
+        }
+    }
+    return text;
+}
+
+static const char *const VALID_LIST = "# menu art\n"
+                                      "cat menu\n"
+                                      "tex m1.png\n"
+                                      "size 16 16\n"
+                                      "crop 0 0 8 8 c1  # left half\n"
+                                      "crop 8 0 8 8 c2\n"
+                                      "tex m2_clp.png size 16 16 crop 0 0 16 16 c3\n"
+                                      "cat other\n"
+                                      "tex m1.png size 32 16\n"
+                                      "crop 0 0 32 16 wide\n";
+
+class Fuzz : public ::testing::Test {
+  protected:
+    std::string dir;
+    char old_cwd[PATH_MAX] = {};
+    ResourceMark mark{};
+
+    void SetUp() override {
+        ASSERT_TRUE(res_test_device());
+        dir = test_temp_folder("resfuzz");
+        ASSERT_FALSE(dir.empty());
+        ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        ASSERT_EQ(mkdir("bin", 0755), 0);
+        sys_srand(20261206);
+        res_test_start_pools(true); // large 3D pools: their creators run on the corrupted bodies
+        loader_init();
+        res_mark(&mark);
+    }
+    void TearDown() override {
+        g_throw_fatal = false;
+        loader_shutdown();
+        res_test_start_pools();
+        EXPECT_EQ(chdir(old_cwd), 0);
+    }
+
+    // Steps the loader until it is idle or a fatal error is thrown; the error code, 0 for none.
+    static int run_loader(int *steps) {
+        g_throw_fatal = true;
+        int code = 0;
+        try {
+            while (loader_step() == 1 && ++*steps < 1000) {
+            }
+        } catch (const FatalThrown &e) {
+            code = e.code;
+        }
+        g_throw_fatal = false;
+        return code;
+    }
+
+    // Everything a run made is gone again and the loader holds nothing.
+    void expect_back_at_mark(uint32_t memory, int run) {
+        res_release_to_mark(&mark);
+        res_mark(&mark);
+        ASSERT_EQ(res_texture_memory(), memory) << "run " << run;
+        ASSERT_EQ(loader_get()->file, nullptr) << "run " << run;
+        ASSERT_EQ(loader_get()->body, nullptr) << "run " << run;
+    }
+};
+
+TEST_F(Fuzz, CorruptedDataFilesEndInALoadOrALoaderError) {
+    const std::vector<Body> bodies = valid_bodies();
+    const uint32_t memory = res_texture_memory();
+    const int counts[3] = {res_group_count(), res_texture_count(), res_crop_count()};
+
+    // The file as written loads whole.
+    {
+        Bytes file;
+        for (const Body &b : bodies) {
+            uint32_t tag = pack_tag_of(b.tag);
+            pack_append_chunk(file, tag, pack_expected_version(tag), b.bytes);
+        }
+        res_test_write("bin/fz.bin", file);
+        ASSERT_TRUE(loader_enqueue("fz", 0));
+        int steps = 0;
+        ASSERT_EQ(run_loader(&steps), 0);
+        EXPECT_NE(res_find_texture("fz", "pic"), 0u);
+        EXPECT_NE(res_find_crop("fz", "right"), 0u);
+        EXPECT_NE(res_find_hierarchy("fz", "root"), 0u);
+        EXPECT_NE(res_find_camera_track("fz", "cam"), 0u);
+        expect_back_at_mark(memory, -1);
+    }
+
+    std::map<int, int> endings;
+    for (int run = 0; run < 3000; ++run) {
+        res_test_write("bin/fz.bin", corrupted_file(bodies));
+        ASSERT_TRUE(loader_enqueue("fz", rnd(4)));
+        int steps = 0;
+        int code = run_loader(&steps);
+        ASSERT_LT(steps, 1000) << "run " << run;
+        ASSERT_TRUE(code == 0 || (code >= 2 && code <= 20)) << "run " << run << ": " << code;
+        ++endings[code];
+        expect_back_at_mark(memory, run);
+    }
+    EXPECT_EQ(res_group_count(), counts[0]);
+    EXPECT_EQ(res_texture_count(), counts[1]);
+    EXPECT_EQ(res_crop_count(), counts[2]);
+    // Both ends are reached often: clean loads and each kind of reading error.
+    EXPECT_GT(endings[0], 100);
+    for (int code : {2, 3, 13, 15, 20}) EXPECT_GT(endings[code], 10) << "error " << code;
+}
+
+TEST_F(Fuzz, CorruptedTextureListsParseAndLoad) {
+    Bytes png = res_test_pattern_png(16, 16);
+    res_test_write("bin/m1.png", png);
+    res_test_write("bin/m2_clp.png", png);
+    const uint32_t memory = res_texture_memory();
+    int loaded_runs = 0, crops_made = 0;
+    for (int run = 0; run < 3000; ++run) {
+        std::string text = corrupted_list(VALID_LIST);
+        FILE *f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::rewind(f);
+        TexCategory *list = nullptr;
+        EXPECT_EQ(texlist_parse(f, &list), 1);
+        std::fclose(f);
+        // Every crop names an image of the list (shared, not copied) and every text is whole.
+        std::vector<const char *> images;
+        for (TexCategory *c = list; c; c = c->next)
+            for (TexEntry *e = c->entries; e; e = e->next) images.push_back(e->name);
+        for (TexCategory *c = list; c; c = c->next) {
+            ASSERT_LE(std::strlen(c->name), static_cast<size_t>(TEXLIST_TOKEN_MAX));
+            for (TexCrop *k = c->crops; k; k = k->next)
+                ASSERT_NE(std::find(images.begin(), images.end(), k->texture_name), images.end())
+                    << "run " << run;
+        }
+        texlist_free(list);
+
+        // Every tenth list is also loaded, category by category.
+        if (run % 10) continue;
+        res_test_write("bin/tex.lst", text);
+        loader_shutdown();
+        loader_init();
+        for (int i = 0; i < loader_category_count() && i < 16; ++i)
+            loader_enqueue(loader_category_name(i), 0);
+        int before = res_crop_count();
+        int steps = 0;
+        int code = run_loader(&steps);
+        ASSERT_LT(steps, 1000) << "run " << run;
+        // Categories never open a data file, and a missing image is not reported.
+        ASSERT_EQ(code, 0) << "run " << run;
+        if (code == 0) {
+            ++loaded_runs;
+            crops_made += res_crop_count() - before;
+        }
+        expect_back_at_mark(memory, run);
+    }
+    EXPECT_GT(loaded_runs, 100);
+    EXPECT_GT(crops_made, 100);
+}
