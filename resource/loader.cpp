@@ -114,6 +114,9 @@ FILE *loader_open_file(const char *name, const char *mode, uint32_t *out_size) {
         char path[LOADER_FOLDER_SIZE + LOADER_NAME_SIZE + 8];
         int n = std::snprintf(path, sizeof path, "%s%s.bin", g_loader.data_folders[folder], name);
         if (n < 0 || static_cast<size_t>(n) >= sizeof path) continue;
+        // Only a regular file is read as a data file: a folder of that name would open here and
+        // read as an empty file.
+        if (mode && mode[0] == 'r' && sys_file_size(path) < 0) continue;
         FILE *f = sys_fopen(path, mode);
         if (!f) continue;
         if (out_size) {

@@ -431,6 +431,7 @@ TEST_F(Loader, EveryErrorEndsTheProgram) {
 
     std::vector<ErrorCase> cases = {
         {1, "nofile", [] {}, "nofile"},
+        {1, "folder", [] { mkdir("bin/folder.bin", 0755); }, "folder"},
         {2, "cut",
          [] {
              res_test_write("bin/cut.bin", Bytes{1, 2, 3, 4, 5});
