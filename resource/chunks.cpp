@@ -87,16 +87,18 @@ bool chunk_load_textures(const char *group, uint8_t *body, uint32_t size, uint32
     res_name_of_path(part, sizeof part, image_name);
     char dds[LOADER_FOLDER_SIZE + 256 + 8];
     int n = std::snprintf(dds, sizeof dds, "%s%s.dds", loader_data_folder(0), part);
-    ResourceHandle h = 0;
-    if (n > 0 && static_cast<size_t>(n) < sizeof dds) {
+    // Only a regular file that opens counts: a folder of that name is passed over.
+    bool use_dds = false;
+    if (n > 0 && static_cast<size_t>(n) < sizeof dds && sys_file_size(dds) >= 0) {
         if (FILE *f = sys_fopen(dds, "rb")) {
             std::fclose(f);
-            h = res_create_texture_from_file(group, dds, mipmap);
-            return h != 0;
+            use_dds = true;
         }
     }
-    h = res_create_texture_from_memory(group, image_name, body + c.image_offset, c.image_size,
-                                       mipmap);
+    ResourceHandle h =
+        use_dds ? res_create_texture_from_file(group, dds, mipmap)
+                : res_create_texture_from_memory(group, image_name, body + c.image_offset,
+                                                 c.image_size, mipmap);
     return h != 0;
 }
 

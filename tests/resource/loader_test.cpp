@@ -286,6 +286,7 @@ TEST_F(Loader, DdsFileInDataFolderZeroReplacesTheImage) {
     res_test_write("bin/over.bin", file_of({{"TTTT", texture_chunk("art\\over.png", 16, 16)},
                                             {"TTTT", texture_chunk("kept.png", 16, 16)}}));
     res_test_write("bin/over.dds", dds_file(4, 4, 0xFF123456));
+    mkdir("bin/kept.dds", 0755); // a folder is no image file: the embedded image is kept
     start();
     ASSERT_TRUE(loader_enqueue("over", 2)); // value bit 1: mipmaps
     EXPECT_EQ(run_all(), 0);
