@@ -70,36 +70,46 @@ static size_t match_part(const char *p, const char *part) {
     return (p[n] == '\0' || p[n] == '_') ? n : 0;
 }
 
+// Bit of the suffix part that follows the '_' at p, with the part's length; -1 for none.
+static int suffix_part_at(const char *p, size_t *length) {
+    for (int k = 0; k < 2; ++k) {
+        size_t n = match_part(p + 1, SUFFIX_PARTS[k]);
+        if (n) {
+            *length = n;
+            return k;
+        }
+    }
+    return -1;
+}
+
+// Walks the name dropping its suffix parts; writes the rest to out when `write` is set (the
+// write position never passes the read position, so out may equal name).
+static uint32_t strip_suffix_parts(char *out, size_t out_size, const char *name, bool write) {
+    uint32_t flags = 0;
+    size_t w = 0, n = 0;
+    for (const char *p = name; *p;) {
+        int k = *p == '_' ? suffix_part_at(p, &n) : -1;
+        if (k >= 0) {
+            flags |= 1u << k;
+            p += 1 + n;
+            continue;
+        }
+        if (write && w + 1 < out_size) out[w++] = *p;
+        ++p;
+    }
+    if (write && out_size > 0) out[w] = '\0';
+    return flags;
+}
+
 uint32_t res_name_suffix_flags(char *out, size_t out_size, const char *name) {
     if (!name) {
         if (out && out != name) copy_span(out, out_size, "", 0);
         return 0;
     }
-    char copy[256];
-    size_t w = 0;
-    uint32_t flags = 0;
-    const char *p = name;
-    while (*p) {
-        if (*p == '_') {
-            bool matched = false;
-            for (int k = 0; k < 2; ++k) {
-                size_t n = match_part(p + 1, SUFFIX_PARTS[k]);
-                if (n) {
-                    flags |= 1u << k;
-                    p += 1 + n;
-                    matched = true;
-                    break;
-                }
-            }
-            if (matched) continue;
-        }
-        if (w + 1 < sizeof copy) copy[w++] = *p;
-        ++p;
-    }
-    copy[w] = '\0';
-    if (flags == 0 && out == name) return 0;
-    copy_span(out, out_size, copy, w);
-    return flags;
+    if (!out) return strip_suffix_parts(nullptr, 0, name, false);
+    // In place, nothing is written when no part is found.
+    if (out == name && strip_suffix_parts(out, out_size, name, false) == 0) return 0;
+    return strip_suffix_parts(out, out_size, name, true);
 }
 
 bool res_name_has_part(const char *name, const char *part) {

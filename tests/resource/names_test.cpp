@@ -1,6 +1,8 @@
 // Name hash and name helpers.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstring>
 
 #include "resource/names.h"
@@ -58,6 +60,10 @@ TEST(NameHelpers, SuffixFlags) {
     char name[32] = "arm_NRx";
     EXPECT_EQ(res_name_suffix_flags(name, sizeof name, name), 1u);
     EXPECT_STREQ(name, "arm");
+    // A long name keeps its whole text.
+    std::string long_name = std::string(300, 'n') + "_NRx_tail";
+    EXPECT_EQ(res_name_suffix_flags(long_name.data(), long_name.size() + 1, long_name.data()), 1u);
+    EXPECT_EQ(std::string(long_name.c_str()), std::string(300, 'n') + "_tail");
 }
 
 TEST(NameHelpers, PartsJoinsAndCompare) {
