@@ -71,26 +71,25 @@ bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data) {
         alBufferData(target, format, data, (ALsizei)b->bytes, (ALsizei)f.rate);
         return alGetError() == AL_NO_ERROR;
     }
+    if (f.channels == 2 && f.bits == 16 && b->pan == 0) { // already what the mixer plays
+        alBufferData(target, AL_FORMAT_STEREO16, data, (ALsizei)b->bytes, (ALsizei)f.rate);
+        return alGetError() == AL_NO_ERROR;
+    }
     // The pan turns one side down by |pan| hundredths of a decibel; the other stays at 0 dB.
     float left = b->pan > 0 ? sndl_millibels_to_gain(-b->pan) : 1.0f;
     float right = b->pan < 0 ? sndl_millibels_to_gain(b->pan) : 1.0f;
     uint32_t frames = b->bytes / b->block;
     int16_t *out = (int16_t *)std::malloc((size_t)frames * 4);
     if (!out) return false;
-    const uint8_t *bytes = (const uint8_t *)data;
-    for (uint32_t i = 0; i < frames; ++i) {
-        float l = 0.0f, r = 0.0f;
-        for (uint32_t c = 0; c < f.channels; ++c) {
-            const uint8_t *p = bytes + (size_t)i * b->block + c * (f.bits / 8u);
-            float v =
-                f.bits == 8 ? (float)((p[0] - 128) * 256) : (float)(int16_t)(p[0] | p[1] << 8);
-            if (c == 0)
-                l = r = v;
-            else
-                r = v;
-        }
-        out[2 * i] = (int16_t)std::lrint(l * left);
-        out[2 * i + 1] = (int16_t)std::lrint(r * right);
+    const uint8_t *p = (const uint8_t *)data;
+    const uint32_t step = f.bits / 8u, second = f.channels == 2 ? step : 0;
+    auto sample = [&](const uint8_t *q) {
+        return f.bits == 8 ? (float)((q[0] - 128) * 256) : (float)(int16_t)(q[0] | q[1] << 8);
+    };
+    // Side gains are at most 1: rounding cannot leave the 16-bit range.
+    for (uint32_t i = 0; i < frames; ++i, p += b->block) {
+        out[2 * i] = (int16_t)std::lrint(sample(p) * left);
+        out[2 * i + 1] = (int16_t)std::lrint(sample(p + second) * right);
     }
     alBufferData(target, AL_FORMAT_STEREO16, out, (ALsizei)frames * 4, (ALsizei)f.rate);
     std::free(out);
@@ -205,8 +204,8 @@ bool sndl_buffer_write(SndlBuffer *b, const void *data, uint32_t bytes) {
     Guard guard(sndl_state().lock);
     if (!sndl_buffer_valid(b) || (!data && bytes)) return false;
     if (bytes > b->bytes) bytes = b->bytes;
-    fill_silence(b);
     if (bytes) std::memcpy(b->pcm, data, bytes);
+    std::memset(b->pcm + bytes, b->format.bits == 8 ? 0x80 : 0, b->bytes - bytes); // silence after
     return upload(b);
 }
 

@@ -161,7 +161,7 @@ TEST_F(LoopbackTest, PanTurnsTheOtherSideDownAndKeepsThisSideAtFullLevel) {
     EXPECT_NEAR(r.right[2000], -0.25f, 0.005f);
 }
 
-TEST_F(LoopbackTest, StereoMusicPlaysAtFullLevelOnEachSide) {
+TEST_F(LoopbackTest, UnpannedDataPlaysAtItsOwnLevelOnEachSide) {
     std::vector<int16_t> frames(RATE);
     for (size_t i = 0; i < frames.size(); i += 2) {
         frames[i] = 16384;     // left: constant half scale
@@ -174,6 +174,19 @@ TEST_F(LoopbackTest, StereoMusicPlaysAtFullLevelOnEachSide) {
     Rendered r = render_frames(4096);
     EXPECT_NEAR(r.left[2000], 0.5f, 0.01f);
     EXPECT_NEAR(r.right[2000], -0.25f, 0.01f);
+    ASSERT_TRUE(sndl_buffer_stop(b));
+
+    // 8-bit mono, unsigned: 0xC0 is half scale, on both sides.
+    std::vector<uint8_t> bytes(RATE / 2, 0xC0);
+    SndlFormat narrow{1, 8, RATE};
+    SndlBuffer *n = sndl_buffer_create(&narrow, (uint32_t)bytes.size(), PLAIN);
+    ASSERT_NE(n, nullptr);
+    ASSERT_TRUE(sndl_buffer_write(n, bytes.data(), (uint32_t)bytes.size()));
+    ASSERT_TRUE(sndl_buffer_play(n, true));
+    render_frames(1024);
+    r = render_frames(4096);
+    EXPECT_NEAR(r.left[2000], 0.5f, 0.01f);
+    EXPECT_NEAR(r.right[2000], 0.5f, 0.01f);
 }
 
 class Loopback3dTest : public LoopbackTest {
