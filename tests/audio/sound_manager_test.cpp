@@ -111,6 +111,13 @@ TEST_F(ManagerTest, AmbientLoopsTheVoiceLinePlaysOnceAndUnloadsForget) {
 
     snd_voice_play(0); // no voice bit: not a voice line
     EXPECT_EQ(m->voice, nullptr);
+    // Indexes beyond the name tables load nothing.
+    snd_voice_play(VOICE | SND_VOICE_COUNT);
+    snd_ambient_play(VOICE | 0xFFFFFF);
+    snd_music_play(SND_ID_MUSIC | SND_MUSIC_COUNT);
+    EXPECT_EQ(m->voice, nullptr);
+    EXPECT_EQ(m->ambient, nullptr);
+    EXPECT_EQ(m->music_id, 0);
     snd_voice_play(VOICE);
     EXPECT_EQ(snd_voice_status(), SNDL_STATUS_PLAYING);
     snd_voice_set_volume(0.5f);
