@@ -4,6 +4,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 #include "platform/sound/wave_file.h"
+#include "tests/support/test_files.h"
 
 namespace {
 using Bytes = std::vector<uint8_t>;
@@ -164,14 +165,9 @@ TEST(WaveFile, ReadsFilesByBackslashPathsAndReportsMissingOnes) {
     Bytes c;
     chunk(c, "fmt ", fmt_body(1, 1, 11025, 8));
     chunk(c, "data", samples(33));
-    Bytes file = riff(c);
-    std::string dir = ::testing::TempDir() + "wave_dir";
-    std::string cmd = "mkdir -p '" + dir + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    FILE *f = std::fopen((dir + "/t.wav").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(file.data(), 1, file.size(), f);
-    std::fclose(f);
+    std::string dir = test_temp_folder("wave");
+    ASSERT_FALSE(dir.empty());
+    ASSERT_TRUE(test_write_file(dir + "/t.wav", riff(c)));
 
     SndlWave w;
     ASSERT_EQ(sndl_wave_read(&w, (dir + "\\t.wav").c_str()), SNDL_WAVE_OK);
