@@ -29,6 +29,24 @@ TEST_F(LoopbackTest, VolumeInHundredthsOfDecibelsAndRefusedValuesKeepTheOldOne) 
     EXPECT_LT(peak(render_frames(4096).left), 1e-6);
 }
 
+TEST_F(LoopbackTest, PrimaryVolumeAndMasterGainScaleEverySound) {
+    SndlBuffer *b = make_buffer(sine16(RATE, 440, 1.0f), RATE, PLAIN);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(sndl_buffer_play(b, true));
+    render_frames(2048);
+    double full = rms(render_frames(8192).left);
+    ASSERT_TRUE(sndl_set_primary_volume(-600));
+    sndl_set_master_gain(0.5f);
+    render_frames(2048);
+    EXPECT_NEAR(rms(render_frames(8192).left) / full, 0.25, 0.005);
+    EXPECT_FALSE(sndl_set_primary_volume(1)); // refused: the old volume stays
+    EXPECT_EQ(sndl_get_primary_volume(), -600);
+    ASSERT_TRUE(sndl_set_primary_volume(0));
+    sndl_set_master_gain(2.0f); // at most 1
+    render_frames(2048);
+    EXPECT_NEAR(rms(render_frames(8192).left) / full, 1.0, 0.005);
+}
+
 TEST_F(LoopbackTest, PlayWhilePlayingDoesNotRestartAndStopKeepsThePosition) {
     SndlBuffer *b = make_buffer(sine16(RATE, 440, 1.0f), RATE, PLAIN);
     ASSERT_NE(b, nullptr);
