@@ -68,7 +68,8 @@ bool sndl_buffer_get_volume(SndlBuffer *buffer, int32_t *millibels);
 bool sndl_buffer_set_frequency(SndlBuffer *buffer, uint32_t hz);
 bool sndl_buffer_get_frequency(SndlBuffer *buffer, uint32_t *hz);
 // Pan -10000 (left only) .. 10000 (right only): the other side turned down by |pan| mB, this
-// side kept at 0 dB. Unpanned, mono data sounds at 0 dB on both sides and stereo data on its own.
+// side kept at 0 dB. Unpanned, mono data sounds at 0 dB on both sides and each stereo channel at
+// 0 dB on its own side.
 bool sndl_buffer_set_pan(SndlBuffer *buffer, int32_t pan);
 bool sndl_buffer_get_pan(SndlBuffer *buffer, int32_t *pan);
 
