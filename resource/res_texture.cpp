@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/sys/sys_file.h"
 #include "render/gfx_state.h"
 
 static ResourcePools &pools(void) {
@@ -86,7 +87,9 @@ ResourceHandle res_create_texture_from_memory(const char *group, const char *nam
 }
 
 ResourceHandle res_create_texture_from_file(const char *group, const char *path, uint8_t mipmap) {
-    if (!path) return 0;
+    // Only a regular file is an image file: a folder (a texture-list entry may name one) opens
+    // like a file of unknown length.
+    if (!path || sys_file_size(path) < 0) return 0;
     char part[256];
     res_name_of_path(part, sizeof part, path);
     TextureRequest q{SRC_FILE, 0, 0, 0, nullptr, 0, path, mipmap};

@@ -224,8 +224,9 @@ TEST_F(Loader, CategoryMakesOneTextureOrCropPerStep) {
     res_test_write("bin/m2_clp.png", png);
     // If the category opened a data file, this one would end the program (short header).
     res_test_write("bin/menu.bin", Bytes{1, 2, 3});
+    mkdir("bin/folder.png", 0755);
     start("cat menu\ntex m1.png size 16 16 crop 0 0 8 8 c1\n"
-          "tex missing.png\ntex m2_clp.png size 16 16 crop 0 0 16 16 c2\n");
+          "tex missing.png\ntex folder.png\ntex m2_clp.png size 16 16 crop 0 0 16 16 c2\n");
     const int textures = res_texture_count(), crops = res_crop_count();
     ASSERT_TRUE(loader_enqueue("menu", 0));
     EXPECT_EQ(loader_get()->requests[0].has_category, 1u);
@@ -237,7 +238,7 @@ TEST_F(Loader, CategoryMakesOneTextureOrCropPerStep) {
             EXPECT_LE((d.first - p.first) + (d.second - p.second), 1);
         }
     }
-    EXPECT_EQ(res_texture_count() - textures, 2); // the missing image is not reported
+    EXPECT_EQ(res_texture_count() - textures, 2); // a missing image or a folder is not reported
     EXPECT_EQ(res_crop_count() - crops, 2);
     EXPECT_EQ(loader_get()->file, nullptr);
     // Textures first, then crops.
