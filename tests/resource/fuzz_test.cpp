@@ -195,19 +195,39 @@ static Bytes corrupted_file(std::vector<Body> bodies) {
 // A texture list with one to four corruptions: a token replaced by a keyword, number, comment
 // mark, control character or long word, a character range dropped, or the text cut short.
 static std::string corrupted_list(std::string text) {
-    static const char *const words[] = {"cat",  "tex",        "size",
-                                        "crop", "#",          "\n",
-                                        "\r",   "\x1a",
-                                        "", // a NUL character
-                                        "0",    "-1",         "16",
-                                        "1e39", "nan",        "2147483648",
-                                        "x",    "m1.png",     "..\\..\\m1.png",
-                                        "CAT",  "crop 1 2 3", "tex m1.png size 0 0 crop 0 0 1 1 z"};
+    // "" stands for a NUL character; "." and ".." name folders, which are no image files.
+    static const char *const words[] = {"cat",
+                                        "tex",
+                                        "size",
+                                        "crop",
+                                        "#",
+                                        "\n",
+                                        "\r",
+                                        "\x1a",
+                                        "",
+                                        "0",
+                                        "-1",
+                                        "16",
+                                        "1e39",
+                                        "nan",
+                                        "2147483648",
+                                        "x",
+                                        ".",
+                                        "..",
+                                        "m1.png",
+                                        "..\\..\\m1.png",
+                                        "CAT",
+                                        "crop 1 2 3",
+                                        "tex m1.png size 0 0 crop 0 0 1 1 z"};
     int count = 1 + static_cast<int>(rnd(4));
     for (int m = 0; m < count && !text.empty(); ++m) {
         size_t at = rnd(static_cast<uint32_t>(text.size()));
         switch (rnd(4)) {
             case 0: {
+                if (rnd(2)) { // the whole token, else its tail from `at`
+                    size_t start = text.find_last_of(" \n", at);
+                    at = start == std::string::npos ? 0 : start + 1;
+                }
                 size_t end = text.find_first_of(" \n", at);
                 std::string w = rnd(8) == 0
                                     ? std::string(300 + rnd(200), 'w')
