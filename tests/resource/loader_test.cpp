@@ -564,6 +564,11 @@ TEST_F(Loader, PackerToolWritesLoadableFiles) {
     EXPECT_NE(run_tool("--texture sheet.png"), 0); // no output
     EXPECT_NE(run_tool("-o bin/bad.bin --raw TOOLONG raw.body"), 0);
     EXPECT_NE(run_tool("-o bin/bad.bin --bogus"), 0);
+    for (const char *version : {"\"\"", "-1", "1FFFFFFFF", "12x"})
+        EXPECT_NE(
+            run_tool(std::string("-o bin/bad.bin --version ") + version + " --raw CAMR raw.body"),
+            0)
+            << version;
     // --version applies to the next chunk only: here it makes the loader's version error.
     ASSERT_EQ(run_tool("-o bin/ver.bin --version 01000000 --texture sheet.png --version 2 "
                        "--crops crops.txt"),

@@ -1,4 +1,5 @@
 // tavok_pack: writes a tagged data file from image files, crop lists and raw bodies.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,9 +56,13 @@ int main(int argc, char **argv) {
             output = argv[++i];
         } else if (a == "--version") {
             if (!need(i, 1)) return fail("--version needs a hexadecimal word");
+            const char *text = argv[++i];
             char *end = nullptr;
-            version = static_cast<uint32_t>(std::strtoul(argv[++i], &end, 16));
-            if (!end || *end) return fail(std::string("bad version: ") + argv[i]);
+            unsigned long long v = std::strtoull(text, &end, 16);
+            // One to eight hexadecimal digits, nothing else.
+            if (!std::isxdigit(static_cast<unsigned char>(text[0])) || *end || v > 0xFFFFFFFFull)
+                return fail(std::string("bad version: ") + text);
+            version = static_cast<uint32_t>(v);
             have_version = true;
         } else if (a == "--texture" || a == "--texture-as") {
             bool named = a == "--texture-as";
