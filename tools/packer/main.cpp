@@ -59,7 +59,7 @@ int main(int argc, char **argv) {
             const char *text = argv[++i];
             char *end = nullptr;
             unsigned long long v = std::strtoull(text, &end, 16);
-            // One to eight hexadecimal digits, nothing else.
+            // Hexadecimal digits only, of a value that fits 32 bits.
             if (!std::isxdigit(static_cast<unsigned char>(text[0])) || *end || v > 0xFFFFFFFFull)
                 return fail(std::string("bad version: ") + text);
             version = static_cast<uint32_t>(v);
