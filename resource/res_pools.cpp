@@ -256,6 +256,8 @@ const char *res_intern_group(const char *name) {
     if (h) return g_pools.groups.records[h - 1].text;
     ResourcePool<GroupEntry> &p = g_pools.groups;
     if (p.count >= p.capacity) return nullptr; // a full table takes no further group
+    // A name that does not fit the buffer adds no entry: an entry without a text would take a
+    // slot and could never be found.
     const char *text = res_store_name(&p.names, name);
     if (!text) return nullptr;
     p.records[p.count] = GroupEntry{text, res_hash_name(name)};

@@ -67,6 +67,20 @@ TEST_F(Pools, FullPoolsRefuse) {
     EXPECT_EQ(res_crop_group(c), nullptr);
 }
 
+TEST_F(Pools, GroupNameThatDoesNotFitAddsNoEntry) {
+    ResourcePoolSizes s = *res_default_sizes();
+    s.groups.name_bytes = 16; // "disp" takes 5
+    res_init(&s);
+    EXPECT_NE(res_intern_group("abcdefghi"), nullptr); // 5 + 9 + 2 = 16
+    EXPECT_EQ(res_intern_group("x"), nullptr);
+    EXPECT_EQ(res_group_count(), 2);
+    EXPECT_EQ(res_find_group("x"), 0u);
+    ResourceHandle c = res_make_crop("x", "c", 0, 0, 1, 1, "t");
+    ASSERT_NE(c, 0u);
+    EXPECT_EQ(res_crop_group(c), nullptr);
+    EXPECT_EQ(res_find_crop(nullptr, "c"), c);
+}
+
 TEST_F(Pools, ReleaseToMarkIsNewestFirst) {
     ResourceMark before;
     for (int i = 0; i < 3; ++i)
