@@ -1,5 +1,6 @@
 #include "platform/sys/sys_file.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +26,16 @@ FILE *sys_fopen(const char *path, const char *mode) {
         if (*p != 't' && *p != 'b') m[n++] = *p;
     }
     m[n] = 0;
-    return fopen(native, m);
+    FILE *f = fopen(native, m);
+    // A folder opens for reading here but not on the original platform, where callers rely on
+    // the open failing (a folder would read as empty or report an absurd size).
+    struct stat st;
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(f);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return f;
 }
 
 static bool stat_native(const char *path, struct stat *st) {

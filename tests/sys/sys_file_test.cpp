@@ -62,6 +62,10 @@ TEST(SysFile, FoldersAndDirectories) {
     EXPECT_EQ(std::string(now), dir);
     EXPECT_FALSE(sys_set_current_directory((dir + "/missing").c_str()));
     ASSERT_TRUE(sys_set_current_directory(cwd));
+
+    // A folder does not open as a file, even for reading (a data name may match a folder).
+    ASSERT_EQ(mkdir((dir + "/x.bin").c_str(), 0755), 0);
+    EXPECT_EQ(sys_fopen((dir + "\\x.bin").c_str(), "rb"), nullptr);
 }
 
 TEST(SysRand, OriginalSequenceFromSeedOne) {
