@@ -276,10 +276,10 @@ void gfx_draw_frame_sync(SDL_Window *window, uint32_t argument) {
     frame_lock_take();
     s_device.frames_requested++;
     frame_lock_give();
+    // Switching threaded drawing off zeroes both counters, which also ends this wait.
     for (;;) {
         frame_lock_take();
-        const bool done =
-            s_device.frames_done == s_device.frames_requested || !s_device.threaded_drawing;
+        const bool done = s_device.frames_done == s_device.frames_requested;
         frame_lock_give();
         if (done) return;
         yield_slice();

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "app/semaphore.h"
 #include "gfx_test_env.h"
 #include "render/gfx_device.h"
 #include "render/gfx_display.h"
@@ -163,6 +164,15 @@ static size_t presents_during(void (*fn)(void)) {
     return count;
 }
 
+// The hand-shake counter, read under the frame lock like the device does.
+static uint32_t requested_frames(void) {
+    SharedSemaphore *lock = gfx_device_state()->frame_lock;
+    msect_wait(lock, 0xFFFFFFFFu);
+    const uint32_t n = gfx_device_state()->frames_requested;
+    msect_release(lock, 1, nullptr);
+    return n;
+}
+
 TEST_F(GfxDeviceTest, FrameHandShake) {
     // Threaded drawing off: the main thread draws the frame itself.
     EXPECT_EQ(presents_during([] { gfx_draw_frame_sync(nullptr, 0); }), 1u);
@@ -180,7 +190,13 @@ TEST_F(GfxDeviceTest, FrameHandShake) {
               1u);
     EXPECT_EQ(gfx_device_state()->frames_done, 1u);
     EXPECT_EQ(gfx_device_state()->frames_requested, 1u);
+    // A request still waiting when the switch goes off returns without a frame.
+    gfx_set_threaded_render(1);
+    const uint32_t before = requested_frames();
+    std::thread waiting([] { gfx_draw_frame_sync(nullptr, 0); });
+    while (requested_frames() == before) std::this_thread::yield();
     gfx_set_threaded_render(0);
+    waiting.join();
     EXPECT_EQ(gfx_device_state()->frames_done, 0u);
     EXPECT_EQ(presents_during([] { gfx_render_thread_step(nullptr); }), 0u); // off: returns
 }
