@@ -159,21 +159,6 @@ void quad_unbind_textures(void) {
         tex_bind(device, stage, nullptr, 1);
 }
 
-void quad_write(ScreenVertex *v, const float xy[4][2], const float uv[4][2], const float uv2[4][2],
-                uint32_t argb) {
-    for (int k = 0; k < 4; ++k) {
-        v[k].x = xy[k][0];
-        v[k].y = xy[k][1];
-        v[k].z = 0.0f;
-        v[k].rhw = 1.0f;
-        v[k].diffuse = argb;
-        v[k].u0 = uv[k][0];
-        v[k].v0 = uv[k][1];
-        v[k].u1 = uv2 ? uv2[k][0] : 0.0f;
-        v[k].v1 = uv2 ? uv2[k][1] : 0.0f;
-    }
-}
-
 void quad_write_rect(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0,
                      float u1, float v1, uint32_t argb) {
     const float xy[4][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}};

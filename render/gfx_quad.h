@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-struct ScreenVertex;
+#include "render/gfx_texture.h"
 
 // Building blocks of all screen-space 2D drawing (sprites, labels, the text passes and the quads
 // below) over the shared screen vertices and quad index list. Corners of a quad run top-left,
@@ -24,8 +24,21 @@ void quad_shader_bind(int32_t set, const void *params);
 // Empties every texture stage.
 void quad_unbind_textures(void);
 // One quad's four vertices, depth 0 and rhw 1; a null `uv2` gives second coordinates of 0.
-void quad_write(ScreenVertex *v, const float xy[4][2], const float uv[4][2], const float uv2[4][2],
-                uint32_t argb);
+// Inline: the sprite draw writes one per sprite.
+inline void quad_write(ScreenVertex *v, const float xy[4][2], const float uv[4][2],
+                       const float uv2[4][2], uint32_t argb) {
+    for (int k = 0; k < 4; ++k) {
+        v[k].x = xy[k][0];
+        v[k].y = xy[k][1];
+        v[k].z = 0.0f;
+        v[k].rhw = 1.0f;
+        v[k].diffuse = argb;
+        v[k].u0 = uv[k][0];
+        v[k].v0 = uv[k][1];
+        v[k].u1 = uv2 ? uv2[k][0] : 0.0f;
+        v[k].v1 = uv2 ? uv2[k][1] : 0.0f;
+    }
+}
 // An upright quad from (x0, y0) to (x1, y1) with texture coordinates (u0, v0) to (u1, v1).
 void quad_write_rect(ScreenVertex *v, float x0, float y0, float x1, float y1, float u0, float v0,
                      float u1, float v1, uint32_t argb);
