@@ -26,6 +26,8 @@ enum : uint32_t {
     FFV_VERTEX_COLOR = 4,
     FFV_SPECULAR = 8,
     FFV_FOG = 16,
+    FFV_CLIP = 32,     // pre-transformed: clip distances for enabled planes (that keep all)
+    FFV_TEX_SHIFT = 8, // pre-transformed: bits 8-15, the coordinate sets the pixel stage reads
 };
 
 struct FfVertexProgram {
@@ -90,19 +92,22 @@ static std::string vertex_source(uint32_t key) {
          "uniform float u_power, u_light_on;\n"
          "void main() {\n"
          "    gl_PointSize = 1.0;\n";
+    bool pre = (key & FFV_PRETRANSFORMED) != 0;
     for (int i = 0; i < 8; i++)
-        s += "    v_tex[" + std::to_string(i) + "] = a_tex" + std::to_string(i) + ";\n";
-    if (key & FFV_PRETRANSFORMED) {
+        if (!pre || (key >> (FFV_TEX_SHIFT + i)) & 1)
+            s += "    v_tex[" + std::to_string(i) + "] = a_tex" + std::to_string(i) + ";\n";
+    if (pre) {
         // x, y are pixels of the target addressing pixel centres; GL's centres sit at +0.5.
+        // Only what the pixel stage reads is written: fewer outputs, less work per vertex.
         s += "    float w = a_pos.w != 0.0 ? 1.0 / a_pos.w : 1.0;\n"
              "    vec2 ndc = vec2((a_pos.x + 0.5 - u_vp.x) * u_vp.z - 1.0,\n"
              "                    1.0 - (a_pos.y + 0.5 - u_vp.y) * u_vp.w);\n"
              "    float z = (a_pos.z - u_depth.x) * u_depth.y;\n"
              "    gl_Position = vec4(ndc * w, z * w, w);\n"
-             "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = 1.0;\n"
-             "    v_fog = w;\n"
-             "    v_diffuse = a_color;\n"
-             "    v_specular = vec4(0.0);\n";
+             "    v_diffuse = a_color;\n";
+        if (key & FFV_CLIP) s += "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = 1.0;\n";
+        if (key & FFV_FOG) s += "    v_fog = w;\n";
+        if (key & FFV_SPECULAR) s += "    v_specular = vec4(0.0);\n";
     } else {
         s += "    vec4 p = vec4(a_pos.xyz, 1.0);\n"
              "    gl_Position = p * u_wvp;\n"
@@ -282,14 +287,10 @@ static FfPixelKey pixel_key(void) {
 }
 
 static std::string arg_expr(uint32_t arg, int stage, const char *swz) {
-    switch (arg) {
-        case 0:
-            return std::string("v_diffuse") + swz;
-        case 2:
-            return "t" + std::to_string(stage) + swz;
-        default:
-            return std::string("cur") + swz;
-    }
+    std::string e = arg == 0 ? "v_diffuse" : arg == 2 ? "t" : "cur";
+    if (arg == 2) e += std::to_string(stage);
+    e += swz;
+    return e;
 }
 
 // op(arg1, arg2) over one channel group, or "" when the stage leaves it as it is.
@@ -447,8 +448,22 @@ static void user_uniforms(GpuShader *sh) {
     }
 }
 
+// What a pre-transformed vertex program writes besides position and diffuse: everything for
+// a user pixel shader, else what the fixed-function pixel program `pk` reads.
+static uint32_t pretransformed_outputs(const FfPixelKey &pk) {
+    uint32_t key = g_gpu.rs[GPU_RS_CLIPPLANEENABLE] & 0x3F ? (uint32_t)FFV_CLIP : 0u;
+    if (g_gpu.ps) return key | FFV_SPECULAR | FFV_FOG | 0xFFu << FFV_TEX_SHIFT;
+    for (uint32_t st = 0; st < GPU_MAX_STAGES && pk.stage[st]; st++)
+        if (pk.stage[st] & (1u << 24)) key |= 1u << (FFV_TEX_SHIFT + ((pk.stage[st] >> 25) & 7));
+    if (pk.flags & 16) key |= FFV_FOG;
+    if (pk.flags & 32) key |= FFV_SPECULAR;
+    return key;
+}
+
 bool gpu_bind_programs(const GpuLayout *layout) {
     GpuGlCache &c = g_gpu.gl;
+    FfPixelKey pk;
+    if (!g_gpu.ps) pk = pixel_key();
     if (g_gpu.vs && !layout->pretransformed) {
         user_uniforms(g_gpu.vs);
         use_stage(GL_VERTEX_SHADER_BIT, g_gpu.vs->program, &c.vs_program);
@@ -456,7 +471,7 @@ bool gpu_bind_programs(const GpuLayout *layout) {
         // Pre-transformed vertices never run a vertex shader.
         uint32_t key = 0;
         if (layout->pretransformed)
-            key = FFV_PRETRANSFORMED;
+            key = FFV_PRETRANSFORMED | pretransformed_outputs(pk);
         else {
             if (g_gpu.rs[GPU_RS_LIGHTING]) {
                 key |= FFV_LIGHTING;
@@ -475,7 +490,7 @@ bool gpu_bind_programs(const GpuLayout *layout) {
         user_uniforms(g_gpu.ps);
         use_stage(GL_FRAGMENT_SHADER_BIT, g_gpu.ps->program, &c.fs_program);
     } else {
-        FfPixelProgram *p = pixel_program(pixel_key());
+        FfPixelProgram *p = pixel_program(pk);
         if (!p) return false;
         pixel_uniforms(p);
         use_stage(GL_FRAGMENT_SHADER_BIT, p->program, &c.fs_program);
