@@ -32,6 +32,23 @@ static const GpuLayout *current_layout(void) {
     return l->present[GPU_ATTR_POSITION] ? l : nullptr;
 }
 
+// The opening every draw shares: the primitive's GL mode and element count, the trace entry and
+// the layout in force. False ends the draw with *result (an empty draw succeeds doing nothing).
+struct DrawStart {
+    GLenum mode;
+    uint32_t count;
+    const GpuLayout *layout;
+};
+static bool begin_draw(uint32_t type, uint32_t prims, uint32_t traced_vertices, DrawStart *d,
+                       GpuResult *result) {
+    *result = GPU_ERR_INVALID_CALL;
+    if (!g_gpu.created || !primitive(type, prims, &d->mode, &d->count)) return false;
+    gpu_trace(GPU_TRACE_DRAW, type, prims, traced_vertices ? traced_vertices : d->count, nullptr);
+    d->layout = current_layout();
+    if (prims == 0) *result = GPU_OK;
+    return prims != 0 && d->layout;
+}
+
 // Everything a draw needs but its buffers: programs, targets, states, textures, layout.
 static bool prepare(const GpuLayout *layout) {
     if (!gpu_bind_programs(layout)) return false;
@@ -64,20 +81,17 @@ static void bind_indices(GLuint buf) {
 }
 
 GpuResult gpu_draw_primitive(uint32_t type, uint32_t start_vertex, uint32_t prim_count) {
-    GLenum mode;
-    uint32_t count;
-    if (!g_gpu.created || !primitive(type, prim_count, &mode, &count)) return GPU_ERR_INVALID_CALL;
-    gpu_trace(GPU_TRACE_DRAW, type, prim_count, count, nullptr);
-    if (prim_count == 0) return GPU_OK;
-    const GpuLayout *layout = current_layout();
+    DrawStart d;
+    GpuResult r;
+    if (!begin_draw(type, prim_count, 0, &d, &r)) return r;
     GpuVertexBuffer *vb = g_gpu.stream_vb;
     uint32_t stride = g_gpu.stream_stride;
-    if (!layout || !vb || stride == 0) return GPU_ERR_INVALID_CALL;
-    uint64_t end = g_gpu.stream_offset + (uint64_t)(start_vertex + (uint64_t)count) * stride;
+    if (!vb || stride == 0) return GPU_ERR_INVALID_CALL;
+    uint64_t end = g_gpu.stream_offset + (uint64_t)(start_vertex + (uint64_t)d.count) * stride;
     if (end > vb->bytes) return GPU_ERR_INVALID_CALL;
-    if (!prepare(layout)) return GPU_FAIL;
+    if (!prepare(d.layout)) return GPU_FAIL;
     bind_vertices(vb->buf, g_gpu.stream_offset, (GLsizei)stride);
-    glDrawArrays(mode, (GLint)start_vertex, (GLsizei)count);
+    glDrawArrays(d.mode, (GLint)start_vertex, (GLsizei)d.count);
     return GPU_OK;
 }
 
@@ -85,56 +99,45 @@ GpuResult gpu_draw_indexed_primitive(uint32_t type, int32_t base_vertex, uint32_
                                      uint32_t num_vertices, uint32_t start_index,
                                      uint32_t prim_count) {
     (void)min_index;
-    (void)num_vertices;
-    GLenum mode;
-    uint32_t count;
-    if (!g_gpu.created || !primitive(type, prim_count, &mode, &count)) return GPU_ERR_INVALID_CALL;
-    gpu_trace(GPU_TRACE_DRAW, type, prim_count, num_vertices, nullptr);
-    if (prim_count == 0) return GPU_OK;
-    const GpuLayout *layout = current_layout();
+    DrawStart d;
+    GpuResult r;
+    if (!begin_draw(type, prim_count, num_vertices, &d, &r)) return r;
     GpuVertexBuffer *vb = g_gpu.stream_vb;
     GpuIndexBuffer *ib = g_gpu.indices;
-    if (!layout || !vb || !ib || g_gpu.stream_stride == 0 || base_vertex < 0)
-        return GPU_ERR_INVALID_CALL;
-    if ((uint64_t)(start_index + (uint64_t)count) * 2 > ib->bytes) return GPU_ERR_INVALID_CALL;
-    if (!prepare(layout)) return GPU_FAIL;
+    if (!vb || !ib || g_gpu.stream_stride == 0 || base_vertex < 0) return GPU_ERR_INVALID_CALL;
+    if ((uint64_t)(start_index + (uint64_t)d.count) * 2 > ib->bytes) return GPU_ERR_INVALID_CALL;
+    if (!prepare(d.layout)) return GPU_FAIL;
     bind_vertices(vb->buf, g_gpu.stream_offset, (GLsizei)g_gpu.stream_stride);
     bind_indices(ib->buf);
-    glDrawElementsBaseVertex(mode, (GLsizei)count, GL_UNSIGNED_SHORT,
+    glDrawElementsBaseVertex(d.mode, (GLsizei)d.count, GL_UNSIGNED_SHORT,
                              (const void *)(uintptr_t)(start_index * 2u), base_vertex);
     return GPU_OK;
 }
 
 GpuResult gpu_draw_primitive_up(uint32_t type, uint32_t prim_count, const void *vertices,
                                 uint32_t stride) {
-    GLenum mode;
-    uint32_t count;
-    if (!g_gpu.created || !primitive(type, prim_count, &mode, &count)) return GPU_ERR_INVALID_CALL;
-    gpu_trace(GPU_TRACE_DRAW, type, prim_count, count, nullptr);
-    if (prim_count == 0) return GPU_OK;
-    const GpuLayout *layout = current_layout();
-    if (!layout || !vertices || stride == 0) return GPU_ERR_INVALID_CALL;
-    if (!prepare(layout)) return GPU_FAIL;
-    GLintptr off = gpu_ring_write(vertices, count * stride, 16);
+    DrawStart d;
+    GpuResult r;
+    if (!begin_draw(type, prim_count, 0, &d, &r)) return r;
+    if (!vertices || stride == 0) return GPU_ERR_INVALID_CALL;
+    if (!prepare(d.layout)) return GPU_FAIL;
+    GLintptr off = gpu_ring_write(vertices, d.count * stride, 16);
     if (off < 0) return GPU_ERR_INVALID_CALL;
     // The user stream replaces the stream source, as on the original platform.
     g_gpu.stream_vb = nullptr;
     bind_vertices(g_gpu.ring, off, (GLsizei)stride);
-    glDrawArrays(mode, 0, (GLsizei)count);
+    glDrawArrays(d.mode, 0, (GLsizei)d.count);
     return GPU_OK;
 }
 
 GpuResult gpu_draw_indexed_primitive_up(uint32_t type, uint32_t min_index, uint32_t num_vertices,
                                         uint32_t prim_count, const uint16_t *indices,
                                         const void *vertices, uint32_t stride) {
-    GLenum mode;
-    uint32_t count;
-    if (!g_gpu.created || !primitive(type, prim_count, &mode, &count)) return GPU_ERR_INVALID_CALL;
-    gpu_trace(GPU_TRACE_DRAW, type, prim_count, num_vertices, nullptr);
-    if (prim_count == 0) return GPU_OK;
-    const GpuLayout *layout = current_layout();
-    if (!layout || !indices || !vertices || stride == 0 || num_vertices == 0)
-        return GPU_ERR_INVALID_CALL;
+    DrawStart d;
+    GpuResult r;
+    if (!begin_draw(type, prim_count, num_vertices, &d, &r)) return r;
+    const uint32_t count = d.count;
+    if (!indices || !vertices || stride == 0 || num_vertices == 0) return GPU_ERR_INVALID_CALL;
     uint64_t last = (uint64_t)min_index + num_vertices;
     if (last > 65536) return GPU_ERR_INVALID_CALL;
 
@@ -154,7 +157,7 @@ GpuResult gpu_draw_indexed_primitive_up(uint32_t type, uint32_t min_index, uint3
         for (uint32_t i = 0; i < count; i++)
             if (indices[i] < min_index || indices[i] >= last) return GPU_ERR_INVALID_CALL;
     }
-    if (!prepare(layout)) return GPU_FAIL;
+    if (!prepare(d.layout)) return GPU_FAIL;
     GLintptr voff = gpu_ring_write((const uint8_t *)vertices + (size_t)min_index * stride,
                                    num_vertices * stride, 16);
     if (voff < 0) return GPU_ERR_INVALID_CALL;
@@ -167,7 +170,7 @@ GpuResult gpu_draw_indexed_primitive_up(uint32_t type, uint32_t min_index, uint3
     g_gpu.indices = nullptr;
     bind_vertices(g_gpu.ring, voff, (GLsizei)stride);
     bind_indices(ibuf);
-    glDrawElementsBaseVertex(mode, (GLsizei)count, GL_UNSIGNED_SHORT, (const void *)ioff,
+    glDrawElementsBaseVertex(d.mode, (GLsizei)count, GL_UNSIGNED_SHORT, (const void *)ioff,
                              -(GLint)min_index);
     return GPU_OK;
 }
