@@ -30,6 +30,6 @@ function(tavok_test name)
   add_test(NAME ${name} COMMAND test_${name})
   set_tests_properties(${name} PROPERTIES
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    ENVIRONMENT "ALSOFT_DRIVERS=null;${T_ENV}"
+    ENVIRONMENT "ALSOFT_DRIVERS=null;TAVOK_SHM_PREFIX=${name};${T_ENV}"
     TIMEOUT 600)
 endfunction()

@@ -55,6 +55,8 @@ static bool make_path(char *out, size_t out_size, const char *name) {
         std::lock_guard<std::mutex> lock(g_prefix_mutex);
         if (g_prefix_set)
             snprintf(prefix, sizeof prefix, "%s", g_prefix);
+        else if (const char *env = getenv("TAVOK_SHM_PREFIX"); env && *env)
+            snprintf(prefix, sizeof prefix, "tavok.%u.%.40s.", (unsigned)getuid(), env);
         else
             snprintf(prefix, sizeof prefix, "tavok.%u.", (unsigned)getuid());
     }

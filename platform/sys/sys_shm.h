@@ -11,7 +11,9 @@ struct SysShm;
 struct SysEvent;
 
 // Prefix put before every name, so that parallel test processes do not share objects. The
-// default is per user. At most 63 characters; null restores the default.
+// default is per user, with TAVOK_SHM_PREFIX from the environment added when it is set (each
+// test program gets its own, so a program killed while holding "sound" or "disp" cannot stall
+// another). At most 63 characters; null restores the default.
 void sys_shm_set_name_prefix(const char *prefix);
 
 // Creates a zeroed section of `size` bytes or attaches to the live one of that name. When it
