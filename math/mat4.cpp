@@ -37,6 +37,15 @@ void set_translation_row(Mat4 *m, const Vec3 *position) {
         set_row(m, 3, 0.0f, 0.0f, 0.0f, 1.0f);
 }
 
+// A rigid frame: the three axis rows with w 0, then the position row.
+static Mat4 *set_frame(Mat4 *m, const Vec3 &x, const Vec3 &y, const Vec3 &z, const Vec3 *position) {
+    set_row3(m, 0, x, 0.0f);
+    set_row3(m, 1, y, 0.0f);
+    set_row3(m, 2, z, 0.0f);
+    set_translation_row(m, position);
+    return m;
+}
+
 bool is_zero(const Vec3 &v) {
     return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
 }
@@ -130,11 +139,7 @@ Mat4 *mat4_from_position_up(Mat4 *out, const Vec3 *position, const Vec3 *up) {
     Vec3 r2;
     vec3_cross(&r2, &r0, &r1);
     vec3_normalize(&r2, &r2);
-    set_row3(out, 0, r0, 0.0f);
-    set_row3(out, 1, r1, 0.0f);
-    set_row3(out, 2, r2, 0.0f);
-    set_translation_row(out, position);
-    return out;
+    return set_frame(out, r0, r1, r2, position);
 }
 
 Mat4 *mat4_orient_along(Mat4 *out, const Vec3 *position, const Vec3 *forward, const Vec3 *up,
@@ -149,11 +154,7 @@ Mat4 *mat4_orient_along(Mat4 *out, const Vec3 *position, const Vec3 *forward, co
     vec3_cross(&r1, &z, &r0);
     vec3_normalize(&r0, &r0);
     vec3_normalize(&r1, &r1);
-    set_row3(out, 0, r0, 0.0f);
-    set_row3(out, 1, r1, 0.0f);
-    set_row3(out, 2, z, 0.0f);
-    set_translation_row(out, position);
-    return out;
+    return set_frame(out, r0, r1, z, position);
 }
 
 Mat4 *mat4_orient_along_up(Mat4 *out, const Vec3 *position, const Vec3 *forward, const Vec3 *up,
@@ -172,11 +173,7 @@ Mat4 *mat4_orient_along_up(Mat4 *out, const Vec3 *position, const Vec3 *forward,
         vec3_normalize(&r0, &r0);
         vec3_normalize(&r2, &r2);
     }
-    set_row3(out, 0, r0, 0.0f);
-    set_row3(out, 1, u, 0.0f);
-    set_row3(out, 2, r2, 0.0f);
-    set_translation_row(out, position);
-    return out;
+    return set_frame(out, r0, u, r2, position);
 }
 
 namespace {
