@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Plays the program on the current X display with keys sent to its window: the title picture
-# shows, button 1 (Z) leads to the selection, and a close request ends it with status 0.
+# Plays the program on the current X display (one of its own under CTest) with keys sent to its
+# window: the title picture shows, button 1 (Z) leads to the selection, and a close request ends
+# it with status 0.
 # Usage: scripted_run.sh <run folder> [program name]
 set -u
+. "$(dirname "$0")/x11_window.sh"
 run_dir=$1
 program=${2:-tavok}
 shots=$(mktemp -d)
@@ -19,40 +21,31 @@ pixel_at() {
     convert "$1" -crop "1x1+$2+$3" +repage -format \
         "%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]" info:
 }
-colours() {
-    convert "$1" -format "%k" info:
-}
 hold_key() {
-    xdotool windowfocus --sync "$wid" 2>/dev/null
-    xdotool keydown "$1"
+    window_focus "$wid"
+    press "$1"
     sleep 0.3
-    xdotool keyup "$1"
+    release "$1"
 }
 
 "./$program" &
 pid=$!
 # Only this process's window: other programs may share the display.
-wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^Tavok$' 2>/dev/null |
-    head -n 1)
+wid=$(window_of "$pid")
 [ -n "$wid" ] || fail "no window"
 
 # The title: a picture of many colours, the same for a while (the scene waits for button 1).
-# Loading takes longer on a busy machine: look again for up to 30 seconds.
-for attempt in $(seq 1 30); do
-    sleep 1
-    import -window "$wid" "$shots/title.png" || fail "no screenshot"
-    n=$(colours "$shots/title.png")
-    [ "$n" -gt 16 ] && break
-done
-[ "$n" -gt 16 ] || fail "the title shows $n colours"
+wait_for_title "$wid" "$shots/title.png" ||
+    fail "no title picture: $(colours "$shots/title.png" 2>/dev/null || echo no) colours"
 title_cell=$(pixel_at "$shots/title.png" 195 163)
 
 # Button 1: the selection, whose grid frames each face in black (entry 1's corner at 195,163).
-# Focus may be taken by another window on a shared display: a key that went astray is sent again.
+# A key that went astray (focus taken on a shared display) is sent again.
 for attempt in 1 2 3; do
     hold_key z
     sleep 1.5
-    import -window "$wid" "$shots/select.png" || fail "no screenshot"
+    alive_or_fail "$pid"
+    window_shot "$wid" "$shots/select.png" || { alive_or_fail "$pid"; fail "no screenshot"; }
     cell=$(pixel_at "$shots/select.png" 195 163)
     [ "$cell" = "0,0,0" ] && break
 done
@@ -60,8 +53,7 @@ done
 cmp -s "$shots/title.png" "$shots/select.png" && fail "the picture did not change"
 
 # A close request (SDL turns the termination signal into a quit) ends the program normally.
-kill -TERM "$pid"
-wait "$pid"
-status=$?
-[ "$status" -eq 0 ] || fail "exit status $status"
+end_program "$pid"
+[ "$status" = stuck ] && fail "still running 30 s after the close request"
+[ "$status" = 0 ] || fail "exit status $status"
 echo "scripted run: title, selection, exit status 0"

@@ -4,6 +4,7 @@
 # than 5% more (or less) memory than after its first second.
 # Usage: soak_run.sh <run folder> [program name] [seconds]
 set -u
+. "$(dirname "$0")/x11_window.sh"
 run_dir=$1
 program=${2:-tavok}
 seconds=${3:-60}
@@ -20,40 +21,35 @@ resident_kib() {
 
 "./$program" &
 pid=$!
-wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^Tavok$' 2>/dev/null |
-    head -n 1)
+wid=$(window_of "$pid")
 [ -n "$wid" ] || fail "no window"
-xdotool windowfocus --sync "$wid" 2>/dev/null
+window_focus "$wid"
 
 # The clock starts when the title shows: start-up takes longer on a busy machine.
 shot=$(mktemp --suffix=.png)
 trap 'rm -f "$shot"' EXIT
-for attempt in $(seq 1 30); do
-    sleep 1
-    import -window "$wid" "$shot" 2>/dev/null &&
-        [ "$(convert "$shot" -format "%k" info:)" -gt 16 ] && break
-done
+wait_for_title "$wid" "$shot" ||
+    fail "no title picture: $(colours "$shot" 2>/dev/null || echo no) colours"
 
 RANDOM=1
 keys=(Left Right Up Down z x)
 start=$(date +%s)
 first=""
 while [ $(($(date +%s) - start)) -lt "$seconds" ]; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended early"
+    alive_or_fail "$pid"
     [ -z "$first" ] && [ $(($(date +%s) - start)) -ge 1 ] && first=$(resident_kib)
     down=()
     for k in "${keys[@]}"; do
         ((RANDOM % 3 == 0)) && down+=("$k")
     done
-    [ ${#down[@]} -gt 0 ] && xdotool keydown "${down[@]}"
+    [ ${#down[@]} -gt 0 ] && press "${down[@]}"
     sleep 0.$((RANDOM % 4 + 1))
-    [ ${#down[@]} -gt 0 ] && xdotool keyup "${down[@]}"
+    [ ${#down[@]} -gt 0 ] && release "${down[@]}"
 done
 last=$(resident_kib)
-kill -TERM "$pid"
-wait "$pid"
-status=$?
-[ "$status" -eq 0 ] || fail "exit status $status"
+end_program "$pid"
+[ "$status" = stuck ] && fail "still running 30 s after the close request"
+[ "$status" = 0 ] || fail "exit status $status"
 [ -n "$first" ] && [ -n "$last" ] || fail "no memory reading"
 echo "soak run: resident ${first} KiB after 1 s, ${last} KiB at the end"
 [ $((last * 100)) -le $((first * 105)) ] || fail "memory grew by more than 5%"
