@@ -383,8 +383,11 @@ GpuResult gpu_clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) {
     if (r > tw) r = tw;
     if (b > th) b = th;
     if (r <= l || b <= t) return GPU_OK;
-    gpu_gl_set_scissor_test(true);
-    gpu_gl_set_scissor(l, gl_band_y(t, b - t), r - l, b - t);
+    // A clear of the whole target goes without the scissor test: rasterisers clear a whole
+    // surface far faster than a rectangle of it.
+    const bool whole = l == 0 && t == 0 && r == tw && b == th;
+    gpu_gl_set_scissor_test(!whole);
+    if (!whole) gpu_gl_set_scissor(l, gl_band_y(t, b - t), r - l, b - t);
     if (flags & GPU_CLEAR_TARGET) {
         gpu_gl_set_color_mask(true, true, true, true);
         float c[4] = {((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f,
