@@ -19,18 +19,12 @@
 #include "platform/sys/sys_rand.h"
 #include "render/gfx_device.h"
 #include "render/gfx_display.h"
+#include "render/gfx_frame.h"
 #include "render/gfx_state.h"
 #include "resource/res_texture.h"
 #include "scene/object_manager.h"
 #include "scene/screen_prims.h"
 #include "scene/sprite2d.h"
-
-#if __has_include("render/gfx_frame.h")
-#include "render/gfx_frame.h"
-#define HAVE_FRAME_PASS 1
-#else
-#define HAVE_FRAME_PASS 0
-#endif
 
 namespace {
 
@@ -122,24 +116,8 @@ SDL_Window *make_window(const char *title) {
 Timing run_frame_pass(int n) {
     SDL_Window *window = make_window("frame pass");
     if (!window) return {-1.0, -1.0};
-#if HAVE_FRAME_PASS
     gfx_init(window, 0, WIDTH, HEIGHT, 32, nullptr);
     if (!gfx_get_device()) return {-1.0, -1.0};
-#else
-    // Until the frame pass is in the tree: the same object steps around one scene, drawn
-    // straight into the back buffer, and a present.
-    DisplayRecord *d = gfx_display();
-    d->window = window;
-    d->client_width = d->render_width = d->screen_width = WIDTH;
-    d->client_height = d->render_height = d->screen_height = HEIGHT;
-    d->bits_per_pixel = 32;
-    DeviceCreateParams p = {window, WIDTH, HEIGHT, 32, 0, 0, nullptr, nullptr};
-    if (!gfx_create_device(&p)) return {-1.0, -1.0};
-    obj_manager_init();
-    line2d_register_kind();
-    tri2d_register_kind();
-    sprite2d_register_kinds();
-#endif
     const ResourceHandle tex = res_create_texture("bench", "bunny", SIDE, SIDE, 0);
     const std::vector<uint32_t> px = bunny_pixels();
     if (!tex || !res_texture_fill(tex, 0, 0, SIDE, SIDE, px.data())) return {-1.0, -1.0};
@@ -154,28 +132,10 @@ Timing run_frame_pass(int n) {
         bunnies.step();
         for (const Bunny &k : bunnies.b)
             sprite2d_put_texture(0, tex, 0xFFFFFFFFu, k.x, k.y, 0, 0, 1, 1, 20);
-#if HAVE_FRAME_PASS
         gfx_render_frame(0);
-#else
-        obj_update_pass();
-        obj_build_draw_list();
-        gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
-        gpu_begin_scene();
-        tex_set_render_targets(0, 0, nullptr);
-        gfx_clear(GFX_CLEAR_ALL, 0x00203040u);
-        obj_draw_layers(5, 39);
-        gpu_end_scene();
-        gfx_present();
-        obj_destroy_killed();
-#endif
     }
     const Timing mean = {(now_ms() - start) / FRAMES, (cpu_ms() - cpu_start) / FRAMES};
-#if HAVE_FRAME_PASS
     gfx_shutdown();
-#else
-    res_release_texture(tex);
-    gfx_destroy_device();
-#endif
     SDL_DestroyWindow(window);
     return mean;
 }
@@ -250,9 +210,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     int status = 0;
-    printf("%s, %d frames at %dx%d\n",
-           HAVE_FRAME_PASS ? "frame pass" : "object steps (no frame pass in the tree yet)", FRAMES,
-           WIDTH, HEIGHT);
+    printf("frame pass, %d frames at %dx%d\n", FRAMES, WIDTH, HEIGHT);
     // The two renderers take turns, and each size reports the median of its rounds, so a
     // burst of load on the machine does not decide the comparison.
     for (int n : sizes) {
