@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One minute of the program on the current X display with random keys (fixed seed) sent to its
 # window: it must keep running, end with status 0 on a close request, and use at the end no more
-# than 5% more (or less) memory than after its first second.
+# than 5% more (or less) memory than after its first second. SOAK_MEMORY_CHECK=0 only reports the
+# memory (a sanitizer's quarantine of freed blocks grows it by design).
 # Usage: soak_run.sh <run folder> [program name] [seconds]
 set -u
 . "$(dirname "$0")/x11_window.sh"
@@ -52,5 +53,6 @@ end_program "$pid"
 [ "$status" = 0 ] || fail "exit status $status"
 [ -n "$first" ] && [ -n "$last" ] || fail "no memory reading"
 echo "soak run: resident ${first} KiB after 1 s, ${last} KiB at the end"
+[ "${SOAK_MEMORY_CHECK:-1}" = 0 ] && exit 0
 [ $((last * 100)) -le $((first * 105)) ] || fail "memory grew by more than 5%"
 [ $((last * 100)) -ge $((first * 95)) ] || fail "memory shrank by more than 5%"
