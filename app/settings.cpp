@@ -234,9 +234,10 @@ void settings_write_crc_file(const char *cfg_path, const char *crc_path) {
     settings_flush_file(crc_path);
 }
 
-static void write_cfg(const char *path) {
+// False when the file could not be written in full (a full disk, say).
+static bool write_cfg(const char *path) {
     FILE *f = sys_fopen(path, "wt");
-    if (!f) return;
+    if (!f) return false;
     for (SettingsNode *n = g_store.head; n; n = n->next) {
         if (!n->value) continue;
         switch (n->type) {
@@ -259,13 +260,16 @@ static void write_cfg(const char *path) {
                 break;
         }
     }
-    fclose(f);
+    bool ok = !ferror(f);
+    return fclose(f) == 0 && ok;
 }
 
 void settings_save_files(void) {
     for (int g = 0; g < 2; ++g) {
         if (!g_store.cfg_name[g] || !g_store.crc_name[g]) continue;
-        write_cfg(g_store.cfg_name[g]);
+        // A short file gets no new CRC, so its old one no longer matches, and the remaining
+        // generation keeps its complete older copy for the next load.
+        if (!write_cfg(g_store.cfg_name[g])) return;
         settings_flush_file(g_store.cfg_name[g]);
         settings_write_crc_file(g_store.cfg_name[g], g_store.crc_name[g]);
     }

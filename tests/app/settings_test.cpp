@@ -2,8 +2,10 @@
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
+#include <csignal>
 #include <cstring>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 
@@ -117,6 +119,35 @@ TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
     remove(file("1.CRC").c_str());
     settings_load_files(base.c_str(), k_rows, 4);
     EXPECT_EQ(settings_get_int_or("life", 0), 9);
+}
+
+TEST_F(SettingsTest, FailedWriteKeepsTheOtherGeneration) {
+    settings_load_files(base.c_str(), k_rows, 4);
+    settings_set_int("life", 3);
+    settings_save_files();
+    const std::string saved = test_read_file(file("1.CFG"));
+    const std::string saved_crc = test_read_file(file("1.CRC"));
+
+    // A full disk, as a file size limit: the CFG file is cut short, its 4-byte CRC still fits.
+    settings_set_int("life", 4);
+    struct rlimit old_limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old_limit;
+    small.rlim_cur = 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    settings_save_files();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+
+    // The short file is not vouched for, and the second generation is left as it was.
+    EXPECT_NE(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
+    EXPECT_EQ(test_read_file(file("1.CFG")), saved);
+    EXPECT_EQ(test_read_file(file("1.CRC")), saved_crc);
+    settings_free_all();
+    settings_load_files(base.c_str(), k_rows, 4);
+    EXPECT_EQ(settings_get_int_or("life", 0), 3);
+    EXPECT_STREQ(settings_get_string("name"), "deck");
 }
 
 TEST_F(SettingsTest, HostileFileContents) {
