@@ -86,6 +86,15 @@ void sort_descending(SceneObject **a, int32_t n) {
     }
 }
 
+// Whether `o` may join the run that `head` starts. Besides the keys, the kind (and, for layer
+// walks, the layer byte) must match: an unsorted layer keeps stale keys, which must neither
+// hand one kind's draw callback the objects of another nor carry a run across layers.
+bool same_run(const SceneObject *head, const SceneObject *o, uint32_t mask, bool test_layer) {
+    if ((o->full_key & mask) != (head->full_key & mask)) return false;
+    if (o->kind != head->kind) return false;
+    return !test_layer || o->layer == head->layer;
+}
+
 // Calls each run's kind with the run; a run is a maximal sequence whose keys agree in `mask`.
 void draw_runs(uint32_t mask, bool test_layer, int32_t first, int32_t last) {
     const DrawList *list = obj_draw_list();
@@ -94,9 +103,8 @@ void draw_runs(uint32_t mask, bool test_layer, int32_t first, int32_t last) {
     uint32_t k = 0;
     while (k < count) {
         SceneObject *head = list->entries[k];
-        const uint32_t key = head->full_key & mask;
         uint32_t end = k + 1;
-        while (end < count && (list->entries[end]->full_key & mask) == key) ++end;
+        while (end < count && same_run(head, list->entries[end], mask, test_layer)) ++end;
         const int32_t layer = head->layer;
         const int32_t kind = head->kind & 0xF;
         const bool in_range = !test_layer || (layer >= first && layer <= last);

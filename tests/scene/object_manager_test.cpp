@@ -199,6 +199,40 @@ TEST_F(ObjectManager, LikeObjectsReachTheDrawCallbackAsOneRun) {
     EXPECT_EQ(g_calls[0].run.size(), 26u);
 }
 
+// A layer whose head has a zero key is listed unsorted and keeps stale keys: runs must still
+// split by kind and by layer.
+TEST_F(ObjectManager, UnsortedLayerRunsSplitByKindAndLayer) {
+    auto keyless = [](int32_t kind) {
+        SceneObject *o = obj_create(0);
+        obj_set_sub_order(o, 0); // layer 0, sub-order 0: the key is 0 until the kind's bits
+        obj_set_kind(o, kind);   // enter the base key; the stored full key stays 0
+        return o;
+    };
+    SceneObject *a1 = keyless(kind_a);
+    SceneObject *b1 = keyless(kind_b);
+    SceneObject *a2 = keyless(kind_a);
+    ASSERT_EQ(a2->full_key, 0u);
+    draw_frame();
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls[0].kind, 1);
+    EXPECT_EQ(g_calls[0].run, std::vector<SceneObject *>{a2});
+    EXPECT_EQ(g_calls[1].kind, 2);
+    EXPECT_EQ(g_calls[1].run, std::vector<SceneObject *>{b1});
+    EXPECT_EQ(g_calls[2].kind, 1);
+    EXPECT_EQ(g_calls[2].run, std::vector<SceneObject *>{a1});
+
+    // Moved by the bare list step, an object keeps its zero key on layer 5: drawing layer 0
+    // alone still draws layer 0's objects, and only those.
+    obj_link_layer(a2, 5);
+    draw_frame(0, 0);
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls[0].run, std::vector<SceneObject *>{b1});
+    EXPECT_EQ(g_calls[1].run, std::vector<SceneObject *>{a1});
+    draw_frame(5, 5);
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].run, std::vector<SceneObject *>{a2});
+}
+
 uint32_t g_key_of[OBJ_POOL_SIZE];
 uint32_t key_from_table(SceneObject *o) {
     return g_key_of[obj_index(o)];
