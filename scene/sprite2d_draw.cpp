@@ -110,6 +110,8 @@ void sprite2d_kind_draw(SceneObject **run, int32_t count) {
         if (f == SPRITE2D_FILTER_AUTO)
             f = s->sx == 1.0f && s->sy == 1.0f && s->rotation == 0.0f ? SPRITE2D_FILTER_POINT
                                                                       : SPRITE2D_FILTER_LINEAR;
+        // A sprite with a clip rectangle starts a batch of its own too: joining the open batch
+        // would draw it without its scissor.
         const bool flush = s->blend != blend || s->shader_set != shader_set || s->shader_set != 0 ||
                            f != filter || s->texture != texture || s->texture2 != texture2 ||
                            clipped || s->clip_w != 0 || quads >= GFX_QUAD_COUNT;
