@@ -275,14 +275,15 @@ void settings_save_files(void) {
     }
 }
 
-// Tokens of this many characters or more end the reading.
+// Keys of this many characters or more end the reading.
 constexpr size_t SETTINGS_TOKEN_LIMIT = 255;
 
 static void read_cfg(const char *path) {
     FILE *f = sys_fopen(path, "rt");
     if (!f) return;
     char key[SETTINGS_TOKEN_LIMIT + 1];
-    char text[SETTINGS_TOKEN_LIMIT + 1];
+    char *line = nullptr;
+    size_t line_size = 0;
     for (;;) {
         int type;
         if (fscanf(f, "%255s", key) != 1 || strlen(key) >= SETTINGS_TOKEN_LIMIT) break;
@@ -296,10 +297,17 @@ static void read_cfg(const char *path) {
             if (fscanf(f, "%f", &v) != 1) break;
             settings_set_float(key, v);
         } else if (type == SETTINGS_STRING) {
-            if (fscanf(f, "%255s", text) != 1 || strlen(text) >= SETTINGS_TOKEN_LIMIT) break;
-            settings_set_string(key, text);
+            // The rest of the line after the tab, as written: a single word would split a text
+            // with spaces (or skip an empty one) and shift every later line out of step.
+            int c = fgetc(f);
+            if (c != '\t' && c != ' ') ungetc(c, f);
+            ssize_t n = getline(&line, &line_size, f);
+            if (n < 0) break;
+            while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = 0;
+            settings_set_string(key, line);
         }
     }
+    free(line);
     fclose(f);
 }
 

@@ -150,16 +150,31 @@ TEST_F(SettingsTest, FailedWriteKeepsTheOtherGeneration) {
     EXPECT_STREQ(settings_get_string("name"), "deck");
 }
 
+TEST_F(SettingsTest, StringsWithSpacesEmptyOrLongSurviveASave) {
+    const std::string long_text(400, 'w');
+    settings_load_files(base.c_str(), nullptr, 0);
+    settings_set_string("path", "C:\\my games\\ ");
+    settings_set_string("empty", "");
+    settings_set_string("long", long_text.c_str());
+    settings_set_int("after", 5);
+    settings_save_files();
+    settings_free_all();
+    settings_load_files(base.c_str(), nullptr, 0);
+    EXPECT_STREQ(settings_get_string("path"), "C:\\my games\\ ");
+    EXPECT_STREQ(settings_get_string("empty"), "");
+    EXPECT_EQ(settings_get_string("long"), long_text);
+    EXPECT_EQ(settings_get_int_or("after", 0), 5);
+}
+
 TEST_F(SettingsTest, HostileFileContents) {
-    // A matching CRC over garbage: over-long tokens and bad numbers end the reading safely.
-    std::string text = "a\t0\t1\nb\t2\t" + std::string(4000, 's') + "\nc\t0\t3\n";
+    // A matching CRC over garbage: an over-long key and bad numbers end the reading safely.
+    std::string text = "a\t0\t1\n" + std::string(4000, 'b') + "\t0\t2\nc\t0\t3\n";
     ASSERT_TRUE(test_write_file(file("0.CFG"), text));
     uint32_t crc = app_crc32((const uint8_t *)text.data(), (uint32_t)text.size());
     std::string crc_bytes((const char *)&crc, 4);
     ASSERT_TRUE(test_write_file(file("0.CRC"), crc_bytes));
     settings_load_files(base.c_str(), nullptr, 0);
     EXPECT_EQ(settings_get_int_or("a", 0), 1);
-    EXPECT_EQ(settings_get_string("b"), nullptr);
     EXPECT_EQ(settings_get_int_or("c", 0), 0);
     settings_free_all();
 
