@@ -20,7 +20,7 @@ uint32_t padded_length(uint32_t length) {
 } // namespace
 
 int32_t text_queue_alloc(uint32_t size) {
-    if (size == 0) return -1;
+    if (size == 0) return -1; // no room even for the end mark stored at the start
     for (int32_t id = 0; id < TEXT_QUEUE_COUNT; ++id) {
         TextQueue &q = s_queues[id];
         if (q.buffer || q.capacity != 0) continue;

@@ -106,6 +106,9 @@ TEST_F(TextQueueTest, RewindLeavesOneEndMark) {
 }
 
 TEST_F(TextQueueTest, RowsRunOutAndFreeRowsComeBack) {
+    // A queue of no bytes could not even hold its end mark: refused, and no row is taken.
+    EXPECT_EQ(text_queue_alloc(0), -1);
+    EXPECT_EQ(text_queue_row(0)->in_use, 0u);
     for (int i = 0; i < TEXT_QUEUE_COUNT; ++i) EXPECT_EQ(text_queue_alloc(64), i);
     EXPECT_EQ(text_queue_alloc(64), -1);
     text_queue_free(5);
