@@ -160,8 +160,12 @@ void obj_destroy(SceneObject *o) {
     if (!in_use(o) || (o->flags & OBJ_FLAG_DYING)) return;
     o->flags |= OBJ_FLAG_DYING; // a callback that destroys this object again does nothing
     if (o->destroy) o->destroy(o);
+    // A callback that reset the objects (and may have created this record anew) has ended
+    // this destroy: its links now belong to the free list or to the new object.
+    if (!(o->flags & OBJ_FLAG_DYING)) return;
     const ObjectKind *k = obj_get_kind(o->kind);
     if (k && k->term) k->term(o);
+    if (!(o->flags & OBJ_FLAG_DYING)) return;
     obj_unlink_layer(o);
     obj_leave_update_list(o);
     o->flags &= ~(OBJ_FLAG_IN_USE | OBJ_FLAG_DYING);

@@ -502,4 +502,39 @@ TEST_F(ObjectManager, ResetInsideTheUpdatePassEndsTheWalk) {
     for (int i = 0; i < OBJ_POOL_SIZE; ++i) ASSERT_NE(obj_create(0), nullptr);
 }
 
+void reset_from_destroy(SceneObject *) {
+    obj_reset_all();
+}
+void reset_and_create_from_destroy(SceneObject *) {
+    obj_reset_all();
+    obj_create(9); // takes the first record again, the one being destroyed
+}
+
+// A destroy or term callback that resets the objects: the destroy ends there and the pool
+// stays whole.
+TEST_F(ObjectManager, ResetInsideADestroyCallbackLeavesThePoolWhole) {
+    const int32_t kind_c =
+        obj_register_kind(record_draw<3>, record_init<3>, reset_from_destroy, nullptr, 64);
+    for (int pass = 0; pass < 3; ++pass) {
+        obj_reset_all();
+        SceneObject *o = make(pass == 2 ? kind_c : kind_a, 20); // the first record
+        ASSERT_EQ(obj_index(o), 0);
+        if (pass < 2) o->destroy = pass == 0 ? reset_from_destroy : reset_and_create_from_destroy;
+        g_events.clear();
+        obj_destroy(o);
+        EXPECT_EQ(g_events, std::vector<int>{}) << pass; // no term for a reset object
+        const int live = pass == 1 ? 1 : 0;
+        EXPECT_EQ(obj_get_live_count(), live) << pass;
+        g_updates = 0;
+        obj_for_each([](SceneObject *) { g_updates++; });
+        EXPECT_EQ(g_updates, live) << pass;
+        if (pass == 1) {
+            EXPECT_TRUE(o->flags & OBJ_FLAG_IN_USE); // the new object stays
+            EXPECT_EQ(o->owner, 9u);
+        }
+        for (int i = live; i < OBJ_POOL_SIZE; ++i) ASSERT_NE(obj_create(0), nullptr) << pass;
+        EXPECT_EQ(obj_create(0), nullptr);
+    }
+}
+
 } // namespace
