@@ -90,9 +90,8 @@ SceneObject *make_rect(OwnerId owner, uint32_t color, float x, float y, float w,
     return finish(o, layer, one_frame);
 }
 
-void uv_from_screen(SceneObject *o, float uv[4][2], ResourceHandle texture, float du, float dv,
+void uv_from_screen(const Sprite2D *s, float uv[4][2], ResourceHandle texture, float du, float dv,
                     float zoom) {
-    const Sprite2D *s = sprite2d_of(o);
     const TextureHandle *t = texture_of(texture);
     if (!t || t->width == 0 || t->height == 0) return;
     float off[4][2];
@@ -254,9 +253,11 @@ void sprite2d_set_uv2_rect(SceneObject *o, float u0, float v0, float u1, float v
     set_rect_uvs(sp(o)->uv2, u0, v0, u1, v1);
 }
 void sprite2d_set_uvs(SceneObject *o, const float uvs[8]) {
+    if (!uvs) return;
     memcpy(sp(o)->uv, uvs, sizeof(float) * 8);
 }
 void sprite2d_set_uv2s(SceneObject *o, const float uvs[8]) {
+    if (!uvs) return;
     memcpy(sp(o)->uv2, uvs, sizeof(float) * 8);
 }
 void sprite2d_set_uv_turn(SceneObject *o, uint8_t turn, uint8_t flip) {
@@ -283,10 +284,12 @@ void sprite2d_set_clip(SceneObject *o, int16_t x, int16_t y, int16_t w, int16_t 
 }
 
 void sprite2d_uv_from_screen(SceneObject *o, float du, float dv, float zoom) {
-    uv_from_screen(o, sp(o)->uv, sp(o)->texture, du, dv, zoom);
+    Sprite2D *s = sp(o);
+    uv_from_screen(s, s->uv, s->texture, du, dv, zoom);
 }
 void sprite2d_uv2_from_screen(SceneObject *o, float du, float dv, float zoom) {
-    uv_from_screen(o, sp(o)->uv2, sp(o)->texture2, du, dv, zoom);
+    Sprite2D *s = sp(o);
+    uv_from_screen(s, s->uv2, s->texture2, du, dv, zoom);
 }
 
 float sprite2d_get_x(SceneObject *o) {
@@ -343,6 +346,7 @@ void sprite2d_corner_offsets(float out[4][2], float w, float h, float ax, float 
 }
 
 int32_t sprite2d_corners(Quad2D *out, SceneObject *o, float ex, float ey) {
+    if (!out) return 0;
     const Sprite2D *s = sp(o);
     float off[4][2];
     sprite2d_corner_offsets(off, s->w * ex, s->h * ey, s->ax, s->ay, s->sx, s->sy, s->rotation);
@@ -367,12 +371,14 @@ int32_t sprite2d_hit_point(SceneObject *o, float ex, float ey, float px, float p
 }
 
 int32_t sprite2d_hit_circle(SceneObject *o, float ex, float ey, const Vec2 *centre, float radius) {
+    if (!centre) return 0;
     Quad2D q;
     sprite2d_corners(&q, o, ex, ey);
     return geom2d_quad_hits_circle(&q, centre, radius);
 }
 
 int32_t sprite2d_hit_segment(SceneObject *o, float ex, float ey, const Vec2 *p0, const Vec2 *p1) {
+    if (!p0 || !p1) return 0;
     Quad2D q;
     sprite2d_corners(&q, o, ex, ey);
     return geom2d_quad_hits_segment(&q, p0, p1);

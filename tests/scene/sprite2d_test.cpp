@@ -125,6 +125,17 @@ TEST_F(Sprites, QueriesUseTheUnshiftedCorners) {
     EXPECT_EQ(sprite2d_hit_sprite(o, 1, 1, p, 1, 1), 1);
     sprite2d_set_position(p, 90, 90);
     EXPECT_EQ(sprite2d_hit_sprite(o, 1, 1, p, 1, 1), 0);
+
+    // Missing pointers are refused rather than followed.
+    EXPECT_EQ(sprite2d_corners(nullptr, o, 1, 1), 0);
+    EXPECT_EQ(sprite2d_hit_circle(o, 1, 1, nullptr, 5), 0);
+    const Vec2 a = {0, 0};
+    EXPECT_EQ(sprite2d_hit_segment(o, 1, 1, &a, nullptr), 0);
+    EXPECT_EQ(sprite2d_hit_segment(o, 1, 1, nullptr, &a), 0);
+    sprite2d_set_uvs(o, nullptr);
+    sprite2d_set_uv2s(o, nullptr);
+    EXPECT_EQ(sprite2d_of(o)->uv[3][0], 1.0f);
+    sprite2d_uv_from_screen(nullptr, 0, 0, 2);
 }
 
 class SpriteBatches : public Sprites {
