@@ -25,9 +25,12 @@ bool owner_valid(OwnerId id) {
     return id != 0 && id < OWNER_ID_COUNT;
 }
 
+// The pool index of a record; -1 for a pointer outside the pool or into a record's middle.
 int32_t aux_index(const AuxRecord *r) {
     if (r < s_aux.records || r >= s_aux.records + AUX_RECORD_COUNT) return -1;
-    return (int32_t)(r - s_aux.records);
+    const uintptr_t offset = (uintptr_t)r - (uintptr_t)s_aux.records;
+    if (offset % sizeof(AuxRecord) != 0) return -1;
+    return (int32_t)(offset / sizeof(AuxRecord));
 }
 
 } // namespace

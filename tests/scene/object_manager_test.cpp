@@ -396,6 +396,8 @@ TEST_F(ObjectManager, AuxRecordsPoolAndStrayFrees) {
     obj_aux_free(nullptr);
     AuxRecord stray = {};
     obj_aux_free(&stray);
+    // A pointer into a record's body (not the record itself) frees nothing.
+    obj_aux_free(reinterpret_cast<AuxRecord *>(all[20]->body));
     EXPECT_EQ(obj_aux_count(), AUX_RECORD_COUNT - 1);
     AuxRecord *again = obj_aux_alloc(4);
     EXPECT_EQ(again, all[10]);
