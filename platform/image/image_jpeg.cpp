@@ -26,10 +26,13 @@ void jpeg_on_error(j_common_ptr cinfo) {
 }
 
 // Warnings are quiet, but running out of data is remembered: the library would
-// otherwise pad a truncated file with grey and report success.
+// otherwise pad a truncated file with grey and report success. Data runs out either at
+// the end of the file or at a marker met before the scan has all its blocks (a header
+// that claims more rows than the file holds, or a file cut and closed again).
 void jpeg_on_message(j_common_ptr cinfo, int level) {
     JpegError *e = reinterpret_cast<JpegError *>(cinfo->err);
-    if (level < 0 && e->mgr.msg_code == JWRN_JPEG_EOF) e->truncated = true;
+    if (level < 0 && (e->mgr.msg_code == JWRN_JPEG_EOF || e->mgr.msg_code == JWRN_HIT_MARKER))
+        e->truncated = true;
 }
 
 } // namespace
@@ -74,7 +77,8 @@ bool image_decode_jpeg(const uint8_t *bytes, size_t size, Image *out, char *err,
     }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = out->data + size_t(cinfo.output_scanline) * out->width * 4;
-        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
+        // Missing data is final: stop rather than decode the padding of a lying header.
+        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || jerr.truncated) break;
     }
     if (cinfo.output_scanline < cinfo.output_height || jerr.truncated) {
         snprintf(jerr.message, sizeof(jerr.message), "JPEG: truncated data");

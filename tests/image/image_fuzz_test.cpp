@@ -372,6 +372,15 @@ std::vector<Field> jpeg_fields(const Bytes &b) {
     return f;
 }
 
+// The frame's height and width.
+std::vector<Field> jpeg_frame_size(const Bytes &b) {
+    for (const Field &f : jpeg_fields(b))
+        if (f.width == 2 && f.at >= 5 && b[f.at - 5] == 0xFF && b[f.at - 4] >= 0xC0 &&
+            b[f.at - 4] <= 0xC2)
+            return {f, {f.at + 2, 2, true}};
+    return {};
+}
+
 std::vector<Bytes> jpeg_samples() {
     Bytes rgb(16 * 8 * 3);
     for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7);
@@ -382,6 +391,15 @@ std::vector<Bytes> jpeg_samples() {
         test_encode_jpeg(rgb.data(), 16, 8, 3, 60, true),
         test_encode_jpeg(grey.data(), 9, 7, 1, 90),
     };
+}
+
+// The fuzz samples and flat pictures, whose padding decodes without a complaint.
+std::vector<Bytes> jpeg_lying_samples() {
+    std::vector<Bytes> out = jpeg_samples();
+    Bytes flat(64 * 16 * 3, 90);
+    out.push_back(test_encode_jpeg(flat.data(), 64, 16, 3, 75));
+    out.push_back(test_encode_jpeg(flat.data(), 200, 8, 1, 75));
+    return out;
 }
 
 void expect_samples_decode(const std::vector<Bytes> &samples) {
@@ -428,4 +446,85 @@ TEST(ImageFuzz, DamagedJpegFilesDecodeConsistentlyOrFail) {
     FuzzStats s = fuzz("jpeg", samples, jpeg_fields, nullptr, 4000, 0x4A);
     EXPECT_GT(s.refused, 0);
     EXPECT_GT(s.decoded, 0);
+}
+
+// A header that claims more pixels than the file holds must never decode: the missing
+// pixels would otherwise come back as made-up grey or black. The sizes grow past any
+// row padding or partial block the samples carry.
+TEST(ImageFuzz, LargerDeclaredSizeThanTheDataHoldsFails) {
+    struct Case {
+        const char *what;
+        std::vector<Bytes> samples;
+        std::vector<Field> (*fields_of)(const Bytes &);
+        void (*repair)(Bytes &);
+        std::vector<int> size_fields; // indexes into fields_of: width and height
+    };
+    const Case cases[] = {
+        {"bmp",
+         {bmp_samples()[0], bmp_samples()[1], bmp_samples()[3]},
+         bmp_fields,
+         nullptr,
+         {3, 4}},
+        {"dds", dds_samples(), dds_fields, nullptr, {2, 3}},
+        {"png", png_samples(), png_fields, png_repair, {0, 1}},
+        {"jpeg", jpeg_lying_samples(), jpeg_frame_size, nullptr, {0, 1}},
+    };
+    for (const Case &c : cases) {
+        for (size_t i = 0; i < c.samples.size(); ++i) {
+            const Bytes &good = c.samples[i];
+            std::vector<Field> fields = c.fields_of(good);
+            for (int which : c.size_fields) {
+                ASSERT_LT(size_t(which), fields.size()) << c.what;
+                const Field &f = fields[size_t(which)];
+                for (uint32_t grow : {17u, 1000u}) {
+                    Bytes bad = good;
+                    uint32_t v = get_field(bad, f);
+                    // Keep the sign of a top-down BMP height.
+                    put_field(bad, f, int32_t(v) < 0 ? v - grow : v + grow);
+                    if (c.repair) c.repair(bad);
+                    Image img;
+                    char err[160] = "";
+                    EXPECT_FALSE(image_decode(bad.data(), bad.size(), &img, err, sizeof(err)))
+                        << c.what << " sample " << i << " field at " << f.at << " +" << grow;
+                    EXPECT_NE(err[0], 0);
+                    image_free(&img);
+                }
+            }
+        }
+    }
+}
+
+// Where the first scan's coded data begins (0 when there is no scan).
+size_t jpeg_scan_data(const Bytes &b) {
+    size_t at = 2;
+    while (at + 4 <= b.size() && b[at] == 0xFF) {
+        size_t len = size_t(b[at + 2]) << 8 | b[at + 3];
+        if (b[at + 1] == 0xDA) return at + 2 + len;
+        at += 2 + len;
+    }
+    return 0;
+}
+
+// A single-scan file whose scan is cut short and closed with an end marker is missing
+// rows, however the cut falls.
+TEST(ImageFuzz, JpegScanCutAndClosedAgainFails) {
+    Bytes rgb(48 * 32 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 + (i / 97) * 13);
+    Bytes grey(40 * 24);
+    for (size_t i = 0; i < grey.size(); ++i) grey[i] = uint8_t(i * 5 + (i / 31) * 11);
+    const Bytes samples[] = {test_encode_jpeg(rgb.data(), 48, 32, 3, 80),
+                             test_encode_jpeg(grey.data(), 40, 24, 1, 90)};
+    for (const Bytes &good : samples) {
+        size_t scan = jpeg_scan_data(good);
+        ASSERT_GT(scan, 0u);
+        for (size_t cut = scan; cut + 2 < good.size(); ++cut) {
+            Bytes bad(good.begin(), good.begin() + long(cut));
+            bad.push_back(0xFF), bad.push_back(0xD9);
+            Image img;
+            char err[160] = "";
+            EXPECT_FALSE(image_decode(bad.data(), bad.size(), &img, err, sizeof(err)))
+                << "cut at " << cut << " of " << good.size();
+            image_free(&img);
+        }
+    }
 }
