@@ -176,4 +176,167 @@ TEST(WaveFile, ReadsFilesByBackslashPathsAndReportsMissingOnes) {
     sndl_wave_free(&w);
     EXPECT_EQ(sndl_wave_read(&w, (dir + "\\missing.wav").c_str()), SNDL_WAVE_CANNOT_OPEN);
 }
+
+// Fixed linear congruential generator: every run damages the same bytes.
+struct Lcg {
+    uint32_t state;
+    uint32_t next() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+    uint32_t below(uint32_t n) { return n ? next() % n : 0; }
+};
+
+Bytes extensible_fmt() {
+    Bytes ext = fmt_body(0xFFFE, 1, 22050, 16);
+    put16(ext, 22);
+    put16(ext, 16);
+    put32(ext, 4);
+    const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    ext.insert(ext.end(), pcm, pcm + 16);
+    return ext;
+}
+
+std::vector<Bytes> wave_samples() {
+    std::vector<Bytes> out;
+    Bytes c;
+    chunk(c, "junk", samples(5));
+    chunk(c, "fmt ", fmt_body(1, 2, 22050, 16));
+    chunk(c, "data", samples(64));
+    out.push_back(riff(c));
+    c.clear();
+    chunk(c, "fmt ", fmt_body(1, 1, 8000, 8));
+    chunk(c, "data", samples(33));
+    chunk(c, "LIST", samples(10));
+    out.push_back(riff(c));
+    c.clear();
+    chunk(c, "fmt ", extensible_fmt());
+    chunk(c, "data", samples(40));
+    out.push_back(riff(c));
+    c.clear();
+    Bytes adpcm = fmt_body(2, 1, 11025, 4);
+    put16(adpcm, 2);
+    put16(adpcm, 0x1F4);
+    chunk(c, "data", samples(20)); // data before the format
+    chunk(c, "fmt ", adpcm);
+    out.push_back(riff(c));
+    c.clear();
+    Bytes pcm18 = fmt_body(1, 2, 44100, 8);
+    put16(pcm18, 0);
+    chunk(c, "fmt ", pcm18);
+    chunk(c, "data", samples(18));
+    out.push_back(riff(c));
+    return out;
+}
+
+// Offsets of the RIFF size, every chunk size, and the words of each format chunk.
+std::vector<std::pair<size_t, int>> wave_fields(const Bytes &b) {
+    std::vector<std::pair<size_t, int>> f = {{4, 4}};
+    size_t at = 12;
+    while (at + 8 <= b.size()) {
+        f.push_back({at + 4, 4});
+        uint32_t len = uint32_t(b[at + 4]) | uint32_t(b[at + 5]) << 8 | uint32_t(b[at + 6]) << 16 |
+                       uint32_t(b[at + 7]) << 24;
+        if (std::memcmp(b.data() + at, "fmt ", 4) == 0) {
+            const std::pair<size_t, int> words[] = {{0, 2},  {2, 2},  {4, 4},  {8, 4},
+                                                    {12, 2}, {14, 2}, {16, 2}, {18, 2}};
+            for (const auto &w : words)
+                if (w.first + size_t(w.second) <= len) f.push_back({at + 8 + w.first, w.second});
+        }
+        at += 8 + size_t(len) + (len & 1);
+    }
+    return f;
+}
+
+uint32_t edge_value(Lcg &rng, uint32_t old) {
+    static const uint32_t values[] = {0,          1,          2,          3,          4,
+                                      15,         16,         17,         18,         0x7FFF,
+                                      0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000,
+                                      0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFF8, 0x10000000, 22};
+    switch (rng.below(4)) {
+        case 0:
+            return old + 1;
+        case 1:
+            return old - 1;
+        case 2:
+            return old ^ (1u << rng.below(32));
+        default:
+            return values[rng.below(sizeof(values) / sizeof(values[0]))];
+    }
+}
+
+Bytes damage(const Bytes &good, Lcg &rng) {
+    Bytes b = good;
+    int count = 1 + int(rng.below(4));
+    for (int k = 0; k < count && !b.empty(); ++k) {
+        switch (rng.below(5)) {
+            case 0:
+                b[rng.below(uint32_t(b.size()))] ^= uint8_t(1 + rng.below(255));
+                break;
+            case 1:
+                b.resize(rng.below(uint32_t(b.size())) + 1);
+                break;
+            case 4:
+                if (b.size() < good.size() * 2)
+                    for (uint32_t n = 1 + rng.below(40); n > 0; --n)
+                        b.push_back(uint8_t(rng.next()));
+                break;
+            default: {
+                std::vector<std::pair<size_t, int>> fields = wave_fields(b);
+                const auto &f = fields[rng.below(uint32_t(fields.size()))];
+                if (f.first + size_t(f.second) > b.size()) break;
+                uint32_t v = 0;
+                for (int i = 0; i < f.second; ++i) v |= uint32_t(b[f.first + size_t(i)]) << (8 * i);
+                v = edge_value(rng, v);
+                for (int i = 0; i < f.second; ++i) b[f.first + size_t(i)] = uint8_t(v >> (8 * i));
+                break;
+            }
+        }
+    }
+    return b;
+}
+
+// Damaged files either fail and leave nothing behind, or describe data that lies wholly
+// inside the file, in whole blocks.
+TEST(WaveFile, DamagedFilesAreReadConsistentlyOrRefused) {
+    std::vector<Bytes> good = wave_samples();
+    for (const Bytes &g : good) {
+        SndlWave w;
+        ASSERT_EQ(parse(&w, g), SNDL_WAVE_OK);
+        sndl_wave_free(&w);
+    }
+    Lcg rng = {0x5EED};
+    int read = 0, refused = 0;
+    for (int run = 0; run < 8000; ++run) {
+        Bytes bad = damage(good[size_t(run) % good.size()], rng);
+        Bytes exact(bad.begin(), bad.end()); // exact size, for the address checker
+        SndlWave w;
+        SndlWaveResult r = parse(&w, exact);
+        if (r != SNDL_WAVE_OK) {
+            ++refused;
+            EXPECT_EQ(r, SNDL_WAVE_BAD_FILE) << "run " << run;
+            EXPECT_EQ(w.bytes, nullptr) << "run " << run;
+            EXPECT_EQ(w.data_bytes, 0u) << "run " << run;
+            continue;
+        }
+        ++read;
+        ASSERT_NE(w.bytes, nullptr) << "run " << run;
+        EXPECT_EQ(w.file_bytes, exact.size()) << "run " << run;
+        EXPECT_GE(w.data_offset, 20u) << "run " << run;
+        ASSERT_LE(uint64_t(w.data_offset) + w.data_bytes, w.file_bytes) << "run " << run;
+        if (w.format.block_align) {
+            EXPECT_EQ(w.data_bytes % w.format.block_align, 0u) << "run " << run;
+        }
+        EXPECT_LE(w.format.extra_size, SNDL_WAVE_MAX_EXTRA);
+        EXPECT_EQ(std::memcmp(w.bytes, exact.data(), exact.size()), 0);
+        unsigned sum = 0;
+        for (uint32_t i = 0; i < w.data_bytes; ++i) sum += w.bytes[w.data_offset + i];
+        (void)sum;
+        sndl_wave_is_playable(&w.format);
+        sndl_wave_free(&w);
+        EXPECT_EQ(w.bytes, nullptr);
+    }
+    EXPECT_GT(read, 0);
+    EXPECT_GT(refused, 0);
+}
 } // namespace
