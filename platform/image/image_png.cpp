@@ -65,6 +65,14 @@ bool image_decode_png(const uint8_t *bytes, size_t size, Image *out, char *err, 
         snprintf(reader.message, sizeof(reader.message), "PNG: unsupported size %ux%u", w, h);
         png_longjmp(png, 1);
     }
+    // Deflate packs at most 1032 bytes into one, so the file bounds the pixel data it can
+    // hold: a header claiming more is refused before the pixels are allocated.
+    uint64_t pixel_bits = uint64_t(png_get_channels(png, info)) * uint64_t(depth);
+    if (uint64_t(w) * h * pixel_bits / 8 > uint64_t(size) * 1032) {
+        snprintf(reader.message, sizeof(reader.message), "PNG: %ux%u is more than the data holds",
+                 w, h);
+        png_longjmp(png, 1);
+    }
 
     // Everything becomes 8-bit RGBA: palettes and low grey depths expand, tRNS
     // becomes alpha, 16-bit samples scale down, a missing alpha is filled with 255.

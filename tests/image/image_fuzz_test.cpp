@@ -528,3 +528,24 @@ TEST(ImageFuzz, JpegScanCutAndClosedAgainFails) {
         }
     }
 }
+
+// A small file whose header claims a very large picture is refused from its size alone,
+// before the pixels are allocated, with a reason that says so.
+TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
+    Bytes png = png_samples()[4]; // 4 x 4 RGB
+    put_field(png, {16, 4, true}, 16384);
+    put_field(png, {20, 4, true}, 4096);
+    png_repair(png);
+    Image img;
+    char err[160] = "";
+    EXPECT_FALSE(image_decode(png.data(), png.size(), &img, err, sizeof(err)));
+    EXPECT_NE(strstr(err, "more than the data holds"), nullptr) << err;
+
+    // The same picture with a file large enough to hold it still gets to its pixel data.
+    png = png_samples()[4];
+    put_field(png, {16, 4, true}, 16);
+    put_field(png, {20, 4, true}, 16);
+    png_repair(png);
+    EXPECT_FALSE(image_decode(png.data(), png.size(), &img, err, sizeof(err)));
+    EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
+}
