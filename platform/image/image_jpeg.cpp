@@ -68,6 +68,21 @@ bool image_decode_jpeg(const uint8_t *bytes, size_t size, Image *out, char *err,
         snprintf(jerr.message, sizeof(jerr.message), "JPEG: unsupported colour space");
         longjmp(jerr.jump, 1);
     }
+    // Every block of a Huffman-coded file takes at least one bit, so the file bounds the
+    // blocks it can hold: a header claiming more is refused before the pixels are allocated.
+    if (!cinfo.arith_code) {
+        uint64_t fewest = UINT64_MAX;
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            const jpeg_component_info &comp = cinfo.comp_info[c];
+            uint64_t blocks = uint64_t(comp.width_in_blocks) * uint64_t(comp.height_in_blocks);
+            if (blocks < fewest) fewest = blocks;
+        }
+        if (fewest > uint64_t(size) * 8) {
+            snprintf(jerr.message, sizeof(jerr.message), "JPEG: %ux%u is more than the data holds",
+                     cinfo.image_width, cinfo.image_height);
+            longjmp(jerr.jump, 1);
+        }
+    }
     cinfo.out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_components != 4 ||

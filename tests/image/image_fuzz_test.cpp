@@ -548,4 +548,20 @@ TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
     png_repair(png);
     EXPECT_FALSE(image_decode(png.data(), png.size(), &img, err, sizeof(err)));
     EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
+
+    for (const Bytes &good : jpeg_samples()) {
+        std::vector<Field> size = jpeg_frame_size(good);
+        ASSERT_EQ(size.size(), 2u);
+        Bytes jpeg = good;
+        put_field(jpeg, size[0], 4096);
+        put_field(jpeg, size[1], 16384);
+        err[0] = 0;
+        EXPECT_FALSE(image_decode(jpeg.data(), jpeg.size(), &img, err, sizeof(err)));
+        EXPECT_NE(strstr(err, "more than the data holds"), nullptr) << err;
+        jpeg = good;
+        put_field(jpeg, size[0], 64);
+        put_field(jpeg, size[1], 64);
+        EXPECT_FALSE(image_decode(jpeg.data(), jpeg.size(), &img, err, sizeof(err)));
+        EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
+    }
 }
