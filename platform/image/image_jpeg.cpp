@@ -35,6 +35,19 @@ void jpeg_on_message(j_common_ptr cinfo, int level) {
         e->truncated = true;
 }
 
+// Each scan of a file with many costs a pass over its blocks; no real file needs more than
+// a few dozen, and a repeated scan would otherwise keep the decoder busy for minutes.
+enum { JPEG_MAX_SCANS = 100 };
+
+void jpeg_on_progress(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number <= JPEG_MAX_SCANS) return;
+    JpegError *e = reinterpret_cast<JpegError *>(cinfo->err);
+    snprintf(e->message, sizeof(e->message), "JPEG: more than %d scans", int(JPEG_MAX_SCANS));
+    longjmp(e->jump, 1);
+}
+
 } // namespace
 
 bool image_decode_jpeg(const uint8_t *bytes, size_t size, Image *out, char *err, size_t err_size) {
@@ -53,6 +66,10 @@ bool image_decode_jpeg(const uint8_t *bytes, size_t size, Image *out, char *err,
         return image_fail(err, err_size, "%s", jerr.message);
     }
     jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress;
+    memset(&progress, 0, sizeof(progress));
+    progress.progress_monitor = jpeg_on_progress;
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(size));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || jerr.truncated) {
         snprintf(jerr.message, sizeof(jerr.message), "JPEG: truncated header");

@@ -565,3 +565,37 @@ TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
         EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
     }
 }
+
+// Where the last scan (its start-of-scan marker) begins, and where the end marker is.
+void jpeg_last_scan(const Bytes &b, size_t *scan, size_t *end) {
+    *scan = *end = 0;
+    for (size_t at = 2; at + 1 < b.size(); ++at) {
+        if (b[at] != 0xFF) continue;
+        if (b[at + 1] == 0xDA) *scan = at;
+        if (b[at + 1] == 0xD9) *end = at;
+    }
+}
+
+// A progressive file repeating one scan thousands of times costs a pass over every block
+// per scan: it is refused rather than worked through.
+TEST(ImageFuzz, JpegWithEndlessScansIsRefused) {
+    Bytes rgb(256 * 256 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 + (i / 777) * 13);
+    Bytes good = test_encode_jpeg(rgb.data(), 256, 256, 3, 80, true);
+    size_t scan, end;
+    jpeg_last_scan(good, &scan, &end);
+    ASSERT_GT(scan, 0u);
+    ASSERT_GT(end, scan);
+    Bytes bad(good.begin(), good.begin() + long(end));
+    for (int k = 0; k < 5000; ++k)
+        bad.insert(bad.end(), good.begin() + long(scan), good.begin() + long(end));
+    bad.push_back(0xFF), bad.push_back(0xD9);
+    Image img;
+    char err[160] = "";
+    EXPECT_FALSE(image_decode(bad.data(), bad.size(), &img, err, sizeof(err)));
+    EXPECT_NE(strstr(err, "scans"), nullptr) << err;
+    image_free(&img);
+    // The file as made, with its usual handful of scans, still decodes.
+    ASSERT_TRUE(image_decode(good.data(), good.size(), &img, err, sizeof(err))) << err;
+    image_free(&img);
+}
