@@ -419,7 +419,7 @@ void expect_samples_decode(const std::vector<Bytes> &samples) {
 TEST(ImageFuzz, DamagedBmpFilesDecodeConsistentlyOrFail) {
     std::vector<Bytes> samples = bmp_samples();
     expect_samples_decode(samples);
-    FuzzStats s = fuzz("bmp", samples, bmp_fields, nullptr, 6000, 0xB1);
+    FuzzStats s = fuzz("bmp", samples, bmp_fields, nullptr, 20000, 0xB1);
     EXPECT_GT(s.refused, 0);
     EXPECT_GT(s.decoded, 0);
 }
@@ -427,7 +427,7 @@ TEST(ImageFuzz, DamagedBmpFilesDecodeConsistentlyOrFail) {
 TEST(ImageFuzz, DamagedDdsFilesDecodeConsistentlyOrFail) {
     std::vector<Bytes> samples = dds_samples();
     expect_samples_decode(samples);
-    FuzzStats s = fuzz("dds", samples, dds_fields, nullptr, 6000, 0xD2);
+    FuzzStats s = fuzz("dds", samples, dds_fields, nullptr, 20000, 0xD2);
     EXPECT_GT(s.refused, 0);
     EXPECT_GT(s.decoded, 0);
 }
@@ -435,7 +435,7 @@ TEST(ImageFuzz, DamagedDdsFilesDecodeConsistentlyOrFail) {
 TEST(ImageFuzz, DamagedPngFilesDecodeConsistentlyOrFail) {
     std::vector<Bytes> samples = png_samples();
     expect_samples_decode(samples);
-    FuzzStats s = fuzz("png", samples, png_fields, png_repair, 4000, 0x93);
+    FuzzStats s = fuzz("png", samples, png_fields, png_repair, 10000, 0x93);
     EXPECT_GT(s.refused, 0);
     EXPECT_GT(s.decoded, 0);
 }
@@ -443,7 +443,7 @@ TEST(ImageFuzz, DamagedPngFilesDecodeConsistentlyOrFail) {
 TEST(ImageFuzz, DamagedJpegFilesDecodeConsistentlyOrFail) {
     std::vector<Bytes> samples = jpeg_samples();
     expect_samples_decode(samples);
-    FuzzStats s = fuzz("jpeg", samples, jpeg_fields, nullptr, 4000, 0x4A);
+    FuzzStats s = fuzz("jpeg", samples, jpeg_fields, nullptr, 10000, 0x4A);
     EXPECT_GT(s.refused, 0);
     EXPECT_GT(s.decoded, 0);
 }

@@ -307,7 +307,7 @@ TEST(WaveFile, DamagedFilesAreReadConsistentlyOrRefused) {
     }
     Lcg rng = {0x5EED};
     int read = 0, refused = 0;
-    for (int run = 0; run < 8000; ++run) {
+    for (int run = 0; run < 20000; ++run) {
         Bytes bad = damage(good[size_t(run) % good.size()], rng);
         Bytes exact(bad.begin(), bad.end()); // exact size, for the address checker
         SndlWave w;
