@@ -66,7 +66,7 @@ bool image_decompress_dxt(ImageKind kind, const uint8_t *blocks, size_t size, in
     if (!blocks || !rgba || w < 1 || h < 1) return false;
     if (kind != IMAGE_DXT1 && kind != IMAGE_DXT3 && kind != IMAGE_DXT5) return false;
     size_t block = kind == IMAGE_DXT1 ? 8 : 16;
-    size_t bw = size_t(w + 3) / 4, bh = size_t(h + 3) / 4;
+    size_t bw = (size_t(w) + 3) / 4, bh = (size_t(h) + 3) / 4; // no int overflow near the top
     if (bw * bh * block > size) return false;
 
     const uint8_t *blk = blocks;

@@ -599,3 +599,20 @@ TEST(ImageFuzz, JpegWithEndlessScansIsRefused) {
     ASSERT_TRUE(image_decode(good.data(), good.size(), &img, err, sizeof(err))) << err;
     image_free(&img);
 }
+
+// Block decompression takes its sizes from the caller: sizes the blocks given cannot cover
+// are refused, however large, without overflowing the block count.
+TEST(ImageFuzz, DxtDecompressionRefusesSizesItsBlocksCannotCover) {
+    uint8_t blocks[32] = {};
+    uint8_t rgba[8 * 4 * 4] = {};
+    const int32_t sides[] = {0x7FFFFFFF, 0x7FFFFFFE, 0x7FFFFFFD, 0x40000000, 0x10000, -1, 0};
+    for (ImageKind kind : {IMAGE_DXT1, IMAGE_DXT3, IMAGE_DXT5}) {
+        for (int32_t w : sides) {
+            EXPECT_FALSE(image_decompress_dxt(kind, blocks, sizeof(blocks), w, 4, rgba)) << w;
+            EXPECT_FALSE(image_decompress_dxt(kind, blocks, sizeof(blocks), 4, w, rgba)) << w;
+            EXPECT_FALSE(image_decompress_dxt(kind, blocks, sizeof(blocks), w, w, rgba)) << w;
+        }
+        EXPECT_TRUE(image_decompress_dxt(kind, blocks, sizeof(blocks), 8, 4, rgba));
+    }
+    EXPECT_FALSE(image_decompress_dxt(IMAGE_RGBA8, blocks, sizeof(blocks), 4, 4, rgba));
+}
