@@ -1,4 +1,5 @@
 // BMP and DDS reading, and DXT block decompression.
+#include "image_test_util.h"
 #include "platform/image/image.h"
 
 #include <gtest/gtest.h>
@@ -8,48 +9,21 @@
 
 namespace {
 
-void put16(std::vector<uint8_t> &v, size_t at, uint32_t x) {
-    v[at] = uint8_t(x), v[at + 1] = uint8_t(x >> 8);
-}
-void put32(std::vector<uint8_t> &v, size_t at, uint32_t x) {
-    for (int k = 0; k < 4; ++k) v[at + size_t(k)] = uint8_t(x >> (8 * k));
-}
-
 // A BMP with a 40-byte header; `extra` bytes (masks, palette) follow the header.
 std::vector<uint8_t> bmp_file(int w, int h, int bpp, uint32_t compression,
                               const std::vector<uint8_t> &extra, const std::vector<uint8_t> &px) {
     std::vector<uint8_t> f(54);
     f[0] = 'B', f[1] = 'M';
-    put32(f, 10, uint32_t(54 + extra.size()));
-    put32(f, 14, 40);
-    put32(f, 18, uint32_t(w));
-    put32(f, 22, uint32_t(h));
-    put16(f, 26, 1);
-    put16(f, 28, uint32_t(bpp));
-    put32(f, 30, compression);
+    test_put32(f, 10, uint32_t(54 + extra.size()));
+    test_put32(f, 14, 40);
+    test_put32(f, 18, uint32_t(w));
+    test_put32(f, 22, uint32_t(h));
+    test_put16(f, 26, 1);
+    test_put16(f, 28, uint32_t(bpp));
+    test_put32(f, 30, compression);
     f.insert(f.end(), extra.begin(), extra.end());
     f.insert(f.end(), px.begin(), px.end());
-    put32(f, 2, uint32_t(f.size()));
-    return f;
-}
-
-std::vector<uint8_t> dds_file(int w, int h, int mips, uint32_t pf_flags, uint32_t code,
-                              uint32_t bits, const uint32_t masks[4],
-                              const std::vector<uint8_t> &d) {
-    std::vector<uint8_t> f(128);
-    memcpy(f.data(), "DDS ", 4);
-    put32(f, 4, 124);
-    put32(f, 8, 0x1007 | (mips ? 0x20000u : 0));
-    put32(f, 12, uint32_t(h));
-    put32(f, 16, uint32_t(w));
-    put32(f, 28, uint32_t(mips));
-    put32(f, 76, 32);
-    put32(f, 80, pf_flags);
-    put32(f, 84, code);
-    put32(f, 88, bits);
-    for (int k = 0; k < 4 && masks; ++k) put32(f, 92 + size_t(k) * 4, masks[k]);
-    put32(f, 108, 0x1000);
-    f.insert(f.end(), d.begin(), d.end());
+    test_put32(f, 2, uint32_t(f.size()));
     return f;
 }
 
@@ -99,7 +73,7 @@ TEST(Bmp, PaletteAndThirtyTwoBit) {
     // 8-bit, 2 palette entries given; index 5 lies outside the palette and reads black.
     std::vector<uint8_t> pal = {10, 20, 30, 0, 40, 50, 60, 0};
     std::vector<uint8_t> f = bmp_file(3, 1, 8, 0, pal, {1, 0, 5, 0});
-    put32(f, 46, 2); // colours used
+    test_put32(f, 46, 2); // colours used
     Image img;
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_PX(px(img, 0, 0), 60, 50, 40, 255);
@@ -116,8 +90,9 @@ TEST(Bmp, PaletteAndThirtyTwoBit) {
 
     // Alpha bit fields: masks after the header, alpha in the top byte.
     std::vector<uint8_t> masks(16);
-    put32(masks, 0, 0x00FF0000), put32(masks, 4, 0x0000FF00), put32(masks, 8, 0x000000FF);
-    put32(masks, 12, 0xFF000000);
+    test_put32(masks, 0, 0x00FF0000), test_put32(masks, 4, 0x0000FF00),
+        test_put32(masks, 8, 0x000000FF);
+    test_put32(masks, 12, 0xFF000000);
     f = bmp_file(1, 1, 32, 6, masks, {1, 2, 3, 4});
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_TRUE(img.has_alpha);
@@ -130,19 +105,19 @@ TEST(Bmp, LyingHeadersFail) {
     Image img;
     char err[128];
     std::vector<uint8_t> f = good;
-    put32(f, 10, 0xFFFFFFF0); // pixel data far beyond the file
+    test_put32(f, 10, 0xFFFFFFF0); // pixel data far beyond the file
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
     f = good;
-    put32(f, 18, 0x7FFFFFFF); // absurd width
+    test_put32(f, 18, 0x7FFFFFFF); // absurd width
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
     f = good;
-    put32(f, 22, 0x80000000); // height that cannot be negated
+    test_put32(f, 22, 0x80000000); // height that cannot be negated
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
     f = good;
-    put32(f, 14, 0xFFFFFFFF); // header size past the end
+    test_put32(f, 14, 0xFFFFFFFF); // header size past the end
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
     f = good;
-    put32(f, 30, 1); // run-length compression
+    test_put32(f, 30, 1); // run-length compression
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
     EXPECT_NE(strstr(err, "compression"), nullptr) << err;
 }
@@ -151,7 +126,7 @@ TEST(Dds, Dxt1KeepsBlocksAndLevels) {
     // 8x4 with a full chain: 8x4 (2 blocks), 4x2 (1), 2x1 (1), 1x1 (1).
     std::vector<uint8_t> data(5 * 8);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i);
-    std::vector<uint8_t> f = dds_file(8, 4, 4, 0x4, DXT1, 0, nullptr, data);
+    std::vector<uint8_t> f = test_dds_file(8, 4, 4, 0x4, DXT1, 0, nullptr, data);
     Image img;
     char err[128];
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, err, sizeof(err))) << err;
@@ -165,18 +140,18 @@ TEST(Dds, Dxt1KeepsBlocksAndLevels) {
     image_free(&img);
 
     // A mip count beyond the chain is cut to the chain.
-    f = dds_file(8, 4, 12, 0x4, DXT1, 0, nullptr, data);
+    f = test_dds_file(8, 4, 12, 0x4, DXT1, 0, nullptr, data);
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_EQ(img.levels, 4);
     image_free(&img);
 
     // Missing the last level's bytes fails.
-    f = dds_file(8, 4, 4, 0x4, DXT1, 0, nullptr,
-                 std::vector<uint8_t>(data.begin(), data.end() - 1));
+    f = test_dds_file(8, 4, 4, 0x4, DXT1, 0, nullptr,
+                      std::vector<uint8_t>(data.begin(), data.end() - 1));
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, err, sizeof(err)));
 
     // DXT4 is kept as DXT5.
-    f = dds_file(4, 4, 0, 0x4, DXT4, 0, nullptr, std::vector<uint8_t>(16));
+    f = test_dds_file(4, 4, 0, 0x4, DXT4, 0, nullptr, std::vector<uint8_t>(16));
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_EQ(img.kind, IMAGE_DXT5);
     EXPECT_EQ(img.levels, 1);
@@ -188,7 +163,7 @@ TEST(Dds, UncompressedMasksExpandToRgba) {
     const uint32_t argb[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
     std::vector<uint8_t> d = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                               11, 12, 13, 14, 15, 16, 21, 22, 23, 24};
-    std::vector<uint8_t> f = dds_file(2, 2, 2, 0x41, 0, 32, argb, d);
+    std::vector<uint8_t> f = test_dds_file(2, 2, 2, 0x41, 0, 32, argb, d);
     Image img;
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_EQ(img.kind, IMAGE_RGBA8);
@@ -202,7 +177,7 @@ TEST(Dds, UncompressedMasksExpandToRgba) {
 
     // R5G6B5: pure red and a mid green.
     const uint32_t rgb565[4] = {0xF800, 0x07E0, 0x001F, 0};
-    f = dds_file(2, 1, 0, 0x40, 0, 16, rgb565, {0x00, 0xF8, 0x00, 0x04});
+    f = test_dds_file(2, 1, 0, 0x40, 0, 16, rgb565, {0x00, 0xF8, 0x00, 0x04});
     ASSERT_TRUE(image_decode(f.data(), f.size(), &img, nullptr, 0));
     EXPECT_FALSE(img.has_alpha);
     EXPECT_PX(px(img, 0, 0), 255, 0, 0, 255);
@@ -211,7 +186,7 @@ TEST(Dds, UncompressedMasksExpandToRgba) {
 
     // Masks wider than the pixel size are refused.
     const uint32_t wide[4] = {0xFF0000, 0xFF00, 0xFF, 0};
-    f = dds_file(1, 1, 0, 0x40, 0, 16, wide, {0, 0});
+    f = test_dds_file(1, 1, 0, 0x40, 0, 16, wide, {0, 0});
     EXPECT_FALSE(image_decode(f.data(), f.size(), &img, nullptr, 0));
 }
 

@@ -4,6 +4,7 @@
 // a reason. Run it under the address checker as well.
 #include "image_test_util.h"
 #include "platform/image/image.h"
+#include "tests/support/test_fuzz.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -13,96 +14,8 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// Fixed linear congruential generator: every run damages the same bytes.
-struct Lcg {
-    uint32_t state;
-    uint32_t next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    uint32_t below(uint32_t n) { return n ? next() % n : 0; }
-};
-
-// A header field worth aiming at: where it lies, how wide it is and its byte order.
-struct Field {
-    size_t at;
-    int width; // 1, 2 or 4
-    bool big_endian;
-};
-
-void put_field(Bytes &b, const Field &f, uint32_t v) {
-    if (f.at + size_t(f.width) > b.size()) return;
-    for (int k = 0; k < f.width; ++k) {
-        int shift = 8 * (f.big_endian ? f.width - 1 - k : k);
-        b[f.at + size_t(k)] = uint8_t(v >> shift);
-    }
-}
-
-uint32_t get_field(const Bytes &b, const Field &f) {
-    uint32_t v = 0;
-    for (int k = 0; k < f.width; ++k) {
-        int shift = 8 * (f.big_endian ? f.width - 1 - k : k);
-        v |= uint32_t(b[f.at + size_t(k)]) << shift;
-    }
-    return v;
-}
-
-// Values that break size and count arithmetic: zero, one, huge, negative, off by one.
-uint32_t edge_value(Lcg &rng, uint32_t old) {
-    static const uint32_t values[] = {0,          1,          2,          3,          4,
-                                      0x7F,       0x80,       0xFF,       0x7FFF,     0x8000,
-                                      0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
-                                      0xFFFFFFFE, 0x40000000, 16384,      16385,      65535};
-    switch (rng.below(4)) {
-        case 0:
-            return old + 1;
-        case 1:
-            return old - 1;
-        case 2:
-            return old ^ (1u << rng.below(32));
-        default:
-            return values[rng.below(sizeof(values) / sizeof(values[0]))];
-    }
-}
-
-// One to four damages of the kinds above; the file never grows beyond twice its size.
-Bytes damage(const Bytes &good, const std::vector<Field> &fields, Lcg &rng) {
-    Bytes b = good;
-    int count = 1 + int(rng.below(4));
-    for (int k = 0; k < count && !b.empty(); ++k) {
-        switch (rng.below(6)) {
-            case 0: // flip a byte
-                b[rng.below(uint32_t(b.size()))] ^= uint8_t(1 + rng.below(255));
-                break;
-            case 1: // cut the tail
-                b.resize(rng.below(uint32_t(b.size())) + 1);
-                break;
-            case 2: // a known field
-            case 3: {
-                if (fields.empty()) break;
-                const Field &f = fields[rng.below(uint32_t(fields.size()))];
-                if (f.at + size_t(f.width) > b.size()) break;
-                put_field(b, f, edge_value(rng, get_field(b, f)));
-                break;
-            }
-            case 4: { // any 32-bit word, either byte order
-                if (b.size() < 4) break;
-                Field f = {rng.below(uint32_t(b.size() - 3)), 4, rng.below(2) == 0};
-                put_field(b, f, edge_value(rng, get_field(b, f)));
-                break;
-            }
-            default: // garbage appended
-                if (b.size() < good.size() * 2) {
-                    uint32_t n = 1 + rng.below(64);
-                    for (uint32_t i = 0; i < n; ++i) b.push_back(uint8_t(rng.next()));
-                }
-                break;
-        }
-    }
-    return b;
-}
+using Bytes = FuzzBytes;
+using Field = FuzzField;
 
 // A decoded image must describe exactly the memory it owns.
 void expect_consistent(const Image &img, const char *what, int run) {
@@ -148,10 +61,10 @@ FuzzStats fuzz(const char *what, const std::vector<Bytes> &samples,
                std::vector<Field> (*fields_of)(const Bytes &), void (*repair)(Bytes &), int runs,
                uint32_t seed) {
     FuzzStats stats;
-    Lcg rng = {seed};
+    FuzzRng rng = {seed};
     for (int run = 0; run < runs; ++run) {
         const Bytes &good = samples[size_t(run) % samples.size()];
-        Bytes bad = damage(good, fields_of(good), rng);
+        Bytes bad = fuzz_damage(good, fields_of(good), rng);
         if (repair && rng.below(4) != 0) repair(bad);
         // An exact-size heap copy lets the address checker see any over-read.
         Bytes exact(bad.begin(), bad.end());
@@ -174,30 +87,23 @@ FuzzStats fuzz(const char *what, const std::vector<Bytes> &samples,
 
 // ---- BMP --------------------------------------------------------------------------------
 
-void put16(Bytes &v, size_t at, uint32_t x) {
-    v[at] = uint8_t(x), v[at + 1] = uint8_t(x >> 8);
-}
-void put32(Bytes &v, size_t at, uint32_t x) {
-    for (int k = 0; k < 4; ++k) v[at + size_t(k)] = uint8_t(x >> (8 * k));
-}
-
 Bytes bmp(uint32_t header, int w, int h, int bpp, uint32_t compression, const Bytes &extra) {
     Bytes f(14 + header, 0);
     f[0] = 'B', f[1] = 'M';
-    put32(f, 14, header);
+    test_put32(f, 14, header);
     if (header == 12) {
-        put16(f, 18, uint32_t(w)), put16(f, 20, uint32_t(h));
-        put16(f, 22, 1), put16(f, 24, uint32_t(bpp));
+        test_put16(f, 18, uint32_t(w)), test_put16(f, 20, uint32_t(h));
+        test_put16(f, 22, 1), test_put16(f, 24, uint32_t(bpp));
     } else {
-        put32(f, 18, uint32_t(w)), put32(f, 22, uint32_t(h));
-        put16(f, 26, 1), put16(f, 28, uint32_t(bpp));
-        put32(f, 30, compression);
+        test_put32(f, 18, uint32_t(w)), test_put32(f, 22, uint32_t(h));
+        test_put16(f, 26, 1), test_put16(f, 28, uint32_t(bpp));
+        test_put32(f, 30, compression);
     }
     f.insert(f.end(), extra.begin(), extra.end());
-    put32(f, 10, uint32_t(f.size()));
+    test_put32(f, 10, uint32_t(f.size()));
     size_t stride = ((size_t(w) * size_t(bpp) + 31) / 32) * 4;
     for (size_t i = 0; i < stride * size_t(h < 0 ? -h : h); ++i) f.push_back(uint8_t(i * 37));
-    put32(f, 2, uint32_t(f.size()));
+    test_put32(f, 2, uint32_t(f.size()));
     return f;
 }
 
@@ -228,21 +134,9 @@ std::vector<Field> bmp_fields(const Bytes &b) {
 
 Bytes dds(int w, int h, int mips, uint32_t pf_flags, uint32_t code, uint32_t bits,
           const uint32_t masks[4], size_t data_bytes) {
-    Bytes f(128, 0);
-    memcpy(f.data(), "DDS ", 4);
-    put32(f, 4, 124);
-    put32(f, 8, 0x1007 | (mips ? 0x20000u : 0));
-    put32(f, 12, uint32_t(h));
-    put32(f, 16, uint32_t(w));
-    put32(f, 28, uint32_t(mips));
-    put32(f, 76, 32);
-    put32(f, 80, pf_flags);
-    put32(f, 84, code);
-    put32(f, 88, bits);
-    for (int k = 0; k < 4 && masks; ++k) put32(f, 92 + size_t(k) * 4, masks[k]);
-    put32(f, 108, 0x1000);
-    for (size_t i = 0; i < data_bytes; ++i) f.push_back(uint8_t(i * 29 + 3));
-    return f;
+    Bytes data(data_bytes);
+    for (size_t i = 0; i < data_bytes; ++i) data[i] = uint8_t(i * 29 + 3);
+    return test_dds_file(w, h, mips, pf_flags, code, bits, masks, data);
 }
 
 std::vector<Bytes> dds_samples() {
@@ -292,7 +186,7 @@ void png_repair(Bytes &b) {
         if (len > b.size() - at - 12) break;
         uint32_t crc = crc32_of(b.data() + at + 4, size_t(len) + 4);
         Field f = {at + 8 + len, 4, true};
-        put_field(b, f, crc);
+        fuzz_put_field(b, f, crc);
         at += 12 + len;
     }
 }
@@ -414,38 +308,33 @@ void expect_samples_decode(const std::vector<Bytes> &samples) {
     }
 }
 
+// The valid samples decode; then every damaged one decodes consistently or fails, and both
+// outcomes occur.
+void fuzz_format(const char *what, const std::vector<Bytes> &samples,
+                 std::vector<Field> (*fields_of)(const Bytes &), void (*repair)(Bytes &), int runs,
+                 uint32_t seed) {
+    expect_samples_decode(samples);
+    FuzzStats s = fuzz(what, samples, fields_of, repair, runs, seed);
+    EXPECT_GT(s.refused, 0);
+    EXPECT_GT(s.decoded, 0);
+}
+
 } // namespace
 
 TEST(ImageFuzz, DamagedBmpFilesDecodeConsistentlyOrFail) {
-    std::vector<Bytes> samples = bmp_samples();
-    expect_samples_decode(samples);
-    FuzzStats s = fuzz("bmp", samples, bmp_fields, nullptr, 20000, 0xB1);
-    EXPECT_GT(s.refused, 0);
-    EXPECT_GT(s.decoded, 0);
+    fuzz_format("bmp", bmp_samples(), bmp_fields, nullptr, 20000, 0xB1);
 }
 
 TEST(ImageFuzz, DamagedDdsFilesDecodeConsistentlyOrFail) {
-    std::vector<Bytes> samples = dds_samples();
-    expect_samples_decode(samples);
-    FuzzStats s = fuzz("dds", samples, dds_fields, nullptr, 20000, 0xD2);
-    EXPECT_GT(s.refused, 0);
-    EXPECT_GT(s.decoded, 0);
+    fuzz_format("dds", dds_samples(), dds_fields, nullptr, 20000, 0xD2);
 }
 
 TEST(ImageFuzz, DamagedPngFilesDecodeConsistentlyOrFail) {
-    std::vector<Bytes> samples = png_samples();
-    expect_samples_decode(samples);
-    FuzzStats s = fuzz("png", samples, png_fields, png_repair, 10000, 0x93);
-    EXPECT_GT(s.refused, 0);
-    EXPECT_GT(s.decoded, 0);
+    fuzz_format("png", png_samples(), png_fields, png_repair, 10000, 0x93);
 }
 
 TEST(ImageFuzz, DamagedJpegFilesDecodeConsistentlyOrFail) {
-    std::vector<Bytes> samples = jpeg_samples();
-    expect_samples_decode(samples);
-    FuzzStats s = fuzz("jpeg", samples, jpeg_fields, nullptr, 10000, 0x4A);
-    EXPECT_GT(s.refused, 0);
-    EXPECT_GT(s.decoded, 0);
+    fuzz_format("jpeg", jpeg_samples(), jpeg_fields, nullptr, 10000, 0x4A);
 }
 
 // A header that claims more pixels than the file holds must never decode: the missing
@@ -478,9 +367,9 @@ TEST(ImageFuzz, LargerDeclaredSizeThanTheDataHoldsFails) {
                 const Field &f = fields[size_t(which)];
                 for (uint32_t grow : {17u, 1000u}) {
                     Bytes bad = good;
-                    uint32_t v = get_field(bad, f);
+                    uint32_t v = fuzz_get_field(bad, f);
                     // Keep the sign of a top-down BMP height.
-                    put_field(bad, f, int32_t(v) < 0 ? v - grow : v + grow);
+                    fuzz_put_field(bad, f, int32_t(v) < 0 ? v - grow : v + grow);
                     if (c.repair) c.repair(bad);
                     Image img;
                     char err[160] = "";
@@ -533,8 +422,8 @@ TEST(ImageFuzz, JpegScanCutAndClosedAgainFails) {
 // before the pixels are allocated, with a reason that says so.
 TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
     Bytes png = png_samples()[4]; // 4 x 4 RGB
-    put_field(png, {16, 4, true}, 16384);
-    put_field(png, {20, 4, true}, 4096);
+    fuzz_put_field(png, {16, 4, true}, 16384);
+    fuzz_put_field(png, {20, 4, true}, 4096);
     png_repair(png);
     Image img;
     char err[160] = "";
@@ -543,8 +432,8 @@ TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
 
     // The same picture with a file large enough to hold it still gets to its pixel data.
     png = png_samples()[4];
-    put_field(png, {16, 4, true}, 16);
-    put_field(png, {20, 4, true}, 16);
+    fuzz_put_field(png, {16, 4, true}, 16);
+    fuzz_put_field(png, {20, 4, true}, 16);
     png_repair(png);
     EXPECT_FALSE(image_decode(png.data(), png.size(), &img, err, sizeof(err)));
     EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
@@ -553,14 +442,14 @@ TEST(ImageFuzz, SmallFileClaimingAHugePictureIsRefusedUpFront) {
         std::vector<Field> size = jpeg_frame_size(good);
         ASSERT_EQ(size.size(), 2u);
         Bytes jpeg = good;
-        put_field(jpeg, size[0], 4096);
-        put_field(jpeg, size[1], 16384);
+        fuzz_put_field(jpeg, size[0], 4096);
+        fuzz_put_field(jpeg, size[1], 16384);
         err[0] = 0;
         EXPECT_FALSE(image_decode(jpeg.data(), jpeg.size(), &img, err, sizeof(err)));
         EXPECT_NE(strstr(err, "more than the data holds"), nullptr) << err;
         jpeg = good;
-        put_field(jpeg, size[0], 64);
-        put_field(jpeg, size[1], 64);
+        fuzz_put_field(jpeg, size[0], 64);
+        fuzz_put_field(jpeg, size[1], 64);
         EXPECT_FALSE(image_decode(jpeg.data(), jpeg.size(), &img, err, sizeof(err)));
         EXPECT_EQ(strstr(err, "more than the data holds"), nullptr) << err;
     }

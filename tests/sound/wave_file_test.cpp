@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include "platform/sound/wave_file.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_fuzz.h"
 
 namespace {
 using Bytes = std::vector<uint8_t>;
@@ -177,16 +178,6 @@ TEST(WaveFile, ReadsFilesByBackslashPathsAndReportsMissingOnes) {
     EXPECT_EQ(sndl_wave_read(&w, (dir + "\\missing.wav").c_str()), SNDL_WAVE_CANNOT_OPEN);
 }
 
-// Fixed linear congruential generator: every run damages the same bytes.
-struct Lcg {
-    uint32_t state;
-    uint32_t next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    uint32_t below(uint32_t n) { return n ? next() % n : 0; }
-};
-
 Bytes extensible_fmt() {
     Bytes ext = fmt_body(0xFFFE, 1, 22050, 16);
     put16(ext, 22);
@@ -229,71 +220,23 @@ std::vector<Bytes> wave_samples() {
     return out;
 }
 
-// Offsets of the RIFF size, every chunk size, and the words of each format chunk.
-std::vector<std::pair<size_t, int>> wave_fields(const Bytes &b) {
-    std::vector<std::pair<size_t, int>> f = {{4, 4}};
+// The RIFF size, every chunk size, and the words of each format chunk.
+std::vector<FuzzField> wave_fields(const Bytes &b) {
+    std::vector<FuzzField> f = {{4, 4, false}};
     size_t at = 12;
     while (at + 8 <= b.size()) {
-        f.push_back({at + 4, 4});
-        uint32_t len = uint32_t(b[at + 4]) | uint32_t(b[at + 5]) << 8 | uint32_t(b[at + 6]) << 16 |
-                       uint32_t(b[at + 7]) << 24;
+        f.push_back({at + 4, 4, false});
+        uint32_t len = fuzz_get_field(b, {at + 4, 4, false});
         if (std::memcmp(b.data() + at, "fmt ", 4) == 0) {
             const std::pair<size_t, int> words[] = {{0, 2},  {2, 2},  {4, 4},  {8, 4},
                                                     {12, 2}, {14, 2}, {16, 2}, {18, 2}};
             for (const auto &w : words)
-                if (w.first + size_t(w.second) <= len) f.push_back({at + 8 + w.first, w.second});
+                if (w.first + size_t(w.second) <= len)
+                    f.push_back({at + 8 + w.first, w.second, false});
         }
         at += 8 + size_t(len) + (len & 1);
     }
     return f;
-}
-
-uint32_t edge_value(Lcg &rng, uint32_t old) {
-    static const uint32_t values[] = {0,          1,          2,          3,          4,
-                                      15,         16,         17,         18,         0x7FFF,
-                                      0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000,
-                                      0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFF8, 0x10000000, 22};
-    switch (rng.below(4)) {
-        case 0:
-            return old + 1;
-        case 1:
-            return old - 1;
-        case 2:
-            return old ^ (1u << rng.below(32));
-        default:
-            return values[rng.below(sizeof(values) / sizeof(values[0]))];
-    }
-}
-
-Bytes damage(const Bytes &good, Lcg &rng) {
-    Bytes b = good;
-    int count = 1 + int(rng.below(4));
-    for (int k = 0; k < count && !b.empty(); ++k) {
-        switch (rng.below(5)) {
-            case 0:
-                b[rng.below(uint32_t(b.size()))] ^= uint8_t(1 + rng.below(255));
-                break;
-            case 1:
-                b.resize(rng.below(uint32_t(b.size())) + 1);
-                break;
-            case 4:
-                if (b.size() < good.size() * 2)
-                    for (uint32_t n = 1 + rng.below(40); n > 0; --n)
-                        b.push_back(uint8_t(rng.next()));
-                break;
-            default: {
-                std::vector<std::pair<size_t, int>> fields = wave_fields(b);
-                const auto &f = fields[rng.below(uint32_t(fields.size()))];
-                if (f.first + size_t(f.second) > b.size()) break;
-                uint32_t v = 0;
-                for (int i = 0; i < f.second; ++i) v |= uint32_t(b[f.first + size_t(i)]) << (8 * i);
-                v = edge_value(rng, v);
-                for (int i = 0; i < f.second; ++i) b[f.first + size_t(i)] = uint8_t(v >> (8 * i));
-                break;
-            }
-        }
-    }
-    return b;
 }
 
 // Damaged files either fail and leave nothing behind, or describe data that lies wholly
@@ -305,10 +248,11 @@ TEST(WaveFile, DamagedFilesAreReadConsistentlyOrRefused) {
         ASSERT_EQ(parse(&w, g), SNDL_WAVE_OK);
         sndl_wave_free(&w);
     }
-    Lcg rng = {0x5EED};
+    FuzzRng rng = {0x5EED};
     int read = 0, refused = 0;
     for (int run = 0; run < 20000; ++run) {
-        Bytes bad = damage(good[size_t(run) % good.size()], rng);
+        const Bytes &sample = good[size_t(run) % good.size()];
+        Bytes bad = fuzz_damage(sample, wave_fields(sample), rng);
         Bytes exact(bad.begin(), bad.end()); // exact size, for the address checker
         SndlWave w;
         SndlWaveResult r = parse(&w, exact);
