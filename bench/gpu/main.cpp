@@ -1,6 +1,7 @@
 // Draws many textured screen-space quads through user memory and the shared quad index list,
 // the way sprites and text are drawn, and reports quads per second and time per draw call.
 // Usage: bench_gpu [frames] [quads per frame] [quads per draw]; run under a display (Xvfb).
+#include "bench_device.h"
 #include "platform/gpu/gpu.h"
 
 #include <SDL2/SDL.h>
@@ -24,15 +25,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bad arguments\n");
         return 1;
     }
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
-    SDL_Window *win =
-        SDL_CreateWindow("bench", 0, 0, 640, 480, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    GpuResult r = GPU_FAIL;
-    for (int kind = 0; kind < 3 && r != GPU_OK; kind++) r = gpu_create_device(win, kind, 640, 480);
-    if (r != GPU_OK) {
-        std::fprintf(stderr, "no device\n");
-        return 1;
-    }
+    SDL_Window *win = bench_open_device(640, 480);
+    if (!win) return 1;
     std::vector<uint16_t> list(4096 * 6);
     for (int q = 0; q < 4096; q++) {
         uint16_t b = (uint16_t)(q * 4), *p = &list[(size_t)q * 6];
@@ -86,8 +80,6 @@ int main(int argc, char **argv) {
                 frames, quads, batch, s, (double)frames * quads / s, s * 1e6 / (double)draws,
                 s * 1e3 / frames);
     gpu_texture_release(tex);
-    gpu_destroy_device();
-    SDL_DestroyWindow(win);
-    SDL_Quit();
+    bench_close_device(win);
     return 0;
 }

@@ -2,6 +2,7 @@
 // into textures (decode, storage, upload), with one level and with a full chain, and the same
 // from files. Prints medians and the layer's share over the bare decode.
 // Usage: bench_gpu_textures [rounds]; run under a display (Xvfb).
+#include "bench_device.h"
 #include "platform/gpu/gpu.h"
 #include "platform/image/image.h"
 #include "platform/sys/sys_rand.h"
@@ -61,16 +62,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bad arguments\n");
         return 1;
     }
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
-    SDL_Window *win =
-        SDL_CreateWindow("bench", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    GpuResult r = GPU_FAIL;
-    for (int kind = 0; win && kind < 3 && r != GPU_OK; kind++)
-        r = gpu_create_device(win, kind, 64, 64);
-    if (r != GPU_OK) {
-        std::fprintf(stderr, "no device\n");
-        return 1;
-    }
+    SDL_Window *win = bench_open_device(64, 64);
+    if (!win) return 1;
     std::vector<std::vector<uint8_t>> files;
     std::vector<std::string> paths;
     char dir[] = "/tmp/bench_gpu_textures_XXXXXX";
@@ -130,8 +123,6 @@ int main(int argc, char **argv) {
                 (median(from_file) / d - 1) * 100);
     for (const std::string &p : paths) std::remove(p.c_str());
     rmdir(dir);
-    gpu_destroy_device();
-    SDL_DestroyWindow(win);
-    SDL_Quit();
+    bench_close_device(win);
     return 0;
 }
