@@ -1,10 +1,8 @@
 // Textures: lock round trips per format, partial locks, creation from PNG and JPEG images.
 #include "gpu_test_util.h"
+#include "tests/support/test_images.h"
 
-#include <png.h>
 #include <cstdio>
-#include <jpeglib.h>
-
 #include <cstring>
 
 namespace {
@@ -21,53 +19,20 @@ std::vector<uint8_t> halves(int w, int h, uint8_t alpha) {
     return p;
 }
 
+// The RGB bytes of RGBA pixels.
+std::vector<uint8_t> rgb_of(const std::vector<uint8_t> &rgba) {
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4) rgb.insert(rgb.end(), &rgba[i], &rgba[i] + 3);
+    return rgb;
+}
+
 std::vector<uint8_t> encode_png(int w, int h, const std::vector<uint8_t> &rgba, bool alpha) {
-    png_image img;
-    std::memset(&img, 0, sizeof(img));
-    img.version = PNG_IMAGE_VERSION;
-    img.width = (png_uint_32)w;
-    img.height = (png_uint_32)h;
-    img.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    std::vector<uint8_t> src;
-    if (alpha)
-        src = rgba;
-    else
-        for (size_t i = 0; i < rgba.size(); i += 4) src.insert(src.end(), &rgba[i], &rgba[i] + 3);
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, src.data(), 0, nullptr));
-    std::vector<uint8_t> out(size);
-    EXPECT_TRUE(png_image_write_to_memory(&img, out.data(), &size, 0, src.data(), 0, nullptr));
-    out.resize(size);
-    return out;
+    return alpha ? test_encode_png_pixels(w, h, 4, rgba)
+                 : test_encode_png_pixels(w, h, 3, rgb_of(rgba));
 }
 
 std::vector<uint8_t> encode_jpeg(int w, int h, const std::vector<uint8_t> &rgba) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = (JDIMENSION)w;
-    c.image_height = (JDIMENSION)h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row((size_t)w * 3);
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < w; x++)
-            std::memcpy(&row[(size_t)x * 3], &rgba[((size_t)c.next_scanline * w + x) * 4], 3);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<uint8_t> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    free(mem);
-    return out;
+    return test_encode_jpeg(rgb_of(rgba).data(), w, h, 3, 95);
 }
 
 } // namespace
