@@ -23,16 +23,9 @@ constexpr int32_t ZCOMPARE_ALWAYS = 7;
 
 // Device codes of the direct 2D states.
 enum : uint32_t {
-    BLEND_ZERO = 1,
-    BLEND_ONE = 2,
-    BLEND_SRCALPHA = 5,
-    BLEND_INVSRCALPHA = 6,
     CMP_ALWAYS = 8,
     CULL_NONE_CODE = 1,
     FILL_SOLID_CODE = 3,
-    TOP_MODULATE = 4,
-    TA_DIFFUSE = 0,
-    TA_TEXTURE = 2,
 };
 
 // Vertex of the eight-set variant (format 0x844, 84 bytes).
@@ -117,8 +110,8 @@ void full_uv(QuadUv uv[4]) {
 
 void quad_set_screen_states(void) {
     gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
-    gpu_set_render_state(GPU_RS_SRCBLEND, BLEND_SRCALPHA);
-    gpu_set_render_state(GPU_RS_DESTBLEND, BLEND_INVSRCALPHA);
+    gpu_set_render_state(GPU_RS_SRCBLEND, GPU_BLEND_SRCALPHA);
+    gpu_set_render_state(GPU_RS_DESTBLEND, GPU_BLEND_INVSRCALPHA);
     gpu_set_render_state(GPU_RS_ZWRITEENABLE, 0);
     gpu_set_render_state(GPU_RS_ZFUNC, CMP_ALWAYS);
     gpu_set_render_state(GPU_RS_CULLMODE, CULL_NONE_CODE);
@@ -129,7 +122,7 @@ void quad_set_textured_states(void) {
     quad_set_screen_states();
     gpu_set_render_state(GPU_RS_FOGENABLE, 0);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
-    quad_set_stage_ops(0, TOP_MODULATE, TA_TEXTURE, TA_DIFFUSE);
+    quad_set_stage_ops(0, GPU_TOP_MODULATE, GPU_TA_TEXTURE, GPU_TA_DIFFUSE);
 }
 
 bool quad_set_blend(int32_t mode) {
@@ -137,7 +130,7 @@ bool quad_set_blend(int32_t mode) {
     gfx_blend_factors(mode, &src, &dst);
     gpu_set_render_state(GPU_RS_SRCBLEND, src);
     gpu_set_render_state(GPU_RS_DESTBLEND, dst);
-    return src == BLEND_ONE && dst == BLEND_ZERO;
+    return src == GPU_BLEND_ONE && dst == GPU_BLEND_ZERO;
 }
 
 void quad_set_stage_ops(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2) {

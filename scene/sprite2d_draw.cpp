@@ -12,14 +12,7 @@ namespace {
 
 constexpr int32_t BLEND_PAIR_ALPHA = 1; // source alpha over the target
 
-enum : uint32_t {
-    TOP_DISABLE = 1,
-    TOP_MODULATE = 4,
-    TA_DIFFUSE = 0,
-    TA_CURRENT = 1,
-    TA_TEXTURE = 2,
-    FILTER_LINEAR_CODE = 2,
-};
+constexpr uint32_t FILTER_LINEAR_CODE = 2;
 
 // Output corner k of a quarter turn takes the input corner UvTurnTable[turn][k].
 const uint8_t UvTurnTable[4][4] = {{0, 1, 2, 3}, {1, 3, 0, 2}, {3, 2, 1, 0}, {2, 0, 3, 1}};
@@ -93,7 +86,7 @@ void sprite2d_end_states(void) {
 void sprite2d_kind_draw(SceneObject **run, int32_t count) {
     GfxDevice *device = gfx_get_device();
     sprite2d_begin_states();
-    quad_set_stage_ops(1, TOP_MODULATE, TA_CURRENT, TA_TEXTURE);
+    quad_set_stage_ops(1, GPU_TOP_MODULATE, GPU_TA_CURRENT, GPU_TA_TEXTURE);
 
     GpuRect frame_scissor;
     gpu_get_scissor_rect(&frame_scissor);
@@ -152,7 +145,7 @@ void sprite2d_kind_draw(SceneObject **run, int32_t count) {
 
     gpu_set_scissor_rect(&frame_scissor);
     set_blend(BLEND_PAIR_ALPHA);
-    quad_set_stage_ops(1, TOP_DISABLE, TA_TEXTURE, TA_DIFFUSE);
+    quad_set_stage_ops(1, GPU_TOP_DISABLE, GPU_TA_TEXTURE, GPU_TA_DIFFUSE);
     gpu_set_sampler_state(1, GPU_SAMP_MAGFILTER, FILTER_LINEAR_CODE);
     gpu_set_sampler_state(1, GPU_SAMP_MINFILTER, FILTER_LINEAR_CODE);
     sprite2d_end_states();

@@ -119,6 +119,20 @@ enum GpuRenderState : uint32_t {
 };
 enum { GPU_RENDER_STATE_COUNT = 256 };
 
+// Values of the blend-factor states (GPU_RS_SRCBLEND, GPU_RS_DESTBLEND).
+enum GpuBlendFactor : uint32_t {
+    GPU_BLEND_ZERO = 1,
+    GPU_BLEND_ONE = 2,
+    GPU_BLEND_SRCCOLOR = 3,
+    GPU_BLEND_INVSRCCOLOR = 4,
+    GPU_BLEND_SRCALPHA = 5,
+    GPU_BLEND_INVSRCALPHA = 6,
+    GPU_BLEND_DESTALPHA = 7,
+    GPU_BLEND_INVDESTALPHA = 8,
+    GPU_BLEND_DESTCOLOR = 9,
+    GPU_BLEND_INVDESTCOLOR = 10,
+};
+
 // Blend factors: 1 zero, 2 one, 3 src colour, 4 inv src colour, 5 src alpha, 6 inv src alpha,
 // 7 dest alpha, 8 inv dest alpha, 9 dest colour, 10 inv dest colour.
 
@@ -140,6 +154,15 @@ enum GpuTextureStageState : uint32_t {
     GPU_TSS_TEXCOORDINDEX = 11,
 };
 enum { GPU_MAX_STAGES = 8 };
+
+// Texture-stage operations and arguments (colour and alpha alike).
+enum GpuStageOp : uint32_t {
+    GPU_TOP_DISABLE = 1,
+    GPU_TOP_SELECTARG1 = 2,
+    GPU_TOP_SELECTARG2 = 3,
+    GPU_TOP_MODULATE = 4,
+};
+enum GpuStageArg : uint32_t { GPU_TA_DIFFUSE = 0, GPU_TA_CURRENT = 1, GPU_TA_TEXTURE = 2 };
 
 enum : uint32_t { GPU_CLEAR_TARGET = 1, GPU_CLEAR_ZBUFFER = 2, GPU_CLEAR_STENCIL = 4 };
 
