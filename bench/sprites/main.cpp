@@ -2,10 +2,14 @@
 // with alpha, blended, bouncing like the classic bunny test, drawn for 600 frames through the
 // renderer's frame pass, and the same sprites through SDL2's own batching 2D renderer (opengl
 // driver). Prints both mean frame times and their ratio (target: at most 1.0). Vsync is off;
-// run it under Xvfb to measure the software rasteriser. Each side runs three rounds in turn.
+// run it under Xvfb to measure the software rasteriser. Each side runs three rounds in turn,
+// each round in a process of its own, so neither side inherits the other's heap, threads or
+// process settings.
 // Usage: bench_sprites [--ours | --sdl] [--rounds R] [N ...]; the defaults are both sides,
 // three rounds, N = 1000 and 4000. N = 0 times the fixed cost of a frame.
 #include <SDL2/SDL.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -181,6 +185,38 @@ Timing run_sdl_renderer(int n) {
     return mean;
 }
 
+// Runs one measurement in a child process with its own video subsystem; negative on failure.
+Timing run_apart(Timing (*run)(int), int n) {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1.0, -1.0};
+    fflush(stdout);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return {-1.0, -1.0};
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        Timing t = {-1.0, -1.0};
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+            t = run(n);
+            SDL_Quit();
+        } else {
+            fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+        }
+        const ssize_t wrote = write(fds[1], &t, sizeof(t));
+        _exit(wrote == (ssize_t)sizeof(t) ? 0 : 1);
+    }
+    close(fds[1]);
+    Timing t = {-1.0, -1.0};
+    if (read(fds[0], &t, sizeof(t)) != (ssize_t)sizeof(t)) t = {-1.0, -1.0};
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return t;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -205,10 +241,6 @@ int main(int argc, char **argv) {
     }
     if (rounds < 1) rounds = 1;
     if (sizes.empty()) sizes = {1000, 4000};
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
-        return 1;
-    }
     int status = 0;
     printf("frame pass, %d frames at %dx%d\n", FRAMES, WIDTH, HEIGHT);
     // The two renderers take turns, and each size reports the median of its rounds, so a
@@ -216,8 +248,8 @@ int main(int argc, char **argv) {
     for (int n : sizes) {
         std::vector<double> ours, theirs, ours_cpu, theirs_cpu;
         for (int round = 0; round < rounds; ++round) {
-            const Timing a = run_ours ? run_frame_pass(n) : Timing{1.0, 1.0};
-            const Timing b = run_sdl ? run_sdl_renderer(n) : Timing{1.0, 1.0};
+            const Timing a = run_ours ? run_apart(run_frame_pass, n) : Timing{1.0, 1.0};
+            const Timing b = run_sdl ? run_apart(run_sdl_renderer, n) : Timing{1.0, 1.0};
             ours.push_back(a.wall);
             theirs.push_back(b.wall);
             ours_cpu.push_back(a.cpu);
@@ -225,7 +257,7 @@ int main(int argc, char **argv) {
         }
         const double a = median(ours), b = median(theirs);
         if (a < 0 || b < 0) {
-            fprintf(stderr, "N=%d: could not run (%s)\n", n, SDL_GetError());
+            fprintf(stderr, "N=%d: could not run\n", n);
             status = 1;
             continue;
         }
@@ -237,6 +269,5 @@ int main(int argc, char **argv) {
         fflush(stdout);
         if (run_ours && run_sdl && ratio > 1.0) status = 2;
     }
-    SDL_Quit();
     return status;
 }

@@ -3,6 +3,8 @@
 // stretched blit for the texture) and the emulated loss and reset.
 #include "platform/gpu/gpu_internal.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -166,10 +168,20 @@ static void destroy_context(void) {
     g_gpu.context = nullptr;
 }
 
+// A software GL driver allocates and frees its per-frame working memory (transformed
+// vertices, binned triangles) in large blocks. By default the C library hands freed heap
+// memory back to the system and maps big blocks afresh, so every frame faults those pages in
+// again; keeping them costs a few megabytes and saves that work every frame.
+static void keep_freed_heap_memory(void) {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
 GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height) {
     if (!window || g_gpu.created) return GPU_ERR_INVALID_CALL;
     std::memset(&g_gpu, 0, sizeof(g_gpu));
     g_gpu.window = window;
+    keep_freed_heap_memory();
 
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);

@@ -4,7 +4,9 @@
 //
 // Interface between the vertex and pixel stages (user vertex shaders that feed the
 // fixed-function pixel stage write the same): location 0 diffuse, 1 specular, 2 + i texture
-// coordinate set i, 10 the view depth that fog reads.
+// coordinate set i, 10 the view depth that fog reads. Each is a variable of its own, and a
+// program declares only those it writes or reads: a software rasteriser sets up and stores
+// every declared varying of every triangle, used or not.
 #include "platform/gpu/gpu_internal.h"
 
 #include <cmath>
@@ -51,6 +53,23 @@ static int s_vs_count;
 static FfPixelProgram s_ps[FF_MAX_PROGRAMS];
 static int s_ps_count;
 
+// Varyings of the interface, as a mask: diffuse, specular, texture coordinate sets 0-7, fog.
+enum : uint32_t { VAR_DIFFUSE = 1, VAR_SPECULAR = 2, VAR_TEX0 = 4, VAR_FOG = 1u << 10 };
+
+static std::string varying_decls(const char *dir, uint32_t mask) {
+    std::string s;
+    auto decl = [&](int location, const char *type, const std::string &name) {
+        s += "layout(location=" + std::to_string(location) + ") " + dir + " " + type + " " + name +
+             ";\n";
+    };
+    if (mask & VAR_DIFFUSE) decl(0, "vec4", "v_diffuse");
+    if (mask & VAR_SPECULAR) decl(1, "vec4", "v_specular");
+    for (int i = 0; i < 8; i++)
+        if (mask & VAR_TEX0 << i) decl(2 + i, "vec4", "v_tex" + std::to_string(i));
+    if (mask & VAR_FOG) decl(10, "float", "v_fog");
+    return s;
+}
+
 static GLuint compile_program(GLenum stage, const std::string &src) {
     const char *p = src.c_str();
     GLuint prog = glCreateShaderProgramv(stage, 1, &p);
@@ -77,12 +96,16 @@ static std::string vertex_source(uint32_t key) {
     for (int i = 0; i < 8; i++)
         s += "layout(location=" + std::to_string(5 + i) + ") in vec4 a_tex" + std::to_string(i) +
              ";\n";
-    s += "out gl_PerVertex { vec4 gl_Position; float gl_PointSize; float gl_ClipDistance[6]; };\n"
-         "layout(location=0) out vec4 v_diffuse;\n"
-         "layout(location=1) out vec4 v_specular;\n"
-         "layout(location=2) out vec4 v_tex[8];\n"
-         "layout(location=10) out float v_fog;\n"
-         "uniform mat4 u_wvp, u_wv, u_world;\n"
+    bool pre = (key & FFV_PRETRANSFORMED) != 0;
+    // Pre-transformed: only what the pixel stage reads is written, so fewer outputs, less work
+    // per vertex.
+    uint32_t outputs = ~0u;
+    if (pre)
+        outputs = VAR_DIFFUSE | (key & FFV_SPECULAR ? VAR_SPECULAR : 0u) |
+                  (key & FFV_FOG ? VAR_FOG : 0u) | (key >> FFV_TEX_SHIFT & 0xFFu) * VAR_TEX0;
+    s += "out gl_PerVertex { vec4 gl_Position; float gl_PointSize; float gl_ClipDistance[6]; };\n";
+    s += varying_decls("out", outputs);
+    s += "uniform mat4 u_wvp, u_wv, u_world;\n"
          "uniform vec4 u_vp;\n"     // viewport x, y, 2 / width, 2 / height
          "uniform vec2 u_depth;\n"  // min z, 1 / (max z - min z)
          "uniform vec2 u_offset;\n" // half a pixel in clip units per w
@@ -92,13 +115,11 @@ static std::string vertex_source(uint32_t key) {
          "uniform float u_power, u_light_on;\n"
          "void main() {\n"
          "    gl_PointSize = 1.0;\n";
-    bool pre = (key & FFV_PRETRANSFORMED) != 0;
     for (int i = 0; i < 8; i++)
-        if (!pre || (key >> (FFV_TEX_SHIFT + i)) & 1)
-            s += "    v_tex[" + std::to_string(i) + "] = a_tex" + std::to_string(i) + ";\n";
+        if (outputs & VAR_TEX0 << i)
+            s += "    v_tex" + std::to_string(i) + " = a_tex" + std::to_string(i) + ";\n";
     if (pre) {
         // x, y are pixels of the target addressing pixel centres; GL's centres sit at +0.5.
-        // Only what the pixel stage reads is written: fewer outputs, less work per vertex.
         s += "    float w = a_pos.w != 0.0 ? 1.0 / a_pos.w : 1.0;\n"
              "    vec2 ndc = vec2((a_pos.x + 0.5 - u_vp.x) * u_vp.z - 1.0,\n"
              "                    1.0 - (a_pos.y + 0.5 - u_vp.y) * u_vp.w);\n"
@@ -327,11 +348,11 @@ static const char *alpha_compare(uint32_t func) {
 }
 
 static std::string pixel_source(const FfPixelKey &k) {
-    std::string s = "#version 450 core\n"
-                    "layout(location=0) in vec4 v_diffuse;\n"
-                    "layout(location=1) in vec4 v_specular;\n"
-                    "layout(location=2) in vec4 v_tex[8];\n"
-                    "layout(location=10) in float v_fog;\n"
+    uint32_t inputs =
+        VAR_DIFFUSE | (k.flags & 32 ? VAR_SPECULAR : 0u) | (k.flags & 16 ? VAR_FOG : 0u);
+    for (int i = 0; i < GPU_MAX_STAGES && k.stage[i]; i++)
+        if (k.stage[i] & (1u << 24)) inputs |= VAR_TEX0 << ((k.stage[i] >> 25) & 7);
+    std::string s = "#version 450 core\n" + varying_decls("in", inputs) +
                     "layout(location=0) out vec4 o_color;\n"
                     "uniform int u_alpha_ref;\n"
                     "uniform vec4 u_fog_color;\n"
@@ -347,8 +368,8 @@ static std::string pixel_source(const FfPixelKey &k) {
         bool tex = (w >> 24) & 1;
         std::string n = std::to_string(i);
         if (tex)
-            s += "    vec4 t" + n + " = texture(u_tex" + n + ", v_tex[" +
-                 std::to_string((w >> 25) & 7) + "].xy);\n";
+            s += "    vec4 t" + n + " = texture(u_tex" + n + ", v_tex" +
+                 std::to_string((w >> 25) & 7) + ".xy);\n";
         std::string c = op_expr(w & 15, (w >> 4) & 7, (w >> 8) & 7, tex, i, ".rgb");
         std::string a = op_expr((w >> 12) & 15, (w >> 16) & 7, (w >> 20) & 7, tex, i, ".a");
         s += "    {\n";
