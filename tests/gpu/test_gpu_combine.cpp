@@ -184,3 +184,65 @@ TEST_F(GpuTest, FormatsSampleWithTheirSwizzles) {
         gpu_texture_release(tex);
     }
 }
+
+// Each texture coordinate set travels between the stages on its own location, whichever side
+// is fixed function: a stage samples the set it names, behind the fixed-function vertex stage
+// and behind a vertex shader, and a pixel shader reads the set it declares.
+TEST_F(GpuTest, StagesReadTheCoordinateSetTheyName) {
+    GpuTexture *tex = texture(2, 1, {0xFFFF0000u, 0xFF00FF00u}); // red left, green right
+    gpu_set_texture(0, tex);
+    // Set 0 addresses the red texel, set 1 the green one, at every corner.
+    auto sets_quad = [&]() {
+        ScreenVertex v[4] = {{-0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {W - 0.5f, -0.5f, 0, 1, 0xFFFFFFFFu, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {-0.5f, H - 0.5f, 0, 1, 0xFFFFFFFFu, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {W - 0.5f, H - 0.5f, 0, 1, 0xFFFFFFFFu, 0.25f, 0.5f, 0.75f, 0.5f}};
+        gpu_set_fvf(0x244);
+        EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), GPU_OK);
+        return pixel(W / 2, H / 2);
+    };
+    EXPECT_EQ(sets_quad(), 0xFFFF0000u);
+    gpu_set_texture_stage_state(0, GPU_TSS_TEXCOORDINDEX, 1);
+    EXPECT_EQ(sets_quad(), 0xFF00FF00u);
+
+    char err[512];
+    GpuShader *ps = gpu_shader_compile_source(R"(
+layout(location = 3) in vec4 v_tex1;
+layout(location = 0) out vec4 o_col;
+void PsMain() { o_col = vec4(v_tex1.x, v_tex1.y, 0.0, 1.0); }
+)",
+                                              "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(ps, nullptr) << err;
+    gpu_set_pixel_shader(ps);
+    EXPECT_TRUE(near_argb(sets_quad(), 0xFFBF8000u)); // (0.75, 0.5)
+    gpu_set_pixel_shader(nullptr);
+    gpu_shader_release(ps);
+
+    GpuShader *vs = gpu_shader_compile_source(R"(
+layout(location = 0) in vec4 a_pos;
+layout(location = 0) out vec4 v_diffuse;
+layout(location = 2) out vec4 v_tex0;
+layout(location = 3) out vec4 v_tex1;
+void VsMain() {
+    gl_Position = vec4(a_pos.xyz, 1.0);
+    v_diffuse = vec4(1.0);
+    v_tex0 = vec4(0.25, 0.5, 0.0, 1.0);
+    v_tex1 = vec4(0.75, 0.5, 0.0, 1.0);
+}
+)",
+                                              "VsMain", GPU_SHADER_VERTEX, err, sizeof(err));
+    ASSERT_NE(vs, nullptr) << err;
+    gpu_set_vertex_shader(vs);
+    const float strip[12] = {-1, 1, 0.5f, 1, 1, 0.5f, -1, -1, 0.5f, 1, -1, 0.5f};
+    auto shader_quad = [&]() {
+        gpu_set_fvf(0x2); // position only
+        EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, strip, 12), GPU_OK);
+        return pixel(W / 2, H / 2);
+    };
+    EXPECT_EQ(shader_quad(), 0xFF00FF00u);
+    gpu_set_texture_stage_state(0, GPU_TSS_TEXCOORDINDEX, 0);
+    EXPECT_EQ(shader_quad(), 0xFFFF0000u);
+    gpu_set_vertex_shader(nullptr);
+    gpu_shader_release(vs);
+    gpu_texture_release(tex);
+}
