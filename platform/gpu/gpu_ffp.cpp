@@ -347,12 +347,18 @@ static const char *alpha_compare(uint32_t func) {
     }
 }
 
-static std::string pixel_source(const FfPixelKey &k) {
+// The varyings a fixed-function pixel program reads: diffuse, the coordinate set of each stage
+// with a texture, specular and fog when they are on.
+static uint32_t pixel_inputs(const FfPixelKey &k) {
     uint32_t inputs =
         VAR_DIFFUSE | (k.flags & 32 ? VAR_SPECULAR : 0u) | (k.flags & 16 ? VAR_FOG : 0u);
     for (int i = 0; i < GPU_MAX_STAGES && k.stage[i]; i++)
         if (k.stage[i] & (1u << 24)) inputs |= VAR_TEX0 << ((k.stage[i] >> 25) & 7);
-    std::string s = "#version 450 core\n" + varying_decls("in", inputs) +
+    return inputs;
+}
+
+static std::string pixel_source(const FfPixelKey &k) {
+    std::string s = "#version 450 core\n" + varying_decls("in", pixel_inputs(k)) +
                     "layout(location=0) out vec4 o_color;\n"
                     "uniform int u_alpha_ref;\n"
                     "uniform vec4 u_fog_color;\n"
@@ -474,11 +480,10 @@ static void user_uniforms(GpuShader *sh) {
 static uint32_t pretransformed_outputs(const FfPixelKey &pk) {
     uint32_t key = g_gpu.rs[GPU_RS_CLIPPLANEENABLE] & 0x3F ? (uint32_t)FFV_CLIP : 0u;
     if (g_gpu.ps) return key | FFV_SPECULAR | FFV_FOG | 0xFFu << FFV_TEX_SHIFT;
-    for (uint32_t st = 0; st < GPU_MAX_STAGES && pk.stage[st]; st++)
-        if (pk.stage[st] & (1u << 24)) key |= 1u << (FFV_TEX_SHIFT + ((pk.stage[st] >> 25) & 7));
-    if (pk.flags & 16) key |= FFV_FOG;
-    if (pk.flags & 32) key |= FFV_SPECULAR;
-    return key;
+    const uint32_t reads = pixel_inputs(pk);
+    if (reads & VAR_FOG) key |= FFV_FOG;
+    if (reads & VAR_SPECULAR) key |= FFV_SPECULAR;
+    return key | (reads / VAR_TEX0 & 0xFFu) << FFV_TEX_SHIFT;
 }
 
 bool gpu_bind_programs(const GpuLayout *layout) {
