@@ -16,6 +16,11 @@ function(tavok_module name)
   endif()
 endfunction()
 
+# Shared-memory names of test programs carry a short tag of the build folder, so two build
+# trees on one machine never share a lock.
+string(MD5 TAVOK_BUILD_TAG "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${TAVOK_BUILD_TAG}" 0 8 TAVOK_BUILD_TAG)
+
 # tavok_test(<name> LIBS <lib>... [ENV <VAR=value>...])
 # One test program from every .cpp in the current folder, run by CTest.
 function(tavok_test name)
@@ -30,6 +35,6 @@ function(tavok_test name)
   add_test(NAME ${name} COMMAND test_${name})
   set_tests_properties(${name} PROPERTIES
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    ENVIRONMENT "ALSOFT_DRIVERS=null;TAVOK_SHM_PREFIX=${name};${T_ENV}"
+    ENVIRONMENT "ALSOFT_DRIVERS=null;TAVOK_SHM_PREFIX=${name}.${TAVOK_BUILD_TAG};${T_ENV}"
     TIMEOUT 600)
 endfunction()
