@@ -9,6 +9,7 @@
 #include "render/gfx_device.h"
 #include "render/gfx_state.h"
 #include "render/gfx_texture.h"
+#include "render/rtview.h"
 #include "render/shader.h"
 #include "render/text_queue.h"
 #include "render/view.h"
@@ -89,7 +90,8 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     loader_init();
     shader_load_all();
     font_init();
-    // Render-to-texture views and movie slots start here.
+    rtview_init();
+    // Movie slots start here.
     obj_manager_init();
     line2d_register_kind();
     tri2d_register_kind();
@@ -111,7 +113,8 @@ void gfx_shutdown(void) {
     tri2d_shutdown();
     line2d_shutdown();
     obj_manager_term();
-    // Movies and render-to-texture views stop here.
+    // Movies stop here.
+    rtview_shutdown();
     font_shutdown();
     shader_release_all();
     loader_shutdown();
@@ -127,13 +130,17 @@ void gfx_reset_scene(void) {
     res_pieces_reset();
     // Model pools, collision bodies and colliders reset here.
     gfx_reset_views();
-    // Frustum bodies, node kinds, render-to-texture views and movie slots reset here.
+    // Frustum bodies and node kinds reset here.
+    rtview_reset();
+    // Movie slots reset here.
 }
 
 void gfx_clear_scene(void) {
     loader_reset();
-    // Movies, render-to-texture views, node kinds, colliders, frustum bodies, collision bodies
-    // and model pools clear here, in that order.
+    // Movies clear here.
+    rtview_clear();
+    // Node kinds, colliders, frustum bodies, collision bodies and model pools clear here, in
+    // that order.
     res_pieces_reset();
     obj_reset_all();
     owner_clear_all();
@@ -158,7 +165,8 @@ void gfx_render_frame(int32_t argument) {
 
     // Node kinds and movies step here.
     obj_update_pass();
-    // Collision bodies, frustum bodies, colliders and render-to-texture views step here.
+    // Collision bodies, frustum bodies and colliders step here.
+    rtview_update_all();
 
     DisplayRecord *d = gfx_display();
     if (d->scene_drawing) {
@@ -185,7 +193,7 @@ void gfx_draw_scene(void) {
     // Point lights are culled per camera here.
 
     if (!gfx_is_device_lost() && gpu_begin_scene() == GPU_OK) {
-        // Render-to-texture views draw here.
+        rtview_draw_all();
         tex_set_render_targets(0, 0, nullptr);
         gfx_set_scissor_view(FULL);
         gfx_set_viewport_view(FULL);

@@ -348,6 +348,10 @@ uint32_t tex_read_pixel(TextureHandle *h, int32_t x, int32_t y) {
 void tex_bind(GfxDevice *device, uint32_t stage, const TextureHandle *h, int32_t filter) {
     if (!device || stage >= GFX_SAMPLER_STAGES) return;
     SamplerCacheStage &c = s_block.samplers[stage];
+    // The colour target being drawn into cannot be read by the same draw: the default white
+    // texture stands in for it (a view's layers may show the view's own picture).
+    if (h && h->surface && h->surface == s_block.current_target.surface)
+        h = &s_block.default_texture;
     if (h && h->texture) {
         const int32_t au = (h->flags >> TEX_ADDRESS_U_SHIFT) & 7;
         const int32_t av = (h->flags >> TEX_ADDRESS_V_SHIFT) & 7;

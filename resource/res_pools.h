@@ -228,6 +228,30 @@ template <typename R, typename Fill> ResourceHandle res_pool_add(ResourcePool<R>
     return res_index_to_handle(index);
 }
 
+// Renames a record in the room its name already takes in the pool's name buffer: the room
+// runs to the next record's stored name (for the newest name, to the cursor). The new text and
+// its hash are stored when it fits; otherwise false and the record keeps its name. The names
+// packed after it never move, so a release back to a mark still rewinds the buffer correctly.
+template <typename R>
+bool res_pool_rename(ResourcePool<R> *p, ResourceHandle handle, const char *name) {
+    const int32_t i = res_handle_to_index(handle, p->count);
+    if (i < 0 || !name || !p->records[i].header.name) return false;
+    char *at = const_cast<char *>(p->records[i].header.name);
+    const char *end = reinterpret_cast<const char *>(p->names.cursor);
+    for (int32_t k = i + 1; k < p->count; ++k) {
+        if (p->records[k].header.name) {
+            end = p->records[k].header.name;
+            break;
+        }
+    }
+    size_t n = 0;
+    while (name[n]) ++n;
+    if (end < at || n + 1 > static_cast<size_t>(end - at)) return false;
+    for (size_t c = 0; c <= n; ++c) at[c] = name[c];
+    p->records[i].header.name_hash = res_hash_name(at);
+    return true;
+}
+
 // Name storage: a text of n characters is stored when n + 2 bytes are free. Null when it does
 // not fit.
 const char *res_store_name(ResourceBuffer *buffer, const char *text);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "render/rtview.h"
 #include "scene/object_internal.h"
 
 namespace {
@@ -106,8 +107,9 @@ void obj_reset_all(void) {
     for (WalkCursor *c = s_walks; c; c = c->outer) c->next = nullptr;
     owner_clear_all();
     obj_aux_init();
-    // The render views' slots, the point-light pool and the movie slots reset here, in that
-    // order, once those modules are part of the program.
+    rtview_reset_slots();
+    // The point-light pool and the movie slots reset here, in that order, once those modules
+    // are part of the program.
 }
 
 int32_t obj_register_kind(ObjectDrawFn draw, ObjectInitFn init, ObjectTermFn term,
@@ -260,8 +262,9 @@ void obj_release_owner(OwnerId owner) {
         while (SceneObject *o = walk.take())
             if (o->owner == owner) obj_destroy(o);
     }
-    // The owner's movies, point lights and render views are freed here, in that order, once
-    // those modules are part of the program.
+    // The owner's movies and point lights are freed here, in that order, once those modules are
+    // part of the program.
+    rtview_release_owner(owner);
     obj_aux_release_owner(owner);
 }
 
