@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "resource/loader.h"
+#include "resource/res_collmesh.h"
 #include "resource/res_texture.h"
 
 static ResourcePools g_pools;
@@ -513,14 +514,31 @@ ResourceHandle res_create_motion(const char *group, const char *name, const uint
     return body_create(&g_pools.motions, &MotionRecord::data, group, name, body, size);
 }
 
+// Collision meshes and shape sets are validated before they are stored: every later reader
+// relies on that.
 ResourceHandle res_create_collmesh(const char *group, const char *name, const uint8_t *body,
                                    uint32_t size) {
-    return body_create(&g_pools.collmeshes, &CollisionMeshRecord::data, group, name, body, size);
+    static uint32_t s_stamp;
+    if (!res_collmesh_validate(body, size)) return 0;
+    return data_create(&g_pools.collmeshes, group, name, body, size,
+                       [&](CollisionMeshRecord *r, uint8_t *copy) {
+                           r->data = copy;
+                           r->size = size;
+                           if (++s_stamp == 0) ++s_stamp;
+                           r->stamp = s_stamp;
+                       });
 }
 
 ResourceHandle res_create_shape_set(const char *group, const char *name, const uint8_t *body,
                                     uint32_t size) {
-    return body_create(&g_pools.shape_sets, &ShapeSetRecord::data, group, name, body, size);
+    float radius;
+    if (!res_shape_set_validate(body, size, &radius)) return 0;
+    return data_create(&g_pools.shape_sets, group, name, body, size,
+                       [&](ShapeSetRecord *r, uint8_t *copy) {
+                           r->data = copy;
+                           r->size = size;
+                           r->radius = radius;
+                       });
 }
 
 ResourceHandle res_create_camera_track(const char *group, const char *name, const uint8_t *keys,

@@ -82,8 +82,9 @@ struct MotionRecord {
 
 struct CollisionMeshRecord {
     ResourceRecordHeader header;
-    uint8_t *data;
+    uint8_t *data; // validated body (resource/res_collmesh.h reads it)
     uint32_t size;
+    uint32_t stamp; // creation number, never 0: tells a record from a later one in its place
 };
 
 struct ShapeSetRecord {

@@ -20,6 +20,7 @@
 #include "resource/res_texture.h"
 #include "resource/tex_list.h"
 #include "tests/support/test_files.h"
+#include "tools/packer/pack_collision.h"
 #include "tools/packer/packer.h"
 
 // The test program is linked with the fatal exit wrapped (see CMakeLists.txt): while a fuzz run
@@ -107,9 +108,10 @@ static std::vector<Body> valid_bodies(void) {
     put_text(motion, "hip");
     out.push_back({"AAAA", motion});
 
-    Bytes wall(88, 0);
-    set_u32(wall, 0, put_text(wall, "wall"));
-    out.push_back({"CCCL", wall});
+    std::vector<PackCollTriangle> wall = {{{3, 0, 0}, {3, 2, 0}, {3, 0, 2}, 1},
+                                          {{3, 2, 0}, {3, 2, 2}, {3, 0, 2}, 2},
+                                          {{0, 0, 0}, {0, 0, 4}, {4, 0, 0}, 3}};
+    out.push_back({"CCCL", pack_collision_mesh_body("wall", wall, {2, 1, 2, -1})});
 
     Bytes shape(12, 0);
     set_u32(shape, 4, static_cast<uint32_t>(shape.size()));
@@ -330,6 +332,8 @@ TEST_F(Fuzz, CorruptedDataFilesEndInALoadOrALoaderError) {
         EXPECT_NE(res_find_crop("fz", "right"), 0u);
         EXPECT_NE(res_find_hierarchy("fz", "root"), 0u);
         EXPECT_NE(res_find_camera_track("fz", "cam"), 0u);
+        EXPECT_NE(res_find_collmesh("fz", "wall"), 0u);
+        EXPECT_NE(res_find_shape_set("fz", "balls"), 0u);
         expect_back_at_mark(memory, -1);
     }
 

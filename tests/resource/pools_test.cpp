@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "res_test_env.h"
+#include "tools/packer/pack_collision.h"
 #include "resource/chunks.h"
 #include "resource/res_pools.h"
 #include "resource/res_texture.h"
@@ -263,10 +264,10 @@ TEST_F(Pools, ThreeDPoolsHoldNothingWithContent) {
     EXPECT_EQ(res_create_shape_set("g", "s", body, 4), 0u);
     EXPECT_EQ(res_create_camera_track("g", "c", body, 1, 0, 0, 0), 0u);
     // An empty body fits: one record with no name (1-byte name buffer), then the pool is full.
-    ResourceHandle empty = res_create_collmesh("g", "c", body, 0);
+    ResourceHandle empty = res_create_camera_track("g", "c", body, 0, 0, 0, 0);
     ASSERT_NE(empty, 0u);
-    EXPECT_EQ(res_collmesh_name(empty), nullptr);
-    EXPECT_EQ(res_create_collmesh("g", "d", body, 0), 0u);
+    EXPECT_EQ(res_camera_track_name(empty), nullptr);
+    EXPECT_EQ(res_create_camera_track("g", "d", body, 0, 0, 0, 0), 0u);
 
     res_test_start_pools(true);
     ResourceHandle h = res_create_hierarchy("g", "h", body, sizeof body);
@@ -279,17 +280,13 @@ TEST_F(Pools, ThreeDRecordsKeepACopyOfTheirBodyAndAFoundNameKeepsTheFirst) {
     res_test_start_pools(true);
     uint8_t body[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     ResourceHandle m = res_create_motion("g", "m", body, 12);
-    ResourceHandle c = res_create_collmesh("g", "c", body, 8);
-    ResourceHandle s = res_create_shape_set("g", "s", body, 4);
     ResourceHandle h = res_create_hierarchy("g", "h", body, 12);
-    ASSERT_TRUE(m && c && s && h);
+    ASSERT_TRUE(m && h);
     body[0] = 99; // the records hold their own copies
-    const uint8_t *data[] = {res_motion_record(m)->data, res_collmesh_record(c)->data,
-                             res_shapeset_record(s)->data, res_hierarchy_record(h)->frames};
-    const uint32_t sizes[] = {res_motion_record(m)->size, res_collmesh_record(c)->size,
-                              res_shapeset_record(s)->size, res_hierarchy_record(h)->size};
-    const uint32_t want[] = {12, 8, 4, 12};
-    for (int i = 0; i < 4; ++i) {
+    const uint8_t *data[] = {res_motion_record(m)->data, res_hierarchy_record(h)->frames};
+    const uint32_t sizes[] = {res_motion_record(m)->size, res_hierarchy_record(h)->size};
+    const uint32_t want[] = {12, 12};
+    for (int i = 0; i < 2; ++i) {
         ASSERT_NE(data[i], nullptr) << i;
         EXPECT_EQ(data[i][0], 1) << i;
         EXPECT_EQ(data[i][sizes[i] - 1], sizes[i]) << i;
@@ -310,8 +307,9 @@ TEST_F(Pools, ThreeDChunksAreNamedByTheTextTheirBodyPointsAt) {
         b.insert(b.end(), text, text + std::strlen(text) + 1);
         return b;
     };
-    std::vector<uint8_t> motion = body("walk_NRx"), wall = body("wall_SPx"),
-                         shape = body("ball_NRx"), model = body("mdl");
+    std::vector<uint8_t> motion = body("walk_NRx"), model = body("mdl");
+    std::vector<uint8_t> wall = pack_collision_mesh_body("wall_SPx", {}, PackCollGrid{}),
+                         shape = pack_shape_set_body("ball_NRx", {});
     EXPECT_TRUE(chunk_load_motion("g", motion.data(), (uint32_t)motion.size(), 0));
     EXPECT_TRUE(chunk_load_collision_mesh("g", wall.data(), (uint32_t)wall.size(), 0));
     EXPECT_TRUE(chunk_load_shape_set("g", shape.data(), (uint32_t)shape.size(), 0));

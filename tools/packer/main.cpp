@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/packer/pack_collision.h"
 #include "tools/packer/packer.h"
 
 static void usage(FILE *out) {
@@ -19,6 +20,10 @@ static void usage(FILE *out) {
         "  --texture-as NAME IMAGE  \"TTTT\" chunk holding the image file under NAME\n"
         "  --crops LIST             \"CCCC\" chunk from a crop list: one crop a line,\n"
         "                           \"name texture u0 v0 u_size v_size\", '#' starts a comment\n"
+        "  --collmesh NAME NX NY NZ LIST\n"
+        "                           \"CCCL\" collision mesh NAME on an NX x NY x NZ grid from a\n"
+        "                           triangle list: \"ax ay az bx by bz cx cy cz face\" a line\n"
+        "  --shapes NAME LIST       \"SXZA\" shape set NAME from a list of \"radius x y z\" lines\n"
         "  --raw TAG BODY           chunk with the four-character TAG and the file BODY as is\n"
         "options:\n"
         "  --version HEX            version word of the next chunk (default: the loader's)\n"
@@ -90,6 +95,43 @@ int main(int argc, char **argv) {
             std::vector<uint8_t> body;
             if (!pack_crop_body(crops, &body, &error)) return fail(path + ": " + error);
             uint32_t tag = pack_tag_of("CCCC");
+            pack_append_chunk(file, tag, next_version(tag), body);
+            ++chunks;
+        } else if (a == "--collmesh" || a == "--shapes") {
+            bool mesh = a == "--collmesh";
+            if (!need(i, mesh ? 5 : 2)) return fail(a + " needs its arguments");
+            std::string name = argv[++i];
+            PackCollGrid grid;
+            if (mesh) {
+                uint32_t *counts[3] = {&grid.nx, &grid.ny, &grid.nz};
+                for (uint32_t *c : counts) {
+                    const char *text = argv[++i];
+                    char *end = nullptr;
+                    unsigned long v = std::strtoul(text, &end, 10);
+                    if (!std::isdigit(static_cast<unsigned char>(text[0])) || *end || v < 1 ||
+                        v > 4096)
+                        return fail(std::string("bad grid count: ") + text);
+                    *c = static_cast<uint32_t>(v);
+                }
+            }
+            std::string path = argv[++i];
+            std::vector<uint8_t> text;
+            if (!pack_read_file(path, &text)) return fail("cannot read " + path);
+            std::string list(text.begin(), text.end()), error;
+            std::vector<uint8_t> body;
+            if (mesh) {
+                std::vector<PackCollTriangle> triangles;
+                if (!pack_parse_triangle_list(list, &triangles, &error))
+                    return fail(path + ": " + error);
+                body = pack_collision_mesh_body(name, triangles, grid);
+                if (body.empty()) return fail("grid too large: " + path);
+            } else {
+                std::vector<PackSphere> spheres;
+                if (!pack_parse_sphere_list(list, &spheres, &error))
+                    return fail(path + ": " + error);
+                body = pack_shape_set_body(name, spheres);
+            }
+            uint32_t tag = pack_tag_of(mesh ? "CCCL" : "SXZA");
             pack_append_chunk(file, tag, next_version(tag), body);
             ++chunks;
         } else if (a == "--raw") {

@@ -100,8 +100,8 @@ bool pack_crop_body(const std::vector<PackCrop> &crops, std::vector<uint8_t> *bo
     return true;
 }
 
-bool pack_parse_crop_list(const std::string &text, std::vector<PackCrop> *crops,
-                          std::string *error) {
+bool pack_parse_lines(const std::string &text, const char *expected, std::string *error,
+                      const std::function<bool(std::istream &)> &take) {
     std::istringstream in(text);
     std::string line;
     int line_no = 0;
@@ -109,18 +109,27 @@ bool pack_parse_crop_list(const std::string &text, std::vector<PackCrop> *crops,
         ++line_no;
         size_t hash = line.find('#');
         if (hash != std::string::npos) line.erase(hash);
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue; // empty line
         std::istringstream fields(line);
-        PackCrop c{};
-        if (!(fields >> c.name)) continue; // empty line
-        if (!(fields >> c.texture_name >> c.u0 >> c.v0 >> c.u_size >> c.v_size)) {
+        if (!take(fields)) {
             if (error)
-                *error = "line " + std::to_string(line_no) +
-                         ": expected \"name texture u0 v0 u_size v_size\"";
+                *error = "line " + std::to_string(line_no) + ": expected \"" + expected + "\"";
             return false;
         }
-        crops->push_back(c);
     }
     return true;
+}
+
+bool pack_parse_crop_list(const std::string &text, std::vector<PackCrop> *crops,
+                          std::string *error) {
+    return pack_parse_lines(
+        text, "name texture u0 v0 u_size v_size", error, [&](std::istream &fields) {
+            PackCrop c{};
+            if (!(fields >> c.name >> c.texture_name >> c.u0 >> c.v0 >> c.u_size >> c.v_size))
+                return false;
+            crops->push_back(c);
+            return true;
+        });
 }
 
 bool pack_read_file(const std::string &path, std::vector<uint8_t> *out) {

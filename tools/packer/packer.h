@@ -2,6 +2,8 @@
 // files, "CCCC" bodies from crop lists, and raw bodies for the other tags.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,10 @@ std::vector<uint8_t> pack_texture_body(const std::string &image_name,
 // scrambling byte, which would cut it short when loaded.
 bool pack_crop_body(const std::vector<PackCrop> &crops, std::vector<uint8_t> *body,
                     std::string *error);
+// Calls `take` with each line that holds anything once '#' comments are cut; when it fails,
+// false with *error "line N: expected \"<expected>\"".
+bool pack_parse_lines(const std::string &text, const char *expected, std::string *error,
+                      const std::function<bool(std::istream &)> &take);
 // Parses a crop list: one crop a line, "name texture u0 v0 u_size v_size", '#' comments.
 bool pack_parse_crop_list(const std::string &text, std::vector<PackCrop> *crops,
                           std::string *error);
