@@ -113,6 +113,7 @@ enum GpuRenderState : uint32_t {
     GPU_RS_AMBIENT = 139,
     GPU_RS_FOGVERTEXMODE = 140,
     GPU_RS_COLORVERTEX = 141,
+    GPU_RS_NORMALIZENORMALS = 143, // lit normals renormalised after the transform; off by default
     GPU_RS_CLIPPLANEENABLE = 152,
     GPU_RS_COLORWRITEENABLE = 168, // bits 1 R, 2 G, 4 B, 8 A
     GPU_RS_SCISSORTESTENABLE = 174,

@@ -28,15 +28,16 @@ enum : uint32_t {
     FFV_VERTEX_COLOR = 4,
     FFV_SPECULAR = 8,
     FFV_FOG = 16,
-    FFV_CLIP = 32,     // pre-transformed: clip distances for enabled planes (that keep all)
-    FFV_TEX_SHIFT = 8, // pre-transformed: bits 8-15, the coordinate sets the pixel stage reads
+    FFV_CLIP = 32,      // pre-transformed: clip distances for enabled planes (that keep all)
+    FFV_NORMALIZE = 64, // lit normals renormalised after the transform
+    FFV_TEX_SHIFT = 8,  // pre-transformed: bits 8-15, the coordinate sets the pixel stage reads
 };
 
 struct FfVertexProgram {
     uint32_t key;
     GLuint program;
     uint32_t generation;
-    GLint loc_wvp, loc_wv, loc_world, loc_vp, loc_depth, loc_offset, loc_clip;
+    GLint loc_wvp, loc_wv, loc_world, loc_normal, loc_vp, loc_depth, loc_offset, loc_clip;
     GLint loc_light_dir, loc_ld, loc_ls, loc_la, loc_md, loc_ma, loc_ms, loc_me, loc_power,
         loc_ambient, loc_light_on;
 };
@@ -106,6 +107,7 @@ static std::string vertex_source(uint32_t key) {
     s += "out gl_PerVertex { vec4 gl_Position; float gl_PointSize; float gl_ClipDistance[6]; };\n";
     s += varying_decls("out", outputs);
     s += "uniform mat4 u_wvp, u_wv, u_world;\n"
+         "uniform mat3 u_normal;\n"
          "uniform vec4 u_vp;\n"     // viewport x, y, 2 / width, 2 / height
          "uniform vec2 u_depth;\n"  // min z, 1 / (max z - min z)
          "uniform vec2 u_offset;\n" // half a pixel in clip units per w
@@ -139,10 +141,11 @@ static std::string vertex_source(uint32_t key) {
              "    v_fog = vpos.z;\n";
         if (key & FFV_LIGHTING) {
             s += (key & FFV_VERTEX_COLOR) ? "    vec4 md = a_color;\n" : "    vec4 md = u_md;\n";
-            s += "    vec3 n = a_normal * mat3(u_wv);\n"
-                 "    float nl = length(n);\n"
-                 "    n = nl > 0.0 ? n / nl : vec3(0.0);\n"
-                 "    vec3 col = u_me.rgb + u_ambient.rgb * u_ma.rgb;\n"
+            s += "    vec3 n = a_normal * u_normal;\n";
+            if (key & FFV_NORMALIZE)
+                s += "    float nl = length(n);\n"
+                     "    n = nl > 0.0 ? n / nl : vec3(0.0);\n";
+            s += "    vec3 col = u_me.rgb + u_ambient.rgb * u_ma.rgb;\n"
                  "    vec3 spec = vec3(0.0);\n"
                  "    if (u_light_on > 0.5) {\n"
                  "        float ndl = max(dot(n, u_light_dir), 0.0);\n"
@@ -180,6 +183,7 @@ static FfVertexProgram *vertex_program(uint32_t key) {
     v.loc_wvp = loc("u_wvp");
     v.loc_wv = loc("u_wv");
     v.loc_world = loc("u_world");
+    v.loc_normal = loc("u_normal");
     v.loc_vp = loc("u_vp");
     v.loc_depth = loc("u_depth");
     v.loc_offset = loc("u_offset");
@@ -205,6 +209,27 @@ static void mat_mul(float r[16], const float a[16], const float b[16]) {
             float s = 0;
             for (int k = 0; k < 4; k++) s += a[i * 4 + k] * b[k * 4 + j];
             r[i * 4 + j] = s;
+        }
+}
+
+// The matrix that carries normals into view space: the inverse transpose of the upper 3x3 of
+// world x view (row-major, row vectors), so a scaled world scales normals by the reciprocal.
+// A singular matrix has none: its normals pass unchanged rather than collapse or blow up.
+static void normal_matrix(float out[9], const float wv[16]) {
+    auto a = [&](int r, int c) { return (double)wv[r * 4 + c]; };
+    double cof[3][3];
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++) {
+            int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+            cof[r][c] = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
+        }
+    double det = a(0, 0) * cof[0][0] + a(0, 1) * cof[0][1] + a(0, 2) * cof[0][2];
+    bool ok = det != 0.0 && std::isfinite(det);
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++) {
+            // (A^-1)^T = cofactor(A) / det(A)
+            double v = ok ? cof[r][c] / det : (r == c ? 1.0 : 0.0);
+            out[r * 3 + c] = std::isfinite(v) ? (float)v : (r == c ? 1.0f : 0.0f);
         }
 }
 
@@ -254,6 +279,11 @@ static void vertex_uniforms(FfVertexProgram *v) {
     glProgramUniformMatrix4fv(p, v->loc_wvp, 1, GL_TRUE, wvp);
     glProgramUniformMatrix4fv(p, v->loc_wv, 1, GL_TRUE, wv);
     glProgramUniformMatrix4fv(p, v->loc_world, 1, GL_TRUE, g_gpu.world);
+    if (v->loc_normal >= 0) {
+        float nm[9];
+        normal_matrix(nm, wv);
+        glProgramUniformMatrix3fv(p, v->loc_normal, 1, GL_TRUE, nm);
+    }
     float off[2];
     half_pixel(off);
     glProgramUniform2fv(p, v->loc_offset, 1, off);
@@ -504,6 +534,7 @@ bool gpu_bind_programs(const GpuLayout *layout) {
                 if (g_gpu.rs[GPU_RS_COLORVERTEX] && layout->present[GPU_ATTR_COLOR])
                     key |= FFV_VERTEX_COLOR;
                 if (g_gpu.rs[GPU_RS_SPECULARENABLE]) key |= FFV_SPECULAR;
+                if (g_gpu.rs[GPU_RS_NORMALIZENORMALS]) key |= FFV_NORMALIZE;
             }
             if (fog_on()) key |= FFV_FOG;
         }

@@ -2,6 +2,8 @@
 // pairs with constants set by name.
 #include "gpu_test_util.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -70,6 +72,78 @@ TEST_F(GpuTest, DirectionalLightOnLitQuad) {
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
     lit_quad(0.5f, 0xFF336699u);
     EXPECT_EQ(pixel(32, 32), 0xFF336699u);
+}
+
+// Lit normals: carried by the inverse transpose of the world's 3x3 and renormalised only while
+// state 143 is on; a singular world leaves them as they are. White light along +z, no ambient;
+// each expected red level is N.L written out for the case.
+TEST_F(GpuTest, LitNormalsFollowTheInverseTransposeOfTheWorld) {
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    gpu_set_render_state(GPU_RS_LIGHTING, 1);
+    EXPECT_EQ(gpu_get_render_state(GPU_RS_NORMALIZENORMALS), 0u); // off by default
+    GpuLight light = {};
+    light.type = 3;
+    light.diffuse = {1, 1, 1, 1};
+    light.direction[2] = 1;
+    gpu_set_light(0, &light);
+    gpu_light_enable(0, true);
+    const double c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
+    struct Case {
+        const char *what;
+        float world[16];
+        float n[3];
+        bool normalize;
+        double n_dot_l;
+    } cases[] = {
+        {"scale 2", {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, -0.5f, 1}, {0, 0, -1}, false, 0.5},
+        {"scale 2, normalised",
+         {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, -0.5f, 1},
+         {0, 0, -1},
+         true,
+         1.0},
+        {"scale 4", {4, 0, 0, 0, 0, 4, 0, 0, 0, 0, 4, 0, 0, 0, -1.5f, 1}, {0, 0, -1}, false, 0.25},
+        // (0, 0.6, -0.8) x diag(1, 1/4, 1) = (0, 0.15, -0.8)
+        {"stretch y 4",
+         {1, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {0, 0.6f, -0.8f},
+         false,
+         0.8},
+        {"stretch y 4, normalised",
+         {1, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {0, 0.6f, -0.8f},
+         true,
+         0.8 / std::sqrt(0.15 * 0.15 + 0.8 * 0.8)},
+        // 30 degrees about x: (0, 0, -1) turns to (0, sin, -cos)
+        {"rotation",
+         {1, 0, 0, 0, 0, (float)c30, (float)s30, 0, 0, (float)-s30, (float)c30, 0, 0, 0, 0, 1},
+         {0, 0, -1},
+         false,
+         c30},
+        {"rotation, normalised",
+         {1, 0, 0, 0, 0, (float)c30, (float)s30, 0, 0, (float)-s30, (float)c30, 0, 0, 0, 0, 1},
+         {0, 0, -1},
+         true,
+         c30},
+        {"singular (z flattened)",
+         {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0.5f, 1},
+         {0, 0, -1},
+         false,
+         1.0},
+    };
+    for (const Case &c : cases) {
+        gpu_set_transform(GPU_TS_WORLD, c.world);
+        gpu_set_render_state(GPU_RS_NORMALIZENORMALS, c.normalize ? 1 : 0);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        LitVertex v[4];
+        const float corner[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+        for (int i = 0; i < 4; i++)
+            v[i] = {corner[i][0], corner[i][1], 0.5f, c.n[0], c.n[1], c.n[2], 0xFFFFFFFFu, 0, 0};
+        gpu_set_fvf(0x152);
+        EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), GPU_OK);
+        int want = (int)std::lround(std::min(1.0, std::max(0.0, c.n_dot_l)) * 255.0);
+        EXPECT_NEAR(ch(pixel(32, 32), 16), want, 1) << c.what;
+    }
 }
 
 // Linear fog from view-space depth: f = (end - z) / (end - start), colour = f x c + (1 - f) fog.
