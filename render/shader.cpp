@@ -47,10 +47,8 @@ static const int32_t k_pair_table[5][3] = {
     {0, 1, 0}, {2, 3, 1}, {4, 5, 2}, {6, 7, 3}, {8, 9, 4},
 };
 
-// Lighting still unknown in the state cache counts as off, as for the material constants.
 static bool lit_by_point_lights(void) {
-    uint32_t lighting = gfx_get_req_lighting();
-    return s_set.light_count != 0 && lighting != 0 && lighting != GFX_STATE_UNKNOWN;
+    return s_set.light_count != 0 && shader_requested(gfx_get_req_lighting());
 }
 
 // Shader set -> pair-table row.
@@ -220,8 +218,12 @@ void shader_select(int32_t set, const void *user, int32_t selector, int32_t decl
     store_lights(lights, light_count);
 
     const int32_t *row = k_pair_table[select_row(s_set.current_set)];
+    // The palette column only for a mesh with bones in a format with blend weights: a rigid
+    // mesh drawn with an instance keeps the plain shader.
     int32_t vs = row[0];
-    if (instance) {
+    const uint32_t code = shader_vertex_decl_code(decl);
+    s_set.palette_count = 0;
+    if (instance && shader_mesh_bone_count(mesh) && (code & 0x1008) == 0x1008) {
         shader_build_bone_palette(mesh, instance);
         vs = row[1];
     }

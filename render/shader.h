@@ -97,6 +97,10 @@ uint32_t shader_get_flag(void);
 void shader_build_material_constants(Vec4 *out1, Vec4 *out2, Vec4 *out3, Vec4 *out4, Vec4 *out5,
                                      const NodeMaterial *material, const Vec4 *light_colors);
 bool shader_build_bone_palette(const MeshBuffers *mesh, const ModelInstance *instance);
+// The number of bones a mesh lists (0 for none or no mesh).
+uint32_t shader_mesh_bone_count(const MeshBuffers *mesh);
+// Whether a render-state cache word (lighting, fog) counts as asked for.
+bool shader_requested(uint32_t flag);
 
 // Constant look-up of a compiled shader: 0 when it has no constant of that name.
 uint32_t shader_find_constant(GpuShader *shader, const char *name);

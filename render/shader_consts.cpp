@@ -39,10 +39,11 @@ enum {
     PH_COUNT, // "x"/"xd"/"zx" or "gsg"/"gd"/"fgs"
 };
 
-// A cache word still unknown (reset, no draw states set since) counts as not asked for: the
-// draw that follows has not said it wants lighting or fog.
-static bool requested(uint32_t flag) {
-    return flag != 0 && flag != GFX_STATE_UNKNOWN;
+// A cache word counts as asked for when it is not zero; the unknown marker (reset, no draw
+// states set since) included: the quad family and the node kinds reset the cache before they
+// select.
+bool shader_requested(uint32_t flag) {
+    return flag != 0;
 }
 
 static Vec4 argb_float(uint32_t argb) {
@@ -68,7 +69,7 @@ void shader_build_material_constants(Vec4 *out1, Vec4 *out2, Vec4 *out3, Vec4 *o
     Vec4 dif = {diffuse.x * f, diffuse.y * f, diffuse.z * f, diffuse.w * f};
     Vec4 spec = {specular.x * f, specular.y * f, specular.z * f, specular.w * f};
     *out5 = dif;
-    if (requested(gfx_get_req_lighting())) {
+    if (shader_requested(gfx_get_req_lighting())) {
         Vec4 a0 = mul(amb, light_colors[0]), a1 = mul(amb, light_colors[1]);
         *out1 = {a0.x + e.x, a0.y + e.y, a0.z + e.z, a0.w + e.w};
         *out2 = {a1.x + e.x, a1.y + e.y, a1.z + e.z, a1.w + e.w};
@@ -119,26 +120,33 @@ static bool same_name(const char *a, const char *b) {
     return strcmp(a, b) == 0;
 }
 
+uint32_t shader_mesh_bone_count(const MeshBuffers *mesh) {
+    return mesh && mesh->bones ? (mesh->counts_flags >> MESH_BONE_COUNT_SHIFT) & 0xFF : 0;
+}
+
+// Entries are model space: the node's world matrix follows through "m1" and "m2". A mesh bone
+// that no instance bone answers gets the identity, never a matrix of an earlier draw.
 bool shader_build_bone_palette(const MeshBuffers *mesh, const ModelInstance *instance) {
     ShaderSet *s = shader_get_set();
     s->palette_count = 0;
     if (!mesh || !instance) return false;
-    uint32_t count = (mesh->counts_flags >> MESH_BONE_COUNT_SHIFT) & 0xFF;
-    if (!mesh->bones) count = 0;
+    uint32_t count = shader_mesh_bone_count(mesh);
     // The palette holds 128 matrices; bones past that are not skinned.
     if (count > SHADER_PALETTE_SIZE) count = SHADER_PALETTE_SIZE;
     const bool own_mesh = mesh == instance->palette_model;
     for (uint32_t i = 0; i < count; ++i) {
         const MeshBone *bone = &mesh->bones[i];
+        Mat4 *entry = &s->palette[i];
+        mat4_identity(entry);
         for (const InstanceBone *b = instance->bones; b; b = b->next) {
             if (own_mesh) {
                 // The pose fills each palette bone with its offset applied before the pose.
                 if (b->palette_index == i) {
-                    s->palette[i] = b->palette;
+                    *entry = b->palette;
                     break;
                 }
             } else if (b->name_hash == bone->hash && same_name(b->name, bone->name)) {
-                mat4_multiply(&s->palette[i], &b->world, &bone->offset);
+                mat4_multiply(entry, &b->pose, &bone->offset);
                 break;
             }
         }
@@ -243,9 +251,14 @@ void shader_set_consts_common(ShaderSlot *slot, const void *, GfxDevice *) {
         set_matrix(slot, VH_M1, s->world ? mat4_multiply(&m, view_proj, s->world) : view_proj);
     if (slot->handles[VH_M2])
         set_matrix(slot, VH_M2, s->world ? mat4_multiply(&m, view, s->world) : view);
-    if (slot->handles[VH_M3] && s->palette_count)
-        gpu_constant_set_matrix_array(slot->shader, slot->handles[VH_M3], &s->palette[0].m[0][0],
-                                      s->palette_count);
+    if (slot->handles[VH_M3]) {
+        // Without a palette the first entry is zeroed, so no draw skins with an earlier one's.
+        static const Mat4 none = {};
+        const uint32_t count = s->palette_count;
+        gpu_constant_set_matrix_array(slot->shader, slot->handles[VH_M3],
+                                      count ? &s->palette[0].m[0][0] : &none.m[0][0],
+                                      count ? count : 1);
+    }
     if (slot->handles[VH_V4]) set_vector(slot, VH_V4, eye_position(s));
     if (slot->handles[VH_V5] || slot->handles[VH_V6]) {
         Vec4 dir, axis;
@@ -256,7 +269,7 @@ void shader_set_consts_common(ShaderSlot *slot, const void *, GfxDevice *) {
     set_vector(slot, VH_V7, s->material[4]);
     if (slot->handles[VH_V8]) {
         int view = (int)view_get_current() == 1 ? 1 : 0;
-        set_vector(slot, VH_V8, s->fog_factors[view][requested(gfx_get_req_fog()) ? 0 : 1]);
+        set_vector(slot, VH_V8, s->fog_factors[view][shader_requested(gfx_get_req_fog()) ? 0 : 1]);
     }
     set_vector(slot, VH_V9, s->material[0]);
     set_vector(slot, VH_VA, s->material[1]);

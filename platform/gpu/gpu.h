@@ -405,6 +405,8 @@ void gpu_set_quad_index_list(const uint16_t *indices, uint32_t quad_count);
 //   one; a vertex source that writes nothing there gets gl_Position.w written there. A
 //   source whose own declarations cover location 10 otherwise compiles without fog.
 // - Vertices with a pre-transformed position (rhw) never run a vertex shader.
+// - A vertex source may declare `uniform int gpu_blend_weights`: each draw sets it to the
+//   number of blend weights (0-4) its vertices store.
 // - Constants: the source's own top-level uniforms (default block); matrices are uploaded so
 //   that `position * m` in GLSL is the row-vector product (mat4, mat3, mat3x4 or vec4 rows).
 GpuShader *gpu_shader_compile_file(const char *path, const char *entry, GpuShaderKind kind,

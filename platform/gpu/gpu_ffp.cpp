@@ -505,6 +505,17 @@ static void user_uniforms(GpuShader *sh) {
     }
 }
 
+// The number of blend weights each vertex of the draw stores, for a vertex shader that asks:
+// components past them read 0 (and the fourth 1), so the shader cannot tell them apart itself.
+static void blend_weights(GpuShader *vs, const GpuLayout *layout) {
+    if (vs->blend_weights_loc < 0) return;
+    int n = layout->present[GPU_ATTR_BLENDWEIGHT] ? (int)layout->size[GPU_ATTR_BLENDWEIGHT] : 0;
+    if (n > 4) n = 4; // a packed colour word counts as four
+    if (n == vs->blend_weights) return;
+    vs->blend_weights = n;
+    glProgramUniform1i(vs->program, vs->blend_weights_loc, n);
+}
+
 // What a pre-transformed vertex program writes besides position and diffuse: everything for
 // a user pixel shader, else what the fixed-function pixel program `pk` reads.
 static uint32_t pretransformed_outputs(const FfPixelKey &pk) {
@@ -522,6 +533,7 @@ bool gpu_bind_programs(const GpuLayout *layout) {
     if (!g_gpu.ps) pk = pixel_key();
     if (g_gpu.vs && !layout->pretransformed) {
         user_uniforms(g_gpu.vs);
+        blend_weights(g_gpu.vs, layout);
         use_stage(GL_VERTEX_SHADER_BIT, g_gpu.vs->program, &c.vs_program);
     } else {
         // Pre-transformed vertices never run a vertex shader.

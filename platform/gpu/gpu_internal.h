@@ -98,7 +98,9 @@ struct GpuShader {
     GLint fog_on_loc; // pixel shaders: the appended fog (-1 where the source gives no room)
     GLint fog_color_loc;
     GLint fog_loc;
-    uint32_t generation; // ff_generation when the layer's own uniforms were last set
+    GLint blend_weights_loc; // vertex shaders that declare gpu_blend_weights
+    int blend_weights;       // the value it holds, -1 before the first draw
+    uint32_t generation;     // ff_generation when the layer's own uniforms were last set
     GpuUniform uniforms[GPU_MAX_UNIFORMS];
     uint32_t uniform_count;
 };

@@ -246,6 +246,8 @@ GpuShader *gpu_shader_compile_source(const char *source, const char *entry, GpuS
     sh->fog_on_loc = glGetUniformLocation(prog, "gpu_fog_on");
     sh->fog_color_loc = glGetUniformLocation(prog, "gpu_fog_color");
     sh->fog_loc = glGetUniformLocation(prog, "gpu_fog");
+    sh->blend_weights_loc = glGetUniformLocation(prog, "gpu_blend_weights");
+    sh->blend_weights = -1;
     sh->generation = g_gpu.ff_generation - 1;
     reflect(sh);
     return sh;

@@ -10,6 +10,7 @@
 #include "render/gfx_device.h"
 #include "render/gfx_display.h"
 #include "render/gfx_mesh.h"
+#include "render/gfx_state.h"
 #include "render/shader.h"
 #include "render/view.h"
 #include "scene/model_instance.h"
@@ -97,6 +98,24 @@ TEST(ShaderDecl, LookupFindsFirstIndexOrZero) {
         EXPECT_NE(shader_find_vertex_decl(shader_vertex_decl_code(i)), 9);
 }
 
+// A mesh with `count` bones named "b<i>" and offsets translating by i along X.
+struct TestMesh {
+    MeshBuffers mesh = {};
+    MeshBone bones[255] = {};
+    char names[255][8] = {};
+    explicit TestMesh(int count) {
+        for (int i = 0; i < count; ++i) {
+            std::snprintf(names[i], sizeof names[i], "b%d", i);
+            bones[i].name = names[i];
+            bones[i].hash = 1000u + (uint32_t)i;
+            Vec3 t = {(float)i, 0, 0};
+            mat4_translation(&bones[i].offset, &t);
+        }
+        mesh.bones = bones;
+        mesh.counts_flags = (uint32_t)count << MESH_BONE_COUNT_SHIFT;
+    }
+};
+
 // Shader selection without shaders loaded: every draw falls back to fixed function, but the
 // chosen indices are still recorded.
 class ShaderSelectTest : public ::testing::Test {
@@ -128,9 +147,12 @@ class ShaderSelectTest : public ::testing::Test {
         gfx_device_state()->state_cache = cache_;
     }
     static void set_lighting(uint32_t on) { gfx_device_state()->state_cache.req_lighting = on; }
+    // With an instance the draw is a skinned one: a mesh with bones in a weighted format.
     void select(int32_t set, int count, const ModelInstance *instance = nullptr,
                 const Mat4 *world = nullptr) {
-        shader_select(set, nullptr, 0, 3, world, nullptr, nullptr, instance, 1.0f, light_ptrs_,
+        static TestMesh skinned(2);
+        shader_select(set, nullptr, 0, instance ? shader_find_vertex_decl(0x1118) : 3, world,
+                      nullptr, instance ? &skinned.mesh : nullptr, instance, 1.0f, light_ptrs_,
                       count);
     }
     static int32_t vs() { return shader_get_set()->last_vertex; }
@@ -162,6 +184,20 @@ TEST_F(ShaderSelectTest, TableChoosesByLightsLightingAndInstance) {
     EXPECT_EQ(ps(), 0);
     select(0, 3, &instance_);
     EXPECT_EQ(vs(), 1);
+    // An instance with a rigid mesh, or a mesh without bones, keeps the plain column.
+    TestMesh rigid(0), skinned(2);
+    shader_select(1, nullptr, 0, 3, nullptr, nullptr, &skinned.mesh, &instance_, 1.0f, light_ptrs_,
+                  0);
+    EXPECT_EQ(vs(), 2);
+    shader_select(1, nullptr, 0, shader_find_vertex_decl(0x1118), nullptr, nullptr, &rigid.mesh,
+                  &instance_, 1.0f, light_ptrs_, 0);
+    EXPECT_EQ(vs(), 2);
+    EXPECT_EQ(shader_get_set()->palette_count, 0u);
+    // Lighting still unknown in the state cache counts as asked for.
+    set_lighting(GFX_STATE_UNKNOWN);
+    select(1, 2);
+    EXPECT_EQ(vs(), 4);
+    EXPECT_EQ(ps(), 2);
 }
 
 TEST_F(ShaderSelectTest, NegativeSetKeepsTheCurrentSetAndBadArgumentsDoNothing) {
@@ -264,30 +300,13 @@ TEST_F(ShaderSelectTest, FogFactorsPerView) {
     EXPECT_NEAR(60.0f * s->fog_factors[1][0].x + s->fog_factors[1][0].y, 0.0f, 1e-6f);
 }
 
-// A mesh with `count` bones named "b<i>" and offsets translating by i along X.
-struct TestMesh {
-    MeshBuffers mesh = {};
-    MeshBone bones[255] = {};
-    char names[255][8] = {};
-    explicit TestMesh(int count) {
-        for (int i = 0; i < count; ++i) {
-            std::snprintf(names[i], sizeof names[i], "b%d", i);
-            bones[i].name = names[i];
-            bones[i].hash = 1000u + (uint32_t)i;
-            Vec3 t = {(float)i, 0, 0};
-            mat4_translation(&bones[i].offset, &t);
-        }
-        mesh.bones = bones;
-        mesh.counts_flags = (uint32_t)count << MESH_BONE_COUNT_SHIFT;
-    }
-};
-
 TEST_F(ShaderSelectTest, BonePaletteFromOwnAndForeignMesh) {
-    TestMesh tm(2);
+    TestMesh tm(3);
     InstanceBone bones[2] = {};
     bones[0].next = &bones[1];
     instance_.bones = &bones[0];
-    // Instance bones in reverse order: bone 0 matches mesh bone 1 and the other way round.
+    // Instance bones in reverse order: bone 0 matches mesh bone 1 and the other way round;
+    // mesh bone 2 has no instance bone.
     bones[0].name = "b1";
     bones[0].name_hash = 1001;
     bones[0].palette_index = 1;
@@ -295,26 +314,36 @@ TEST_F(ShaderSelectTest, BonePaletteFromOwnAndForeignMesh) {
     bones[1].name_hash = 1000;
     bones[1].palette_index = 0;
     for (int i = 0; i < 2; ++i) {
-        Vec3 up = {0, 10.0f * (float)(i + 1), 0};
-        mat4_translation(&bones[i].world, &up);
+        // Pose in model space; the world matrix adds the node's place (x 1.2), which the
+        // shader applies again through m1.
+        Vec3 up = {0, 10.0f * (float)(i + 1), 0}, placed = {1.2f, 10.0f * (float)(i + 1), 0};
+        mat4_translation(&bones[i].pose, &up);
+        mat4_translation(&bones[i].world, &placed);
         mat4_translation(&bones[i].palette, &up);
         bones[i].palette.m[3][2] = 5.0f;
     }
+    ShaderSet *s = shader_get_set();
+    for (Mat4 &m : s->palette) std::memset(&m, 0x7F, sizeof m); // an earlier draw's leftovers
 
-    // Foreign mesh: offset then the matching bone's world matrix.
+    // Foreign mesh: the offset (x = bone number) then the matching bone's pose.
     EXPECT_TRUE(shader_build_bone_palette(&tm.mesh, &instance_));
-    const ShaderSet *s = shader_get_set();
-    EXPECT_EQ(s->palette_count, 2u);
+    EXPECT_EQ(s->palette_count, 3u);
     EXPECT_FLOAT_EQ(s->palette[1].m[3][0], 1.0f);
     EXPECT_FLOAT_EQ(s->palette[1].m[3][1], 10.0f);
+    EXPECT_FLOAT_EQ(s->palette[0].m[3][0], 0.0f);
     EXPECT_FLOAT_EQ(s->palette[0].m[3][1], 20.0f);
+    Mat4 identity;
+    mat4_identity(&identity);
+    EXPECT_EQ(std::memcmp(&s->palette[2], &identity, sizeof identity), 0);
 
-    // Own mesh: the palette matrix of the bone with that palette index.
+    // Own mesh: the palette matrix of the bone with that palette index; none for entry 2.
+    for (Mat4 &m : s->palette) std::memset(&m, 0x7F, sizeof m);
     instance_.palette_model = &tm.mesh;
     EXPECT_TRUE(shader_build_bone_palette(&tm.mesh, &instance_));
     EXPECT_FLOAT_EQ(s->palette[0].m[3][1], 20.0f);
     EXPECT_FLOAT_EQ(s->palette[0].m[3][2], 5.0f);
     EXPECT_FLOAT_EQ(s->palette[1].m[3][0], 0.0f);
+    EXPECT_EQ(std::memcmp(&s->palette[2], &identity, sizeof identity), 0);
 
     EXPECT_FALSE(shader_build_bone_palette(nullptr, &instance_));
     EXPECT_EQ(s->palette_count, 0u);

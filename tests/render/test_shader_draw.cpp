@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/config.h"
 #include "gfx_test_env.h"
@@ -354,6 +355,73 @@ TEST_F(ShaderDrawTest, PaletteSlotSkinsIntoTheFixedFunctionPixelStage) {
     // Moved by the palette; lit per vertex with ambient colour 0 and the diffuse colour.
     EXPECT_EQ(pixel_at({0, 0, 0}), kClear);
     EXPECT_LE(test_color_distance(pixel_at({1.2f, 0, 0}), 0xFFC0C0C0), 2);
+}
+
+// A small skinned quad through the palette slot with one to four stored weights of 0.25 each
+// and indices 0-3 on bones moved along x by 0.4 x their number. The implied last weight (what
+// the stored ones leave) belongs to the index after the stored ones, so the quad lands at
+// sum(weight x 0.4 x index).
+TEST_F(ShaderDrawTest, ImpliedLastWeightFollowsTheStoredOnes) {
+    static MeshBone bones[4] = {{"b0", 70, {}}, {"b1", 71, {}}, {"b2", 72, {}}, {"b3", 73, {}}};
+    MeshBuffers mesh = {};
+    mesh.bones = bones;
+    mesh.counts_flags = 4u << MESH_BONE_COUNT_SHIFT;
+    InstanceBone ib[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        mat4_identity(&bones[i].offset);
+        ib[i].palette_index = (uint8_t)i;
+        ib[i].palette = moved(0.4f * (float)i);
+        if (i < 3) ib[i].next = &ib[i + 1];
+    }
+    ModelInstance instance = {};
+    instance.bones = &ib[0];
+    instance.palette_model = &mesh;
+    const struct {
+        uint32_t code;
+        int weights;
+        float x; // where the quad lands
+    } cases[] = {{0x1118, 1, 0.75f * 0.4f},
+                 {0x111A, 2, 0.25f * 0.4f + 0.5f * 0.8f},
+                 {0x111C, 3, 0.25f * (0.4f + 0.8f + 1.2f)},
+                 {0x111E, 4, 0.25f * (0.4f + 0.8f + 1.2f)}};
+    Mat4 world = moved(0);
+    for (const auto &c : cases) {
+        gfx_test_clear(kClear);
+        shader_set_light_params(view_get_view_matrix(0), view_get_camera_matrix(0),
+                                view_get_proj(0), view_get_view_proj(0), view_get_proj_view(0));
+        shader_select(1, nullptr, 0, shader_find_vertex_decl(c.code), &world, &kDefaultMaterial,
+                      &mesh, &instance, 1.0f, nullptr, 0);
+        ASSERT_EQ(shader_get_set()->last_vertex, 3);
+        // position, weights, index word, normal, one texture set
+        std::vector<float> v;
+        const float xy[4][2] = {{-0.1f, -0.1f}, {0.1f, -0.1f}, {-0.1f, 0.1f}, {0.1f, 0.1f}};
+        for (const auto &p : xy) {
+            v.insert(v.end(), {p[0], p[1], 0});
+            for (int w = 0; w < c.weights; ++w) v.push_back(0.25f);
+            uint32_t indices = 0x03020100u;
+            float word;
+            std::memcpy(&word, &indices, 4);
+            v.insert(v.end(), {word, 0, 0, 1, 0, 0});
+        }
+        const uint32_t stride = (uint32_t)(v.size() / 4 * sizeof(float));
+        ASSERT_EQ(stride, gpu_fvf_stride(c.code));
+        gpu_begin_scene();
+        gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v.data(), stride);
+        gpu_end_scene();
+        EXPECT_NE(pixel_at({c.x, 0, 0}), kClear) << c.weights << " weights";
+        EXPECT_EQ(pixel_at({c.x - 0.15f, 0, 0}), kClear) << c.weights << " weights";
+        EXPECT_EQ(pixel_at({c.x + 0.15f, 0, 0}), kClear) << c.weights << " weights";
+    }
+
+    // A rigid mesh drawn with the instance after that keeps the plain shader and its place.
+    gfx_test_clear(kClear);
+    MeshBuffers rigid = {};
+    Mat4 at = moved(-0.6f);
+    shader_select(1, nullptr, 0, shader_find_vertex_decl(0x112), &at, &kDefaultMaterial, &rigid,
+                  &instance, 1.0f, nullptr, 0);
+    EXPECT_EQ(shader_get_set()->last_vertex, 2);
+    draw_quad();
+    EXPECT_NE(pixel_at({-0.6f, 0, 0}), kClear);
 }
 
 } // namespace
