@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "app/scene_manager.h"
+#include "collision/coll_body.h"
+#include "collision/coll_frustum.h"
+#include "collision/collider.h"
 #include "platform/gpu/gpu.h"
 #include "render/font.h"
 #include "render/gfx_device.h"
@@ -98,6 +101,9 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     sprite2d_register_kinds();
     // Wire lines and triangles, 3D sprites, node kinds, collision bodies, frustum bodies,
     // model pools and colliders start here, in that order.
+    coll_body_init();
+    coll_frustum_init();
+    coll_init();
     view_set_defaults();
     gfx_reset_scene();
 }
@@ -109,6 +115,9 @@ void gfx_shutdown(void) {
     d->outline_queue = d->bitmap_queue = -1;
     // Colliders, model pools, frustum bodies, collision bodies, node kinds, 3D sprites, wire
     // triangles and wire lines stop here, in that order.
+    coll_term();
+    coll_frustum_term();
+    coll_body_term();
     sprite2d_shutdown();
     tri2d_shutdown();
     line2d_shutdown();
@@ -129,8 +138,11 @@ void gfx_reset_scene(void) {
     obj_reset_all();
     res_pieces_reset();
     // Model pools, collision bodies and colliders reset here.
+    coll_body_reset();
+    coll_reset();
     gfx_reset_views();
     // Frustum bodies and node kinds reset here.
+    coll_frustum_reset();
     rtview_reset();
     // Movie slots reset here.
 }
@@ -141,6 +153,9 @@ void gfx_clear_scene(void) {
     rtview_clear();
     // Node kinds, colliders, frustum bodies, collision bodies and model pools clear here, in
     // that order.
+    coll_clear();
+    coll_frustum_clear();
+    coll_body_clear();
     res_pieces_reset();
     obj_reset_all();
     owner_clear_all();
@@ -166,6 +181,9 @@ void gfx_render_frame(int32_t argument) {
     // Node kinds and movies step here.
     obj_update_pass();
     // Collision bodies, frustum bodies and colliders step here.
+    coll_body_update();
+    coll_frustum_update();
+    coll_update();
     rtview_update_all();
 
     DisplayRecord *d = gfx_display();

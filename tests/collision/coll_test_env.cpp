@@ -97,6 +97,20 @@ std::vector<PackCollTriangle> coll_test_soup(int count, float lo, float hi, floa
     return out;
 }
 
+std::vector<PackCollTriangle> coll_test_transformed(const std::vector<PackCollTriangle> &tris,
+                                                    const Mat4 &m) {
+    std::vector<PackCollTriangle> out = tris;
+    for (PackCollTriangle &t : out)
+        for (float *p : {t.a, t.b, t.c}) {
+            double q[3];
+            for (int j = 0; j < 3; ++j)
+                q[j] = double(p[0]) * m.m[0][j] + double(p[1]) * m.m[1][j] +
+                       double(p[2]) * m.m[2][j] + m.m[3][j];
+            for (int j = 0; j < 3; ++j) p[j] = float(q[j]);
+        }
+    return out;
+}
+
 static void sub(double *o, const double *a, const double *b) {
     for (int k = 0; k < 3; ++k) o[k] = a[k] - b[k];
 }

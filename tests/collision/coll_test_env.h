@@ -30,6 +30,10 @@ std::vector<PackCollTriangle> coll_test_room(float half, float height);
 std::vector<PackCollTriangle> coll_test_soup(int count, float lo, float hi, float size,
                                              uint32_t seed);
 
+// Corners carried by a row-vector matrix (p x M) in double precision.
+std::vector<PackCollTriangle> coll_test_transformed(const std::vector<PackCollTriangle> &tris,
+                                                    const Mat4 &m);
+
 // Double-precision brute force over triangles, written from the rules: nearest front-facing
 // hit of the segment S + tD, t in [0, 1]. `margin` reports how close the hit lies to an edge
 // of its triangle (in the triangle's own size) and the gap to the second-best t.

@@ -1,0 +1,289 @@
+// Segment, ground-height and sphere queries against meshes made by the packer's builder and
+// loaded through the data loader, each checked against a double-precision brute force.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "coll_test_env.h"
+#include "collision/coll_mesh.h"
+#include "collision/collider.h"
+#include "math/mat4.h"
+#include "resource/chunks.h"
+
+namespace {
+
+class Queries : public ::testing::Test {
+  protected:
+    void SetUp() override { coll_test_start(); }
+};
+
+void unit_normal(const PackCollTriangle &t, double *n) {
+    double e1[3], e2[3];
+    for (int k = 0; k < 3; ++k) {
+        e1[k] = double(t.b[k]) - t.a[k];
+        e2[k] = double(t.c[k]) - t.a[k];
+    }
+    n[0] = e1[1] * e2[2] - e1[2] * e2[1];
+    n[1] = e1[2] * e2[0] - e1[0] * e2[2];
+    n[2] = e1[0] * e2[1] - e1[1] * e2[0];
+    double l = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int k = 0; k < 3; ++k) n[k] /= l;
+}
+
+struct SegmentStats {
+    int compared = 0, hits = 0;
+};
+
+// `count` seeded segments from [lo, hi]^3 with deltas up to `reach` on each axis: the mesh
+// query agrees with the brute force over the world triangles wherever the sample is clear of
+// edges and of ties.
+SegmentStats compare_segments(const CollisionMeshRecord *mesh, const Mat4 *transform,
+                              const std::vector<PackCollTriangle> &world, int count, float lo,
+                              float hi, float reach, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> pos(lo, hi), dir(-reach, reach);
+    SegmentStats stats;
+    for (int i = 0; i < count; ++i) {
+        Vec3 s = {pos(rng), pos(rng), pos(rng)}, d = {dir(rng), dir(rng), dir(rng)};
+        const double sd[3] = {s.x, s.y, s.z}, dd[3] = {d.x, d.y, d.z};
+        BruteHit want = coll_test_brute_segment(world, sd, dd);
+        if (want.hit && (want.edge_margin < 1e-4 || want.second_gap < 1e-5)) continue;
+        float t = -1;
+        Vec3 n;
+        uint32_t face = 0;
+        bool got = coll_segment_mesh_t(mesh, transform, &s, &d, &t, &n, &face) == 1;
+        ++stats.compared;
+        EXPECT_EQ(got, want.hit) << "segment " << i << " t " << want.t;
+        if (!got || !want.hit) continue;
+        ++stats.hits;
+        EXPECT_NEAR(t, want.t, 1e-5) << "segment " << i;
+        EXPECT_EQ(face, world[want.index].face) << "segment " << i;
+        double wn[3];
+        unit_normal(world[want.index], wn);
+        EXPECT_NEAR(n.x, wn[0], 1e-4);
+        EXPECT_NEAR(n.y, wn[1], 1e-4);
+        EXPECT_NEAR(n.z, wn[2], 1e-4);
+    }
+    return stats;
+}
+
+TEST_F(Queries, SegmentsAgreeWithTheBruteForce) {
+    std::vector<PackCollTriangle> soup = coll_test_soup(500, 0, 10, 1.6f, 11);
+    PackCollInfo info;
+    std::vector<uint8_t> body = pack_collision_mesh_body("q_soup", soup, {4, 4, 4, -1}, &info);
+    ASSERT_GT(info.large_triangles, 100u); // many triangles span cells
+    ASSERT_TRUE(coll_test_load("q_soup", CHUNK_TAG_COLLISION_MESH, body));
+    const CollisionMeshRecord *mesh = res_collmesh_record(res_find_collmesh(nullptr, "q_soup"));
+    ASSERT_NE(mesh, nullptr);
+    SegmentStats plain = compare_segments(mesh, nullptr, soup, 10000, -1, 11, 8, 1);
+    EXPECT_GT(plain.compared, 9000);
+    EXPECT_GT(plain.hits, 2000);
+
+    // The same soup rotated, scaled and translated.
+    Mat4 m;
+    Vec3 axis = {0.3f, 1.0f, -0.2f}, at = {5.0f, -3.0f, 2.0f};
+    mat4_from_position_axis_angle(&m, &at, &axis, 0.7f);
+    Vec3 scale = {1.5f, 1.5f, 1.5f};
+    mat4_scale_rows(&m, &m, &scale);
+    std::vector<PackCollTriangle> world = coll_test_transformed(soup, m);
+    SegmentStats moved = compare_segments(mesh, &m, world, 3000, -4, 20, 12, 2);
+    EXPECT_GT(moved.hits, 300);
+
+    // A transform that cannot be inverted hits nothing.
+    Mat4 flat = m;
+    flat.m[2][0] = flat.m[2][1] = flat.m[2][2] = 0.0f;
+    Vec3 s = {5, 20, 5}, d = {0, -40, 0};
+    EXPECT_EQ(coll_segment_mesh_t(mesh, &flat, &s, &d, nullptr, nullptr, nullptr), 0);
+}
+
+TEST_F(Queries, FloorsRoomsAndWideLevels) {
+    // A 10 x 10 floor and a closed room share the walk; the 24 x 1 x 24 grid has one level of
+    // 144 nodes, whose children (576 cells) overflow any 256-entry list, and segments across
+    // it visit far more than 128 cells.
+    std::vector<PackCollTriangle> floor = coll_test_floor(10, 0.0f, 1);
+    std::vector<PackCollTriangle> room = coll_test_room(4.0f, 3.0f);
+    std::vector<PackCollTriangle> wide = coll_test_floor(24, 1.0f, 1);
+    for (PackCollTriangle &t : coll_test_soup(60, 0, 24, 3.0f, 3)) wide.push_back(t);
+    ResourceHandle hf = coll_test_mesh("q_floor", floor, {5, 1, 5, -1});
+    ResourceHandle hr = coll_test_mesh("q_room", room, {3, 2, 3, -1});
+    PackCollInfo info;
+    std::vector<uint8_t> body = pack_collision_mesh_body("q_wide", wide, {24, 1, 24, 1}, &info);
+    EXPECT_EQ(info.top_level_nodes, 144u);
+    ASSERT_TRUE(coll_test_load("q_wide", CHUNK_TAG_COLLISION_MESH, body));
+    ResourceHandle hw = res_find_collmesh(nullptr, "q_wide");
+    ASSERT_TRUE(hf && hr && hw);
+    compare_segments(res_collmesh_record(hf), nullptr, floor, 2000, -1, 11, 6, 3);
+    SegmentStats r = compare_segments(res_collmesh_record(hr), nullptr, room, 2000, -5, 5, 9, 4);
+    EXPECT_GT(r.hits, 50);
+    SegmentStats w = compare_segments(res_collmesh_record(hw), nullptr, wide, 2000, -1, 25, 26, 5);
+    EXPECT_GT(w.hits, 300);
+}
+
+// Brute force of the ground rule: the highest upward triangle whose xz shadow holds the point
+// (edges included) below it; NaN for none.
+double brute_ground(const std::vector<PackCollTriangle> &tris, double x, double y, double z) {
+    double best = NAN;
+    for (const PackCollTriangle &t : tris) {
+        double n[3];
+        unit_normal(t, n);
+        if (!(n[1] > 0)) continue;
+        const float *p[3] = {t.a, t.b, t.c};
+        bool inside = true;
+        for (int e = 0; e < 3; ++e) {
+            const float *a = p[e], *b = p[(e + 1) % 3];
+            if ((double(b[0]) - a[0]) * (z - a[2]) - (double(b[2]) - a[2]) * (x - a[0]) > 0)
+                inside = false;
+        }
+        if (!inside) continue;
+        double h = t.a[1] - (n[0] * (x - t.a[0]) + n[2] * (z - t.a[2])) / n[1];
+        if (h <= y && !(h <= best)) best = h;
+    }
+    return best;
+}
+
+TEST_F(Queries, GroundHeightOnTheColumnAndTheHierarchyPaths) {
+    std::vector<PackCollTriangle> floor = coll_test_floor(10, 0.0f, 1);
+    // A raised block on tiles (2..4, 2..4) at y = 1 and a room's walls around everything.
+    for (const PackCollTriangle &t : coll_test_floor(2, 1.0f, 500)) {
+        PackCollTriangle u = t;
+        for (float *p : {u.a, u.b, u.c}) p[0] += 2, p[2] += 2;
+        floor.push_back(u);
+    }
+    for (PackCollTriangle t : coll_test_room(5.0f, 3.0f)) {
+        for (float *p : {t.a, t.b, t.c}) p[0] += 5, p[2] += 5;
+        floor.push_back(t);
+    }
+    ResourceHandle h = coll_test_mesh("q_ground", floor, {5, 2, 5, -1});
+    ASSERT_NE(h, 0u);
+    Collider *c = coll_create_model_collider(h, nullptr, 7, 1, 0, nullptr);
+    ASSERT_NE(c, nullptr);
+    const CollisionMeshRecord *mesh = res_collmesh_record(h);
+
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> u(0.0f, 10.0f);
+    int hits = 0;
+    for (int i = 0; i < 2000; ++i) {
+        // Tile borders, diagonals (shared triangle edges) and free points.
+        Vec3 p;
+        switch (i % 4) {
+            case 0:
+                p = {float(int(u(rng))), 2.5f, u(rng)};
+                break;
+            case 1:
+                p = {u(rng), 2.5f, float(int(u(rng)))};
+                break;
+            case 2: {
+                float a = u(rng), k = float(int(u(rng)));
+                p = {a, 2.5f, k + (1.0f - (a - std::floor(a)))}; // x + z = integer
+                break;
+            }
+            default:
+                p = {u(rng), 2.5f, u(rng)};
+                break;
+        }
+        double want = brute_ground(floor, p.x, p.y, p.z);
+        float height = NAN;
+        uint8_t got = coll_ground_height(&p, &height, nullptr, nullptr, 0, COLL_FILTER_ANY);
+        ASSERT_EQ(got == 1, !std::isnan(want)) << p.x << " " << p.z;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(height, want, 1e-3) << p.x << " " << p.z;
+        // The hierarchy path: the same downward segment through the walk (a start on a
+        // wall's plane would hit that wall at t = 0 there).
+        if (p.x == 0 || p.x == 10 || p.z == 0 || p.z == 10) continue;
+        float t;
+        Vec3 down = {0, -10000, 0};
+        ASSERT_EQ(coll_segment_mesh_t(mesh, nullptr, &p, &down, &t, nullptr, nullptr), 1);
+        EXPECT_NEAR(p.y - 10000.0f * t, height, 1e-3);
+    }
+    EXPECT_GT(hits, 1800);
+    // On a wall's line the floor is found, not the wall.
+    Vec3 on_wall = {0.0f, 2.5f, 3.5f};
+    float height;
+    ASSERT_EQ(coll_ground_height(&on_wall, &height, nullptr, nullptr, 0, COLL_FILTER_ANY), 1);
+    EXPECT_NEAR(height, 0.0f, 1e-3);
+    // 3 units above the floor: t = 3 / 10000.
+    Vec3 above = {7.5f, 3.0f, 7.5f};
+    CollMeshHit hit;
+    ASSERT_TRUE(coll_mesh_ground(mesh, nullptr, &above, &hit));
+    EXPECT_NEAR(hit.t, 0.0003f, 1e-7);
+    // Outside the grid, non-finite points, the own group and another filter: no hit.
+    for (Vec3 p : {Vec3{-0.5f, 1, 5}, Vec3{10.5f, 1, 5}, Vec3{NAN, 1, 5}, Vec3{INFINITY, 1, 5},
+                   Vec3{5, 1, 1e30f}})
+        EXPECT_EQ(coll_ground_height(&p, nullptr, nullptr, nullptr, 0, COLL_FILTER_ANY), 0);
+    EXPECT_EQ(coll_ground_height(&above, nullptr, nullptr, nullptr, 1, COLL_FILTER_ANY), 0);
+    EXPECT_EQ(coll_ground_height(&above, nullptr, nullptr, nullptr, 0, 8), 0);
+    EXPECT_EQ(coll_ground_height(&above, nullptr, nullptr, nullptr, 0, 7), 1);
+}
+
+// Closest distance from p to the triangle, in double.
+double triangle_distance(const PackCollTriangle &t, const double *p) {
+    double a[3], b[3], c[3];
+    for (int k = 0; k < 3; ++k) a[k] = t.a[k], b[k] = t.b[k], c[k] = t.c[k];
+    auto sub = [](double *o, const double *x, const double *y) {
+        for (int k = 0; k < 3; ++k) o[k] = x[k] - y[k];
+    };
+    auto dot = [](const double *x, const double *y) {
+        return x[0] * y[0] + x[1] * y[1] + x[2] * y[2];
+    };
+    double n[3];
+    unit_normal(t, n);
+    double ap[3];
+    sub(ap, p, a);
+    double dist = dot(ap, n);
+    double q[3] = {p[0] - dist * n[0], p[1] - dist * n[1], p[2] - dist * n[2]};
+    const double *v[3] = {a, b, c};
+    bool inside = true;
+    for (int e = 0; e < 3; ++e) {
+        double edge[3], to[3];
+        sub(edge, v[(e + 1) % 3], v[e]);
+        sub(to, q, v[e]);
+        double x[3] = {edge[1] * to[2] - edge[2] * to[1], edge[2] * to[0] - edge[0] * to[2],
+                       edge[0] * to[1] - edge[1] * to[0]};
+        if (dot(x, n) < 0) inside = false;
+    }
+    if (inside) return std::fabs(dist);
+    double best = 1e30;
+    for (int e = 0; e < 3; ++e) {
+        double edge[3], to[3];
+        sub(edge, v[(e + 1) % 3], v[e]);
+        sub(to, p, v[e]);
+        double f = std::clamp(dot(to, edge) / dot(edge, edge), 0.0, 1.0);
+        double w[3] = {v[e][0] + f * edge[0] - p[0], v[e][1] + f * edge[1] - p[1],
+                       v[e][2] + f * edge[2] - p[2]};
+        best = std::min(best, std::sqrt(dot(w, w)));
+    }
+    return best;
+}
+
+TEST_F(Queries, SphereAgainstMesh) {
+    std::vector<PackCollTriangle> soup = coll_test_soup(500, 0, 10, 1.6f, 13);
+    ResourceHandle h = coll_test_mesh("q_sphere", soup, {4, 4, 4, -1});
+    ASSERT_NE(h, 0u);
+    const CollisionMeshRecord *mesh = res_collmesh_record(h);
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<float> pos(-1, 11), rad(0.05f, 1.0f);
+    int contacts = 0, misses = 0;
+    for (int i = 0; i < 2000; ++i) {
+        Vec3 c = {pos(rng), pos(rng), pos(rng)};
+        float r = rad(rng);
+        const double p[3] = {c.x, c.y, c.z};
+        double nearest = 1e30;
+        for (const PackCollTriangle &t : soup) nearest = std::min(nearest, triangle_distance(t, p));
+        Vec3 q;
+        uint8_t got = coll_sphere_mesh(mesh, nullptr, &c, r, &q, nullptr, nullptr, nullptr);
+        if (nearest < r - 1e-4) {
+            EXPECT_EQ(got, 1) << i;
+            ++contacts;
+        } else if (nearest > r + 1e-4) {
+            EXPECT_EQ(got, 0) << i;
+            ++misses;
+        }
+    }
+    EXPECT_GT(contacts, 300);
+    EXPECT_GT(misses, 300);
+}
+
+} // namespace
