@@ -23,6 +23,7 @@
 #include "scene/owner_id.h"
 #include "scene/screen_prims.h"
 #include "scene/sprite2d.h"
+#include "scene/wire_prims.h"
 
 namespace {
 
@@ -99,10 +100,15 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     line2d_register_kind();
     tri2d_register_kind();
     sprite2d_register_kinds();
-    // Wire lines and triangles, 3D sprites, node kinds, collision bodies, frustum bodies,
-    // model pools and colliders start here, in that order.
+    wire_register_line_kind();
+    wire_register_triangle_kind();
+    // 3D sprites register here; until they do, their row stays reserved (kind 7), so the
+    // node kinds keep ids 8-11.
+    obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    // Node kinds start here.
     coll_body_init();
     coll_frustum_init();
+    // Model pools start here.
     coll_init();
     view_set_defaults();
     gfx_reset_scene();
@@ -113,11 +119,13 @@ void gfx_shutdown(void) {
     text_queue_free(d->outline_queue);
     text_queue_free(d->bitmap_queue);
     d->outline_queue = d->bitmap_queue = -1;
-    // Colliders, model pools, frustum bodies, collision bodies, node kinds, 3D sprites, wire
-    // triangles and wire lines stop here, in that order.
     coll_term();
+    // Model pools stop here.
     coll_frustum_term();
     coll_body_term();
+    // Node kinds and 3D sprites stop here, in that order.
+    wire_triangle_shutdown();
+    wire_line_shutdown();
     sprite2d_shutdown();
     tri2d_shutdown();
     line2d_shutdown();

@@ -116,7 +116,7 @@ void res_pieces_free(PieceEntry *head) {
     p.in_use -= n;
 }
 
-uint32_t *res_pieces_scratch(void) {
+PieceEntry **res_pieces_scratch(void) {
     return pieces().scratch;
 }
 PiecePool *res_piece_pool(void) {

@@ -17,15 +17,18 @@ struct MatrixStack {
 struct PieceEntry {
     ResourceHandle model;
     uint32_t flags; // piece draw flags of the piece-mesh node
-    float value;    // 0.0 when added
+    union {
+        float value;  // 0.0 when added; the piece-mesh draw's squared distance
+        uint32_t key; // or its sort key
+    };
     void *model_data;
-    uint32_t node_word; // kept for the piece-mesh node
+    uint32_t node_word; // object index of the piece-mesh node that drew the piece last
     PieceEntry *next;
 };
 
 struct PiecePool {
     PieceEntry entries[RES_PIECE_COUNT];
-    uint32_t scratch[RES_PIECE_COUNT]; // handed to the piece-mesh draw
+    PieceEntry *scratch[RES_PIECE_COUNT]; // handed to the piece-mesh draw
     PieceEntry *free_head;
     PieceEntry *cursor;     // next entry of the chain being built
     PieceEntry *last_added; // last entry of the chain being built
@@ -49,5 +52,5 @@ void res_pieces_begin(void);
 bool res_pieces_add(const char *group, const char *name, const uint32_t *flags);
 bool res_pieces_end(PieceEntry **out_head);
 void res_pieces_free(PieceEntry *head);
-uint32_t *res_pieces_scratch(void);
+PieceEntry **res_pieces_scratch(void);
 PiecePool *res_piece_pool(void);
