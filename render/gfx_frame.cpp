@@ -21,6 +21,7 @@
 #include "resource/res_texture.h"
 #include "scene/object_manager.h"
 #include "scene/owner_id.h"
+#include "scene/point_light.h"
 #include "scene/screen_prims.h"
 #include "scene/sprite2d.h"
 #include "scene/wire_prims.h"
@@ -196,13 +197,14 @@ void gfx_render_frame(int32_t argument) {
 
     DisplayRecord *d = gfx_display();
     if (d->scene_drawing) {
-        // Point lights update here.
+        plight_update_all();
         gfx_draw_frame_sync(d->window, (uint32_t)argument);
     } else {
         gfx_skip_frame(d->window, (uint32_t)argument);
     }
 
-    // Movie frame flags are consumed and killed point lights swept here.
+    // Movie frame flags are consumed here.
+    plight_sweep_killed();
     obj_destroy_killed();
 }
 
@@ -216,7 +218,7 @@ void gfx_draw_scene(void) {
     gfx_show_layer_target();
 
     obj_build_draw_list();
-    // Point lights are culled per camera here.
+    plight_cull_per_camera();
 
     if (!gfx_is_device_lost() && gpu_begin_scene() == GPU_OK) {
         rtview_draw_all();

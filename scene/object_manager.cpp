@@ -4,6 +4,7 @@
 
 #include "render/rtview.h"
 #include "scene/object_internal.h"
+#include "scene/point_light.h"
 
 namespace {
 
@@ -108,8 +109,8 @@ void obj_reset_all(void) {
     owner_clear_all();
     obj_aux_init();
     rtview_reset_slots();
-    // The point-light pool and the movie slots reset here, in that order, once those modules
-    // are part of the program.
+    plight_init_pool();
+    // The movie slots reset here.
 }
 
 int32_t obj_register_kind(ObjectDrawFn draw, ObjectInitFn init, ObjectTermFn term,
@@ -262,8 +263,8 @@ void obj_release_owner(OwnerId owner) {
         while (SceneObject *o = walk.take())
             if (o->owner == owner) obj_destroy(o);
     }
-    // The owner's movies and point lights are freed here, in that order, once those modules are
-    // part of the program.
+    // The owner's movies are freed here.
+    plight_release_owner(owner);
     rtview_release_owner(owner);
     obj_aux_release_owner(owner);
 }

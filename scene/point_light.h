@@ -31,3 +31,44 @@ struct PointLight {
     PointLight *prev;
     PointLight *next;
 };
+
+enum : int32_t {
+    PLIGHT_POOL_SIZE = 128,
+    PLIGHT_VIEW_COUNT = 2,
+};
+
+struct PointLightPool {
+    PointLight lights[PLIGHT_POOL_SIZE];
+    PointLight *active_head;
+    PointLight *free_head;
+    PointLight *visible[PLIGHT_VIEW_COUNT][PLIGHT_POOL_SIZE];
+    PointLight *pick[PLIGHT_POOL_SIZE];
+    int32_t visible_count[PLIGHT_VIEW_COUNT];
+    int32_t count;
+    uint32_t debug_view;
+};
+
+// Zeroes the pool and chains the 128 records into the free list (object manager reset).
+void plight_init_pool(void);
+// Null when all 128 are in use; the colour floats are filled by the next update step.
+PointLight *plight_create(uint32_t owner, const Vec3 *position, float radius, uint32_t argb);
+PointLight *plight_create_one_frame(uint32_t owner, const Vec3 *position, float radius,
+                                    uint32_t argb);
+void plight_kill(PointLight *light);
+// Null, a pointer outside the pool or a light not in use: nothing.
+void plight_free(PointLight *light);
+void plight_release_owner(uint32_t owner); // no callbacks
+int32_t plight_count(void);
+
+// Per frame: callbacks and colour floats; per-view visibility; the end-of-frame sweep of lights
+// marked to die (no callbacks). Callbacks may free any light, the next one included.
+void plight_update_all(void);
+void plight_cull_per_camera(void);
+void plight_sweep_killed(void);
+
+// The view's visible lights whose sphere meets the given one, nearest first (ties in visible
+// order), at most `max`; returns how many were written.
+int32_t plight_pick_for_sphere(PointLight **out, int32_t max, int view, const Vec3 *centre,
+                               float radius);
+int32_t plight_visible_count(int view);
+const PointLightPool *plight_pool(void);
