@@ -96,30 +96,32 @@ bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *d, MeshSub
                             uint32_t caller_flags) {
     if (!mesh || !d || !d->positions || d->vertex_count == 0) return false;
     memset(mesh, 0, sizeof(*mesh));
-    if (d->vertex_count > 0xFFFF || d->index_count > 0xFFFF) return false; // u16 counts
     uint32_t code = 0, stride = 0;
     if (!gfx_mesh_layout(d, &code, &stride)) return false;
     const bool indexed = d->indices && d->index_count > 0;
+    // Buffer sizes in 64 bits; every index must name a vertex of the buffer.
+    if ((uint64_t)d->vertex_count * stride > 0xFFFFFFFFu) return false;
+    if (indexed) {
+        if ((uint64_t)d->index_count * 2 > 0xFFFFFFFFu) return false;
+        for (uint32_t i = 0; i < d->index_count; ++i)
+            if (d->indices[i] >= d->vertex_count) return false;
+    }
+    if (d->subset_count > subset_capacity || (d->subset_count && (!subsets || !d->subsets)) ||
+        (d->bone_count && (d->bone_count > bone_capacity || !bones || !d->bones)))
+        return false;
+    // Every subset's range must lie inside the index list (or the vertices, without one).
+    const uint32_t corners = indexed ? d->index_count : d->vertex_count;
+    for (uint32_t i = 0; i < d->subset_count; ++i) {
+        const MeshDescSubset &s = d->subsets[i];
+        if (s.last_triangle >= s.first_triangle && ((uint64_t)s.last_triangle + 1) * 3 > corners)
+            return false;
+    }
 
     mesh->vertex_buffer = gpu_vertex_buffer_create(d->vertex_count * stride);
     if (!mesh->vertex_buffer) return false;
     if (indexed) {
         mesh->index_buffer = gpu_index_buffer_create(d->index_count * 2);
         if (!mesh->index_buffer) {
-            gfx_release_mesh_buffers(mesh);
-            return false;
-        }
-    }
-    if (d->subset_count > subset_capacity || (d->subset_count && (!subsets || !d->subsets)) ||
-        (d->bone_count && (d->bone_count > bone_capacity || !bones || !d->bones))) {
-        gfx_release_mesh_buffers(mesh);
-        return false;
-    }
-    // Every subset's index range must lie inside the index list.
-    for (uint32_t i = 0; i < d->subset_count; ++i) {
-        const MeshDescSubset &s = d->subsets[i];
-        if (indexed && s.last_triangle >= s.first_triangle &&
-            ((uint64_t)s.last_triangle + 1) * 3 > d->index_count) {
             gfx_release_mesh_buffers(mesh);
             return false;
         }
@@ -166,6 +168,7 @@ bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *d, MeshSub
         }
         memcpy(e.material, s.material, sizeof(e.material));
         memcpy(e.extra, s.extra, sizeof(e.extra));
+        e.material_index = i;
         if (e.primitive_count == 0) continue; // only subsets with a count are kept
         total += e.primitive_count;
         ++kept;
@@ -184,10 +187,9 @@ bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *d, MeshSub
     mesh->stride = stride;
     memcpy(mesh->extra_bounds, d->extra_bounds, sizeof(mesh->extra_bounds));
     memcpy(mesh->box, d->box, sizeof(mesh->box));
-    mesh->primitive_total = (uint16_t)total;
-    mesh->vertex_count = (uint16_t)d->vertex_count;
-    mesh->index_count = (uint16_t)(indexed ? d->index_count : 0);
-    mesh->spare = 0;
+    mesh->primitive_total = total;
+    mesh->vertex_count = d->vertex_count;
+    mesh->index_count = indexed ? d->index_count : 0;
     uint32_t flags = (kept & 0xFF) | (d->bone_count & 0xFF) << MESH_BONE_COUNT_SHIFT |
                      (d->tex_set_count & 0xF) << MESH_TEXSET_COUNT_SHIFT;
     float ext[3];

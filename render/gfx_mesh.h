@@ -11,10 +11,11 @@ struct MeshSubset {
     uint32_t primitive_count;
     uint32_t min_index;
     uint32_t vertex_span;
-    uint32_t material[4]; // per-material words
-    uint32_t extra[4];    // four more words of the description's subset
-    uint32_t spare[4];    // 0
-    uint32_t spare_count; // how many spare words are in use (0)
+    uint32_t material[4];    // per-material words
+    uint32_t extra[4];       // four more words of the description's subset
+    uint32_t spare[3];       // 0
+    uint32_t material_index; // the description subset (material) this entry was made from
+    uint32_t spare_count;    // how many spare words are in use (0)
 };
 static_assert(sizeof(MeshSubset) == 72, "subset entry is 72 bytes");
 
@@ -43,9 +44,10 @@ struct MeshBuffers {
     uint32_t stride;
     float extra_bounds[6];
     float box[6]; // min x, y, z then max x, y, z
-    uint16_t primitive_total;
-    uint16_t vertex_count, index_count;
-    uint16_t spare;
+    // 32-bit counts: an unindexed model may have more than 65,535 vertices and an indexed one
+    // more than 65,535 indices (the indices themselves stay 16-bit).
+    uint32_t primitive_total;
+    uint32_t vertex_count, index_count;
     uint32_t counts_flags;
     uint32_t caller_flags;
     MeshBone *bones;
@@ -97,8 +99,9 @@ struct MeshDescription {
 };
 
 // Builds the vertex and index buffers of a mesh and its subset and bone entries (in the caller's
-// storage). False on bad input, too small storage or a failed buffer; buffers made so far are
-// released.
+// storage). Kept subset k carries the index of the description subset it came from. False on
+// bad input (an index not below the vertex count, a subset past the index list, buffers above
+// 4 GB), too small storage or a failed buffer; buffers made so far are released.
 bool gfx_build_mesh_buffers(MeshBuffers *mesh, const MeshDescription *desc, MeshSubset *subsets,
                             uint32_t subset_capacity, MeshBone *bones, uint32_t bone_capacity,
                             uint32_t *out_subset_count, uint32_t *out_bone_count,

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "resource/chunks.h"
+#include "resource/model_reader.h"
 #include "resource/names.h"
+#include "resource/res_model.h"
 #include "resource/res_pools.h"
 
 // The text at `offset` when it lies inside the body and ends there, else null.
@@ -86,9 +88,13 @@ bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, ui
     return res_create_camera_track(group, name, body + keys_offset, key_count, word, v0, v1) != 0;
 }
 
-bool chunk_load_models(const char *, uint8_t *body, uint32_t size, uint32_t) {
-    // The model reader and creator belong to the model builder; the program's model pool holds
-    // no model with content. A body too short for its 112-byte header, or whose name does not
-    // lie inside it, is refused; any other model chunk reports success.
-    return size >= 112 && name_at(body, size, 4) != nullptr;
+bool chunk_load_models(const char *group, uint8_t *body, uint32_t size, uint32_t value) {
+    // A model that cannot be read or made is left missing; the chunk still loads.
+    char *name = name_at(body, size, 4);
+    if (!name) return true;
+    const uint32_t flags = res_name_suffix_flags(name, std::strlen(name) + 1, name);
+    ModelReadout model;
+    if (model_read(&model, body, size, group, value, flags) == nullptr)
+        res_create_model(group, name, &model.desc, flags);
+    return true;
 }

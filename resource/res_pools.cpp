@@ -162,7 +162,9 @@ static void model_pool_alloc(ModelPool *m, const ResourcePoolSizes &s) {
     m->data = static_cast<ModelData *>(std::calloc(m->capacity + 1, sizeof(ModelData)));
     m->subsets = static_cast<MeshSubset *>(std::calloc(m->subset_capacity + 1, sizeof(MeshSubset)));
     m->bones = static_cast<MeshBone *>(std::calloc(m->bone_capacity + 1, sizeof(MeshBone)));
-    if (!m->records || !m->data || !m->subsets || !m->bones) m->capacity = 0;
+    m->materials =
+        static_cast<ModelMaterial *>(std::calloc(m->subset_capacity + 1, sizeof(ModelMaterial)));
+    if (!m->records || !m->data || !m->subsets || !m->bones || !m->materials) m->capacity = 0;
     buffer_alloc(&m->names, s.model_name_bytes);
     buffer_alloc(&m->material_names, s.material_name_bytes);
     buffer_alloc(&m->bone_names, s.bone_name_bytes);
@@ -173,6 +175,7 @@ static void model_pool_free(ModelPool *m) {
     std::free(m->data);
     std::free(m->subsets);
     std::free(m->bones);
+    std::free(m->materials);
     buffer_free(&m->names);
     buffer_free(&m->material_names);
     buffer_free(&m->bone_names);
@@ -412,60 +415,6 @@ uint32_t res_texture_memory(void) {
 }
 uint32_t res_model_memory(void) {
     return g_pools.model_memory;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Models (made by the model creator; the pools only keep, link and release them)
-
-void res_link_model_textures(void) {
-    ModelPool &m = g_pools.models;
-    for (int32_t i = 0; i < m.count; ++i) {
-        ModelData *d = m.records[i].data;
-        if (!d) continue;
-        uint32_t material_count = d->material_word & 0xFF;
-        d->first_texture = 0;
-        bool have_first = false;
-        for (uint32_t k = 0; d->materials && k < material_count; ++k) {
-            ModelMaterial &mat = d->materials[k];
-            uint32_t slots =
-                mat.slot_count < RES_MATERIAL_SLOTS ? mat.slot_count : RES_MATERIAL_SLOTS;
-            for (uint32_t j = 0; j < slots; ++j) {
-                const char *name = mat.slot_names[j];
-                if (!name || !name[0]) {
-                    mat.slot_textures[j] = 0;
-                    continue;
-                }
-                if (mat.slot_textures[j]) continue;
-                ResourceHandle h = res_find_texture(mat.slot_groups[j], name);
-                if (!h && (d->flags & 1u) && j == 1) h = res_flat_normal_texture();
-                if (!h && (d->flags & 2u) && j == 2) h = res_black_texture();
-                mat.slot_textures[j] = h;
-            }
-            if (!have_first && slots > 0 && mat.slot_textures[0]) {
-                d->first_texture = static_cast<uint16_t>(mat.slot_textures[0]);
-                have_first = true;
-            }
-        }
-    }
-}
-
-void res_release_model(ResourceHandle handle) {
-    ModelRecord *r = res_model_record(handle);
-    if (!r) return;
-    ModelPool &m = g_pools.models;
-    if (ModelData *d = r->data) {
-        g_pools.model_memory -=
-            d->vertex_bytes < g_pools.model_memory ? d->vertex_bytes : g_pools.model_memory;
-        for (uint32_t k = 0; d->materials && k < (d->material_word & 0xFF); ++k) {
-            for (uint32_t j = 0; j < RES_MATERIAL_SLOTS; ++j)
-                res_buffer_rewind(&m.material_names, d->materials[k].slot_names[j]);
-        }
-        for (uint32_t b = 0; r->mesh.bones && b < ((r->mesh.counts_flags >> 8) & 0xFF); ++b)
-            res_buffer_rewind(&m.bone_names, r->mesh.bones[b].name);
-    }
-    res_buffer_rewind(&m.names, r->header.name);
-    gfx_release_mesh_buffers(&r->mesh);
-    r->header = ResourceRecordHeader{};
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -128,6 +128,10 @@ struct ModelPool {
     MeshSubset *subsets;
     MeshBone *bones;
     ModelData *data; // one per record
+    // Materials of the models, each model's in one run, released newest first like the
+    // records (room for as many as list A).
+    ModelMaterial *materials;
+    int32_t material_count;
     ResourceBuffer names;
     ResourceBuffer material_names;
     ResourceBuffer bone_names;

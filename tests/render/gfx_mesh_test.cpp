@@ -124,8 +124,10 @@ TEST_F(GfxMesh, SubsetsGetTheirIndexSpanAndEmptyOnesAreDropped) {
     EXPECT_EQ(subsets[1].min_index, 0u);
     EXPECT_EQ(subsets[1].vertex_span, 3u);
     EXPECT_EQ(subsets[1].extra[0], 7u);
-    EXPECT_EQ(mesh.primitive_total, 3);
-    EXPECT_EQ(mesh.index_count, 9);
+    EXPECT_EQ(subsets[0].material_index, 0u); // kept subset 1 comes from description subset 2
+    EXPECT_EQ(subsets[1].material_index, 2u);
+    EXPECT_EQ(mesh.primitive_total, 3u);
+    EXPECT_EQ(mesh.index_count, 9u);
     EXPECT_NE(mesh.index_buffer, nullptr);
     EXPECT_EQ(mesh.counts_flags & MESH_SUBSET_COUNT_MASK, 2u);
     EXPECT_TRUE(mesh.counts_flags & MESH_FLAG_COLORS);
@@ -140,6 +142,17 @@ TEST_F(GfxMesh, SubsetsGetTheirIndexSpanAndEmptyOnesAreDropped) {
     EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 2, bones, 0, &nsub, &nbone, 0));
     EXPECT_EQ(mesh.vertex_buffer, nullptr);
     EXPECT_EQ(mesh.index_buffer, nullptr);
+    // An index naming no vertex (6 vertices: 0-5) is refused before any buffer is made.
+    uint16_t bad[9] = {5, 1, 2, 3, 4, 2, 0, 1, 6};
+    desc.indices = bad;
+    EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 3, bones, 0, &nsub, &nbone, 0));
+    EXPECT_EQ(mesh.vertex_buffer, nullptr);
+    // Without indices, a subset reaching past the vertices (triangle 2 needs 9) is refused.
+    desc.indices = nullptr;
+    desc.index_count = 0;
+    EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 3, bones, 0, &nsub, &nbone, 0));
+    desc.indices = indices;
+    desc.index_count = 9;
     // A description that counts subsets but lists none is refused, not read.
     desc.subsets = nullptr;
     EXPECT_FALSE(gfx_build_mesh_buffers(&mesh, &desc, subsets, 3, bones, 0, &nsub, &nbone, 0));

@@ -455,11 +455,7 @@ TEST_F(Loader, EveryErrorEndsTheProgram) {
          },
          "huge"},
         {4, "v4", [] { write_chunk("v4", "MMMM", {}, 3); }, "v4/00000003/02000000"},
-        {5, "h5",
-         [&] {
-             write_chunk("h5", "MMMM", u32s({0, 4}));
-         },
-         "h5"},
+        // No error 5: a model that cannot be made is left missing and its chunk loads.
         {6, "v6", [] { write_chunk("v6", "BBBB", {}, 2); }, "v6/00000002/01000000"},
         {7, "h7", [&] { write_chunk("h7", "BBBB", hierarchy); }, "h7"},
         {8, "v8", [] { write_chunk("v8", "AAAA", {}, 1); }, "v8/00000001/02000000"},
