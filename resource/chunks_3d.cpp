@@ -31,8 +31,8 @@ bool chunk_load_hierarchy(const char *group, uint8_t *body, uint32_t size, uint3
     if (size < 8) return true;
     // The first named frame (tag 1) of the frame list names the hierarchy.
     uint32_t pos = 0, tag, name_offset = 0;
-    bool found = false;
-    while (!found && chunk_read_u32(body, size, pos, &tag)) {
+    bool found = false, ended = false;
+    while (!found && !ended && chunk_read_u32(body, size, pos, &tag)) {
         switch (tag) {
             case 1:
                 if (!chunk_read_u32(body, size, pos + 4, &name_offset)) return false;
@@ -42,13 +42,14 @@ bool chunk_load_hierarchy(const char *group, uint8_t *body, uint32_t size, uint3
                 pos += 4 + 16 * 4;
                 break;
             case 5:
-                pos = size;
+                ended = true;
                 break;
             default:
                 pos += 4;
                 break;
         }
     }
+    if (!found && !ended) return false; // the list runs past the body
     if (!found || name_offset == 0) return true;
     char *name = stripped(body_text(body, size, name_offset));
     return name && res_create_hierarchy(group, name, body, size) != 0;

@@ -3,9 +3,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "resource/loader.h"
 #include "resource/res_collmesh.h"
+#include "resource/res_frames.h"
+#include "resource/res_motion.h"
 #include "resource/res_texture.h"
 
 static ResourcePools g_pools;
@@ -420,19 +423,29 @@ uint32_t res_model_memory(void) {
 // ---------------------------------------------------------------------------------------------
 // Data pools
 
-// A record holding a copy of `bytes` in the pool's data buffer; `fill` (void(R *, uint8_t *copy))
-// sets its own fields. A name already in the pool gives its handle and leaves the record as it is.
+// A record holding a copy of `bytes` in the pool's data buffer; `fill` (void or bool(R *,
+// uint8_t *copy)) sets its own fields; a bool fill may refuse the copy, which gives back the
+// bytes it took. A name
+// already in the pool gives its handle and leaves the record as it is.
 template <typename R, typename Fill>
 static ResourceHandle data_create(ResourcePool<R> *p, const char *group, const char *name,
                                   const uint8_t *bytes, uint32_t size, Fill fill) {
     const char *g = res_intern_group(group);
     if (ResourceHandle h = pool_find(p, group, name)) return h;
     return res_pool_add(p, [&](R *r) {
+        uint8_t *data_cursor = p->data.cursor, *name_cursor = p->names.cursor;
         uint8_t *copy = res_store_data(&p->data, bytes, size);
         if (!copy) return false;
         res_fill_header(&r->header, &p->names, g, name);
-        fill(r, copy);
-        return true;
+        if constexpr (std::is_void_v<decltype(fill(r, copy))>) {
+            fill(r, copy);
+            return true;
+        } else if (fill(r, copy)) {
+            return true;
+        }
+        p->data.cursor = data_cursor;
+        p->names.cursor = name_cursor;
+        return false;
     });
 }
 
@@ -444,23 +457,28 @@ template <typename R> static void data_release(ResourcePool<R> *p, R *r, const u
 }
 
 // A record that holds a copy of one chunk body and its size.
+// `check` (bool(R *), may be null) checks and finishes the copy; false refuses it.
 template <typename R>
 static ResourceHandle body_create(ResourcePool<R> *p, uint8_t *R::*body_field, const char *group,
-                                  const char *name, const uint8_t *body, uint32_t size) {
+                                  const char *name, const uint8_t *body, uint32_t size,
+                                  bool (*check)(R *) = nullptr) {
     return data_create(p, group, name, body, size, [&](R *r, uint8_t *copy) {
         r->*body_field = copy;
         r->size = size;
+        return !check || check(r);
     });
 }
 
 ResourceHandle res_create_hierarchy(const char *group, const char *name, const uint8_t *body,
                                     uint32_t size) {
-    return body_create(&g_pools.hierarchies, &HierarchyRecord::frames, group, name, body, size);
+    return body_create(&g_pools.hierarchies, &HierarchyRecord::frames, group, name, body, size,
+                       res_frames_prepare);
 }
 
 ResourceHandle res_create_motion(const char *group, const char *name, const uint8_t *body,
                                  uint32_t size) {
-    return body_create(&g_pools.motions, &MotionRecord::data, group, name, body, size);
+    return body_create(&g_pools.motions, &MotionRecord::data, group, name, body, size,
+                       res_motion_prepare);
 }
 
 // Collision meshes and shape sets are validated before they are stored: every later reader
@@ -501,6 +519,7 @@ ResourceHandle res_create_camera_track(const char *group, const char *name, cons
                            r->values[0] = value0;
                            r->values[1] = value1;
                            r->keys = copy;
+                           return true;
                        });
 }
 

@@ -69,14 +69,16 @@ struct ModelRecord {
 
 struct HierarchyRecord {
     ResourceRecordHeader header;
-    uint8_t *frames; // copy of the chunk body
+    uint8_t *frames; // copy of the chunk body, checked when stored (resource/res_frames.h)
     uint32_t size;
     uint32_t named_count;
+    uint32_t matrix_count;
+    int32_t depth; // deepest nesting of the frame list
 };
 
 struct MotionRecord {
     ResourceRecordHeader header;
-    uint8_t *data;
+    uint8_t *data; // copy of the chunk body, checked when stored (resource/res_motion.h)
     uint32_t size;
 };
 

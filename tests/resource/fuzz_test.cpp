@@ -21,6 +21,7 @@
 #include "resource/tex_list.h"
 #include "tests/support/test_files.h"
 #include "tools/packer/pack_collision.h"
+#include "tools/packer/pack_frames.h"
 #include "tools/packer/packer.h"
 
 // The test program is linked with the fatal exit wrapped (see CMakeLists.txt): while a fuzz run
@@ -82,31 +83,10 @@ static std::vector<Body> valid_bodies(void) {
                                &crops, &error));
     out.push_back({"CCCC", crops});
 
-    Bytes frames;
-    put_u32(frames, 2);
-    for (int i = 0; i < 16; ++i) put_f32(frames, i % 5 == 0 ? 1.0f : 0.0f);
-    put_u32(frames, 1);
-    put_u32(frames, 0); // name offset, set below
-    put_u32(frames, 0);
-    put_u32(frames, 3);
-    put_u32(frames, 4);
-    put_u32(frames, 5);
-    set_u32(frames, 72, put_text(frames, "root_NRx"));
-    out.push_back({"BBBB", frames});
-
-    Bytes motion(20, 0);
-    set_u32(motion, 0, 1);
-    set_u32(motion, 4, 30);
-    set_u32(motion, 8, put_text(motion, "walk_SPx"));
-    set_u32(motion, 12, static_cast<uint32_t>(motion.size()));
-    put_u32(motion, static_cast<uint32_t>(motion.size() + 4)); // track table: one track
-    uint32_t track_name = static_cast<uint32_t>(motion.size() + 16 + 16);
-    put_u32(motion, track_name);
-    put_u32(motion, 0);
-    put_u32(motion, 1);
-    for (int i = 0; i < 4; ++i) put_f32(motion, 0.5f);
-    put_text(motion, "hip");
-    out.push_back({"AAAA", motion});
+    PackFrame child{"arm", pack_translation(1, 0, 0), {}};
+    out.push_back({"BBBB", pack_hierarchy_body({"root_NRx", pack_translation(0, 1, 0), {child}})});
+    PackTrack hip{"hip", {pack_translation(0, 0, 0), pack_translation(0, 0, 1)}};
+    out.push_back({"AAAA", pack_motion_body({"walk_SPx", 2, {hip}})});
 
     std::vector<PackCollTriangle> wall = {{{3, 0, 0}, {3, 2, 0}, {3, 0, 2}, 1},
                                           {{3, 2, 0}, {3, 2, 2}, {3, 0, 2}, 2},
@@ -120,12 +100,7 @@ static std::vector<Body> valid_bodies(void) {
     set_u32(shape, 0, put_text(shape, "balls"));
     out.push_back({"SXZA", shape});
 
-    Bytes camera(24, 0);
-    set_u32(camera, 4, 24);
-    set_u32(camera, 8, 2);
-    for (int i = 0; i < 8; ++i) put_f32(camera, static_cast<float>(i));
-    set_u32(camera, 0, put_text(camera, "cam"));
-    out.push_back({"CAMR", camera});
+    out.push_back({"CAMR", pack_camera_body({"cam", 30, {0.5f, 2}, {{0, 1, 2, 3}, {4, 5, 6, 7}}})});
 
     Bytes model(112, 0);
     set_u32(model, 4, put_text(model, "mdl"));

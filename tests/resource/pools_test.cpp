@@ -6,6 +6,7 @@
 
 #include "res_test_env.h"
 #include "tools/packer/pack_collision.h"
+#include "tools/packer/pack_frames.h"
 #include "resource/chunks.h"
 #include "resource/res_pools.h"
 #include "resource/res_texture.h"
@@ -257,7 +258,7 @@ TEST_F(Pools, DepthSurfaces) {
 }
 
 TEST_F(Pools, ThreeDPoolsHoldNothingWithContent) {
-    const uint8_t body[8] = {1, 0, 0, 0, 5, 0, 0, 0};
+    const uint8_t body[8] = {5, 0, 0, 0, 5, 0, 0, 0}; // an empty frame list
     EXPECT_EQ(res_create_hierarchy("g", "h", body, sizeof body), 0u);
     EXPECT_EQ(res_hierarchy_count(), 0);
     EXPECT_EQ(res_create_motion("g", "m", body, 1), 0u);
@@ -278,38 +279,39 @@ TEST_F(Pools, ThreeDPoolsHoldNothingWithContent) {
 
 TEST_F(Pools, ThreeDRecordsKeepACopyOfTheirBodyAndAFoundNameKeepsTheFirst) {
     res_test_start_pools(true);
-    uint8_t body[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    ResourceHandle m = res_create_motion("g", "m", body, 12);
-    ResourceHandle h = res_create_hierarchy("g", "h", body, 12);
-    ASSERT_TRUE(m && h);
-    body[0] = 99; // the records hold their own copies
-    const uint8_t *data[] = {res_motion_record(m)->data, res_hierarchy_record(h)->frames};
-    const uint32_t sizes[] = {res_motion_record(m)->size, res_hierarchy_record(h)->size};
-    const uint32_t want[] = {12, 12};
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_NE(data[i], nullptr) << i;
-        EXPECT_EQ(data[i][0], 1) << i;
-        EXPECT_EQ(data[i][sizes[i] - 1], sizes[i]) << i;
-        EXPECT_EQ(sizes[i], want[i]) << i;
-    }
-    EXPECT_EQ(res_create_motion("g", "m", body, 4), m);
-    EXPECT_EQ(res_motion_record(m)->data, data[0]);
-    EXPECT_EQ(res_motion_record(m)->size, 12u);
+    std::vector<uint8_t> motion = pack_motion_body({"m", 1, {}}); // no tracks: stored as given
+    uint8_t keys[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    ResourceHandle m = res_create_motion("g", "m", motion.data(), (uint32_t)motion.size());
+    ResourceHandle c = res_create_camera_track("g", "c", keys, 1, 0, 0, 0);
+    ASSERT_TRUE(m && c);
+    const std::vector<uint8_t> original = motion;
+    motion[0] = 99; // the records hold their own copies
+    keys[0] = 99;
+    const MotionRecord *r = res_motion_record(m);
+    ASSERT_EQ(r->size, original.size());
+    EXPECT_EQ(std::memcmp(r->data, original.data(), original.size()), 0);
+    EXPECT_EQ(res_camera_track_record(c)->keys[0], 1);
+    EXPECT_EQ(res_camera_track_record(c)->keys[15], 16);
+    EXPECT_EQ(res_create_motion("g", "m", original.data(), 20), m);
+    EXPECT_EQ(res_motion_record(m)->data, r->data);
+    EXPECT_EQ(res_motion_record(m)->size, original.size());
     EXPECT_EQ(res_motion_count(), 1);
 }
 
 TEST_F(Pools, ThreeDChunksAreNamedByTheTextTheirBodyPointsAt) {
     res_test_start_pools(true);
-    // Word 0 and word 2 both point at the text after the three words.
+    // Word 0 and word 2 both point at the text after the five words (a motion without tracks
+    // keeps its track count word 0).
     auto body = [](const char *text) {
-        std::vector<uint8_t> b(12, 0);
-        b[0] = b[8] = 12;
+        std::vector<uint8_t> b(20, 0);
+        b[0] = b[8] = 20;
         b.insert(b.end(), text, text + std::strlen(text) + 1);
         return b;
     };
     std::vector<uint8_t> motion = body("walk_NRx"), model = body("mdl");
     std::vector<uint8_t> wall = pack_collision_mesh_body("wall_SPx", {}, PackCollGrid{}),
                          shape = pack_shape_set_body("ball_NRx", {});
+    motion[0] = 0; // no tracks
     EXPECT_TRUE(chunk_load_motion("g", motion.data(), (uint32_t)motion.size(), 0));
     EXPECT_TRUE(chunk_load_collision_mesh("g", wall.data(), (uint32_t)wall.size(), 0));
     EXPECT_TRUE(chunk_load_shape_set("g", shape.data(), (uint32_t)shape.size(), 0));

@@ -8,22 +8,30 @@
 #include "resource/chunks.h"
 #include "resource/data_key.h"
 
-static void put_u32(std::vector<uint8_t> &out, uint32_t v) {
+void pack_put_u32(std::vector<uint8_t> &out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-static void set_u32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
+void pack_set_u32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-static void put_f32(std::vector<uint8_t> &out, float f) {
+void pack_put_f32(std::vector<uint8_t> &out, float f) {
     uint32_t v;
     std::memcpy(&v, &f, 4);
-    put_u32(out, v);
+    pack_put_u32(out, v);
 }
 
-static void align4(std::vector<uint8_t> &out) {
+void pack_align4(std::vector<uint8_t> &out) {
     while (out.size() % 4) out.push_back(0);
+}
+
+uint32_t pack_put_text(std::vector<uint8_t> &out, const std::string &text) {
+    uint32_t at = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+    pack_align4(out);
+    return at;
 }
 
 uint32_t pack_expected_version(uint32_t tag) {
@@ -40,9 +48,9 @@ uint32_t pack_tag_of(const char *four) {
 
 void pack_append_chunk(std::vector<uint8_t> &out, uint32_t tag, uint32_t version,
                        const std::vector<uint8_t> &body) {
-    put_u32(out, tag ^ data_key());
-    put_u32(out, version);
-    put_u32(out, static_cast<uint32_t>(body.size()));
+    pack_put_u32(out, tag ^ data_key());
+    pack_put_u32(out, version);
+    pack_put_u32(out, static_cast<uint32_t>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
 }
 
@@ -52,9 +60,9 @@ std::vector<uint8_t> pack_texture_body(const std::string &image_name,
     uint32_t image_offset = static_cast<uint32_t>(12 + name_bytes);
     std::vector<uint8_t> body;
     body.reserve(image_offset + image_bytes.size());
-    put_u32(body, 12);
-    put_u32(body, image_offset);
-    put_u32(body, static_cast<uint32_t>(image_bytes.size()));
+    pack_put_u32(body, 12);
+    pack_put_u32(body, image_offset);
+    pack_put_u32(body, static_cast<uint32_t>(image_bytes.size()));
     for (char c : image_name) body.push_back(static_cast<uint8_t>(c));
     while (body.size() < image_offset) body.push_back(0);
     for (uint8_t b : image_bytes) body.push_back(b);
@@ -68,7 +76,7 @@ bool pack_crop_body(const std::vector<PackCrop> &crops, std::vector<uint8_t> *bo
     uint8_t k = static_cast<uint8_t>(data_key() & 0xFF);
     std::vector<uint8_t> &b = *body;
     b.clear();
-    put_u32(b, static_cast<uint32_t>(crops.size()));
+    pack_put_u32(b, static_cast<uint32_t>(crops.size()));
     size_t entries = b.size();
     b.resize(entries + crops.size() * CHUNK_CROP_ENTRY_SIZE, 0);
     auto put_text = [&](const std::string &text) -> bool {
@@ -85,18 +93,18 @@ bool pack_crop_body(const std::vector<PackCrop> &crops, std::vector<uint8_t> *bo
     for (size_t i = 0; i < crops.size(); ++i) {
         const PackCrop &c = crops[i];
         size_t e = entries + i * CHUNK_CROP_ENTRY_SIZE;
-        set_u32(b, e, static_cast<uint32_t>(b.size()));
+        pack_set_u32(b, e, static_cast<uint32_t>(b.size()));
         if (!put_text(c.name)) return false;
-        set_u32(b, e + 4, static_cast<uint32_t>(b.size()));
+        pack_set_u32(b, e + 4, static_cast<uint32_t>(b.size()));
         if (!put_text(c.texture_name)) return false;
         std::vector<uint8_t> coords;
-        put_f32(coords, c.u0);
-        put_f32(coords, c.v0);
-        put_f32(coords, c.u_size);
-        put_f32(coords, c.v_size);
+        pack_put_f32(coords, c.u0);
+        pack_put_f32(coords, c.v0);
+        pack_put_f32(coords, c.u_size);
+        pack_put_f32(coords, c.v_size);
         std::memcpy(&b[e + 16], coords.data(), 16);
     }
-    align4(b);
+    pack_align4(b);
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Writing tagged data files: chunk headers with the scrambled tag, "TTTT" bodies from image
-// files, "CCCC" bodies from crop lists, and raw bodies for the other tags.
+// files, "CCCC" bodies from crop lists, and raw bodies for the other tags. The builders of the
+// 3D kinds have files of their own beside this one.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,14 @@ struct PackCrop {
     std::string texture_name;
     float u0, v0, u_size, v_size;
 };
+
+// Little-endian words and floats, 4-byte padding, and NUL-terminated texts padded to 4 bytes
+// (the result is the text's offset).
+void pack_put_u32(std::vector<uint8_t> &out, uint32_t v);
+void pack_set_u32(std::vector<uint8_t> &out, size_t at, uint32_t v);
+void pack_put_f32(std::vector<uint8_t> &out, float f);
+void pack_align4(std::vector<uint8_t> &out);
+uint32_t pack_put_text(std::vector<uint8_t> &out, const std::string &text);
 
 // The version the loader expects for a tag (0x01000000 for an unknown tag).
 uint32_t pack_expected_version(uint32_t tag);
