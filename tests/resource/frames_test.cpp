@@ -11,6 +11,7 @@
 #include "resource/res_frames.h"
 #include "resource/res_matrix.h"
 #include "resource/res_motion.h"
+#include "tests/support/test_matrix.h"
 #include "tools/packer/pack_frames.h"
 #include "tools/packer/packer.h"
 
@@ -24,22 +25,7 @@ PackMatrix turn_z(double a, float tx, float ty, float tz) {
     return {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, tx, ty, tz, 1};
 }
 
-// a x b in double precision: a applied first.
-std::array<double, 16> product(const std::array<double, 16> &a, const PackMatrix &b) {
-    std::array<double, 16> r{};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k) r[i * 4 + j] += a[i * 4 + k] * b[k * 4 + j];
-    return r;
-}
-
-std::array<double, 16> widen(const PackMatrix &m) {
-    std::array<double, 16> r;
-    for (int i = 0; i < 16; ++i) r[i] = m[i];
-    return r;
-}
-
-void expect_near(const Mat4 &got, const std::array<double, 16> &want, const char *what) {
+void expect_near(const Mat4 &got, const TestMat &want, const char *what) {
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(got.m[i / 4][i % 4], want[i], 1e-5) << what << " " << i;
 }
@@ -112,12 +98,17 @@ TEST_F(Frames, HierarchyLoadsAndAnswersItsQueries) {
     res_matrix_push();
     const int depth = res_matrix_depth();
     Mat4 m;
-    auto lo_l = product(
-        product(widen(root.children[0].children[0].matrix), root.children[0].matrix), root.matrix);
+    // A frame's world matrix: its own matrix, then its parent's, up to the root.
+    auto world = [&](const PackFrame &limb) {
+        TestMat w = test_mat_of(limb.children[0].matrix.data());
+        for (const PackFrame *f : {&limb, &root})
+            w = test_mat_product(w, test_mat_of(f->matrix.data()));
+        return w;
+    };
+    auto lo_l = world(root.children[0]);
     ASSERT_TRUE(res_frame_world_matrix(h, "lo_L", &m));
     expect_near(m, lo_l, "lo_L");
-    auto lo_r = product(
-        product(widen(root.children[1].children[0].matrix), root.children[1].matrix), root.matrix);
+    auto lo_r = world(root.children[1]);
     ASSERT_TRUE(res_frame_world_matrix(h, "lo_R", &m)); // the left limb no longer applies
     expect_near(m, lo_r, "lo_R");
     EXPECT_FALSE(res_frame_world_matrix(h, "up_L_NRx", &m));

@@ -6,6 +6,7 @@
 #include <future>
 #include <string>
 
+#include "tools/datagen/sample3d.h"
 #include "tools/packer/packer.h"
 
 namespace {
@@ -92,6 +93,9 @@ bool datagen_generate(const std::string &folder_in, std::string *error) {
     }
     if (!write(folder + "tex.lst", std::vector<uint8_t>(tex_list.begin(), tex_list.end()), error))
         return false;
+
+    // The 3D sample set sits beside the game's data; no game scene loads it.
+    if (!datagen_write_3d(folder, error)) return false;
 
     for (const Wave &w : waves.get())
         if (!write(folder + w.name + ".wav", datagen_wav_bytes(w), error)) return false;
