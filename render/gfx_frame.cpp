@@ -24,6 +24,7 @@
 #include "scene/point_light.h"
 #include "scene/screen_prims.h"
 #include "scene/sprite2d.h"
+#include "scene/sprite3d.h"
 #include "scene/wire_prims.h"
 
 namespace {
@@ -103,9 +104,7 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     sprite2d_register_kinds();
     wire_register_line_kind();
     wire_register_triangle_kind();
-    // 3D sprites register here; until they do, their row stays reserved (kind 7), so the
-    // node kinds keep ids 8-11.
-    obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    sprite3d_register_kind();
     // Node kinds start here.
     coll_body_init();
     coll_frustum_init();
@@ -124,7 +123,8 @@ void gfx_shutdown(void) {
     // Model pools stop here.
     coll_frustum_term();
     coll_body_term();
-    // Node kinds and 3D sprites stop here, in that order.
+    // Node kinds stop here.
+    sprite3d_shutdown();
     wire_triangle_shutdown();
     wire_line_shutdown();
     sprite2d_shutdown();
@@ -214,6 +214,7 @@ void gfx_draw_scene(void) {
 
     shader_update_fog_constants();
     // Node kinds' per-frame reset runs here.
+    sprite3d_reset_stats();
     gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
     gfx_show_layer_target();
 

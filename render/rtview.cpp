@@ -9,6 +9,7 @@
 #include "render/gfx_texture.h"
 #include "render/view.h"
 #include "resource/res_texture.h"
+#include "scene/node_settings.h"
 #include "scene/object_manager.h"
 
 namespace {
@@ -96,8 +97,9 @@ void draw_range_3d(const RenderView *v) {
     view_get_viewport(cam, &x, &y, &w, &h);
     const float aspect = view_get_aspect(cam);
     rtview_set_camera_viewport(cam, v->viewport[0], v->viewport[1], v->viewport[2], v->viewport[3]);
-    view_set_current(cam);
+    view_begin_3d_pass(cam, 0);
     draw_range(v->range_3d);
+    scenedraw_reset_states();
     view_set_viewport_aspect(cam, x, y, w, h, aspect);
 }
 
