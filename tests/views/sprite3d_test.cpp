@@ -459,3 +459,64 @@ TEST_F(Sprites3D, ScreenMappedCoordinatesOfACentredBillboard) {
     EXPECT_NEAR(sprite3d_get_v1(s), 0.75f, 1e-4f);
     view_set_defaults();
 }
+
+TEST_F(Sprites3D, QuadShapesCropsAndBeamScreenCoordinates) {
+    SceneObject *q = sprite3d_quad_create_empty(0, 0, 1);
+    ASSERT_NE(q, nullptr);
+    auto corner = [&](int i) { return *sprite3d_quad_corner_ptr(q, i); };
+    auto expect = [](const Vec3 &v, float x, float y, float z) {
+        EXPECT_NEAR(v.x, x, 1e-5f);
+        EXPECT_NEAR(v.y, y, 1e-5f);
+        EXPECT_NEAR(v.z, z, 1e-5f);
+    };
+    const Vec3 at = {1, 2, 3};
+    sprite3d_quad_build_flat(q, &at, nullptr, 2, 4);
+    expect(corner(0), 0, 2, 5);
+    expect(corner(1), 0, 2, 1);
+    expect(corner(2), 2, 2, 5);
+    expect(corner(3), 2, 2, 1);
+
+    // Ribbon along x, up y: sides along up x direction = -z, scaled by each end's width.
+    const Vec3 p0 = {0, 0, 0}, p1 = {4, 0, 0}, up = {0, 1, 0};
+    sprite3d_quad_build_ribbon(q, &p0, &up, 1, 0.5f, 2, &p1, &up, 2, 0, 0, 1);
+    expect(corner(0), -0.5f, 2, 1);
+    expect(corner(1), -0.5f, 2, -1);
+    expect(corner(2), 4, 0, 2);
+    expect(corner(3), 4, 0, -2);
+    const Vec3 p2 = {2, 0, 0};
+    sprite3d_quad_build_wall(q, &p0, &up, 3, 1, &p2, &up, 1, 0, 0);
+    expect(corner(0), -1, 3, 0);
+    expect(corner(1), 2, 1, 0);
+    expect(corner(2), -1, 0, 0);
+    expect(corner(3), 2, 0, 0);
+
+    // A crop fills each family's UV layout.
+    const ResourceHandle crop = res_make_crop("t", "part", 0.25f, 0.5f, 0.5f, 0.25f, nullptr);
+    ASSERT_NE(crop, 0u);
+    sprite3d_quad_set_crop(q, crop);
+    EXPECT_EQ(sprite3d_quad_uv_1_ptr(q)[0], 0.25f);
+    EXPECT_EQ(sprite3d_quad_uv_1_ptr(q)[1], 0.75f);
+    EXPECT_EQ(sprite3d_quad_uv_2_ptr(q)[0], 0.75f);
+    EXPECT_EQ(sprite3d_quad_uv_2_ptr(q)[1], 0.5f);
+    SceneObject *s = billboard({0, 0, 0}, 1, crop, WHITE);
+    EXPECT_EQ(sprite3d_get_u1(s), 0.75f);
+    EXPECT_EQ(sprite3d_get_v1(s), 0.75f);
+    sprite3d_set_crop2(s, 0); // unknown: no texture, the whole rectangle
+    EXPECT_EQ(sprite3d_get_texture2(s), 0u);
+    EXPECT_EQ(sprite3d_get_uv2_u1(s), 1.0f);
+
+    // A beam whose ends meet on the screen lies along the screen's x axis: with no cap its
+    // corners sit a quarter of the width above and below the point.
+    rtview_set_camera_viewport(0, 0, 0, SIDE, SIDE);
+    view_set_current(0);
+    SceneObject *b = sprite3d_beam_create(0, &p0, &p0, 4, WHITE, WHITE, crop, 1);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(sprite3d_beam_get_u1(b), 0.75f);
+    sprite3d_beam_set_cap(b, 0);
+    sprite3d_beam_set_screen_uv(b, 0, 0, 1);
+    const double dv = 0.5 / (5.0 * std::tan(PI / 8.0)); // one unit at distance 5, in v
+    EXPECT_NEAR(sprite3d_beam_get_u0(b), 0.5f, 1e-5f);
+    EXPECT_NEAR(sprite3d_beam_get_v0(b), 0.5 - dv, 1e-5);
+    EXPECT_NEAR(sprite3d_beam_get_v1(b), 0.5 + dv, 1e-5);
+    view_set_defaults();
+}
