@@ -366,6 +366,7 @@ TEST(Sprite3DSort, FarFirstWithoutOverrunningThePendingStack) {
 TEST_F(Sprites3D, KindDefaultsAndGuards) {
     SceneObject *s = sprite3d_create(0, nullptr, 0.0f, 1.0f, 0, WHITE, 1);
     ASSERT_NE(s, nullptr);
+    EXPECT_EQ(sprite3d_kind_id(), 7); // after the 2D and the wire kinds, before the nodes
     EXPECT_EQ(s->kind, sprite3d_kind_id());
     EXPECT_EQ(s->layer, SPRITE3D_LAYER);
     const Sprite3D *p = obj_payload<Sprite3D>(s);
