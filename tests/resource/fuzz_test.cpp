@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <string>
@@ -17,11 +18,13 @@
 #include "res_test_env.h"
 #include "resource/chunks.h"
 #include "resource/loader.h"
+#include "resource/res_collmesh.h"
 #include "resource/res_texture.h"
 #include "resource/tex_list.h"
 #include "tests/support/test_files.h"
 #include "tools/packer/pack_collision.h"
 #include "tools/packer/pack_frames.h"
+#include "tools/packer/pack_model.h"
 #include "tools/packer/packer.h"
 
 // The test program is linked with the fatal exit wrapped (see CMakeLists.txt): while a fuzz run
@@ -47,29 +50,33 @@ static uint32_t rnd(uint32_t n) {
     return n ? r % n : 0;
 }
 
-static void put_u32(Bytes &b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-static void set_u32(Bytes &b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-static void put_f32(Bytes &b, float f) {
-    uint32_t v;
-    std::memcpy(&v, &f, 4);
-    put_u32(b, v);
-}
-// Appends a NUL-terminated text and returns its offset.
-static uint32_t put_text(Bytes &b, const char *text) {
-    uint32_t at = static_cast<uint32_t>(b.size());
-    b.insert(b.end(), text, text + std::strlen(text) + 1);
-    while (b.size() % 4) b.push_back(0);
-    return at;
-}
-
 struct Body {
     const char *tag;
     Bytes bytes;
 };
+
+// A quad of two triangles with every attribute: normals, texture coordinates, vertex colours,
+// two bones and two materials; its "_NRx" part asks for tangents.
+static PackModel fuzz_model(void) {
+    PackModel m;
+    m.name = "mdl_NRx";
+    m.positions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    m.normals = {0, 0, -1};
+    m.texcoords = {0, 1, 1, 1, 1, 0, 0, 0};
+    m.colors = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (uint8_t k = 0; k < 4; ++k)
+        m.skins.push_back({{static_cast<uint8_t>(k / 2), 0, 0, 0}, {1, 0, 0, 0}});
+    const uint16_t corners[6] = {0, 2, 1, 0, 3, 2};
+    for (uint16_t c : corners) {
+        for (int a : {PACK_INDEX_POSITION, PACK_INDEX_TEXCOORD, PACK_INDEX_SKIN, PACK_INDEX_COLOR})
+            m.indices[a].push_back(c);
+        m.indices[PACK_INDEX_NORMAL].push_back(0);
+    }
+    m.bone_names = {"b0", "b1"};
+    m.bone_offsets = {pack_translation(0, 0, 0), pack_translation(0, -1, 0)};
+    m.materials = {{"pic.png", 0, 0, 0}, {"", 1, 1, 0}};
+    return m;
+}
 
 // One chunk of every kind, each well formed.
 static std::vector<Body> valid_bodies(void) {
@@ -93,18 +100,11 @@ static std::vector<Body> valid_bodies(void) {
                                           {{0, 0, 0}, {0, 0, 4}, {4, 0, 0}, 3}};
     out.push_back({"CCCL", pack_collision_mesh_body("wall", wall, {2, 1, 2, -1})});
 
-    Bytes shape(12, 0);
-    set_u32(shape, 4, static_cast<uint32_t>(shape.size()));
-    set_u32(shape, 8, 2);
-    for (float f : {1.0f, 0.0f, 0.0f, 0.0f, 0.5f, 2.0f, 0.0f, 0.0f}) put_f32(shape, f);
-    set_u32(shape, 0, put_text(shape, "balls"));
-    out.push_back({"SXZA", shape});
+    out.push_back({"SXZA", pack_shape_set_body("balls", {{1, 0, 0, 0}, {0.5f, 2, 0, 0}})});
 
     out.push_back({"CAMR", pack_camera_body({"cam", 30, {0.5f, 2}, {{0, 1, 2, 3}, {4, 5, 6, 7}}})});
 
-    Bytes model(112, 0);
-    set_u32(model, 4, put_text(model, "mdl"));
-    out.push_back({"MMMM", model});
+    out.push_back({"MMMM", pack_model_body(fuzz_model())});
     return out;
 }
 
@@ -138,7 +138,7 @@ static Bytes corrupted_file(std::vector<Body> bodies) {
         uint32_t size = static_cast<uint32_t>(b.size());
         if (kind < 45 && size >= 4) { // a word among the first twelve
             uint32_t words = size / 4 < 12 ? size / 4 : 12;
-            set_u32(b, 4 * rnd(words), edge_value(size));
+            pack_set_u32(b, 4 * rnd(words), edge_value(size));
         } else if (kind < 65) {
             b[rnd(size)] = static_cast<uint8_t>(rnd(256));
         } else if (rnd(2)) {
@@ -157,7 +157,7 @@ static Bytes corrupted_file(std::vector<Body> bodies) {
     }
     if (header_size) {
         size_t h = headers[rnd(static_cast<uint32_t>(headers.size()))];
-        set_u32(file, h + 8, edge_value(static_cast<uint32_t>(file.size() - h)));
+        pack_set_u32(file, h + 8, edge_value(static_cast<uint32_t>(file.size() - h)));
     } else if (kind >= 88 && kind < 94) {
         for (int m = 0; m < count; ++m) {
             uint32_t bit = rnd(static_cast<uint32_t>(file.size()) * 8);
@@ -307,6 +307,10 @@ TEST_F(Fuzz, CorruptedDataFilesEndInALoadOrALoaderError) {
         EXPECT_NE(res_find_crop("fz", "right"), 0u);
         EXPECT_NE(res_find_hierarchy("fz", "root"), 0u);
         EXPECT_NE(res_find_camera_track("fz", "cam"), 0u);
+        EXPECT_NE(res_find_motion("fz", "walk"), 0u);
+        EXPECT_NE(res_find_collmesh("fz", "wall"), 0u);
+        EXPECT_NE(res_find_shape_set("fz", "balls"), 0u);
+        EXPECT_NE(res_find_model("fz", "mdl"), 0u);
         EXPECT_NE(res_find_collmesh("fz", "wall"), 0u);
         EXPECT_NE(res_find_shape_set("fz", "balls"), 0u);
         expect_back_at_mark(memory, -1);
@@ -329,6 +333,81 @@ TEST_F(Fuzz, CorruptedDataFilesEndInALoadOrALoaderError) {
     // Both ends are reached often: clean loads and each kind of reading error.
     EXPECT_GT(endings[0], 100);
     for (int code : {2, 3, 13, 15, 20}) EXPECT_GT(endings[code], 10) << "error " << code;
+}
+
+// Damages aimed at what each reader must refuse: every one ends in the kind's loader error,
+// or, for the kinds whose handlers always succeed, in a missing resource.
+TEST_F(Fuzz, AimedDamagesEndInALoaderErrorOrAMissingResource) {
+    const std::vector<Body> bodies = valid_bodies();
+    auto body_of = [&](const char *tag) {
+        for (const Body &b : bodies)
+            if (std::strcmp(b.tag, tag) == 0) return b.bytes;
+        return Bytes{};
+    };
+    struct Case {
+        const char *what, *tag;
+        Bytes body;
+        int code; // 0: loads, with the resource missing when `missing` is set
+        bool missing;
+    };
+    std::vector<Case> cases;
+    {
+        Bytes b = body_of("BBBB");
+        pack_set_u32(b, 68 + 12, 4); // the first push becomes a pop at the start
+        cases.push_back({"a pop below the start", "BBBB", b, 7, false});
+    }
+    {
+        Bytes b = body_of("AAAA");
+        uint32_t table, track;
+        ASSERT_TRUE(chunk_read_u32(b.data(), (uint32_t)b.size(), 12, &table));
+        ASSERT_TRUE(chunk_read_u32(b.data(), (uint32_t)b.size(), table, &track));
+        pack_set_u32(b, track + 8, 3); // two keys written
+        cases.push_back({"a key count past the body", "AAAA", b, 9, false});
+    }
+    {
+        Bytes b = body_of("CCCL");
+        pack_set_u32(b, offsetof(CollMeshHeader, cell_count), 5); // a 2 x 1 x 2 grid
+        cases.push_back({"a cell count that disagrees with the grid", "CCCL", b, 11, false});
+    }
+    {
+        Bytes b = body_of("CCCL");
+        const auto *h = reinterpret_cast<const CollMeshHeader *>(b.data());
+        ASSERT_GE(h->level_count, 1u);
+        const auto *level = reinterpret_cast<const CollMeshLevel *>(b.data() + h->levels);
+        ASSERT_EQ(level->child_kind, COLLMESH_CELLS_ARE_CHILDREN);
+        pack_set_u32(b, level->nodes + offsetof(CollMeshNode, children), h->cell_count);
+        cases.push_back({"a child number equal to the cell count", "CCCL", b, 11, false});
+    }
+    {
+        PackModel m = fuzz_model();
+        m.indices[PACK_INDEX_TEXCOORD][4] = 0xFFFF;
+        cases.push_back({"an index past its array", "MMMM", pack_model_body(m), 0, true});
+        Bytes b = pack_model_body(fuzz_model());
+        pack_set_u32(b, 4 * PACK_MODEL_TRIANGLES, 0x60000000u);
+        cases.push_back({"T = 0x60000000", "MMMM", b, 0, true});
+        m = fuzz_model();
+        m.skins[3].bones[1] = 2;
+        cases.push_back(
+            {"a bone index equal to the bone count", "MMMM", pack_model_body(m), 0, true});
+        m = fuzz_model();
+        m.normals.clear();
+        m.indices[PACK_INDEX_NORMAL].clear();
+        cases.push_back({"a layout with no declaration", "MMMM", pack_model_body(m), 0, true});
+        m = fuzz_model();
+        m.texcoords = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+        cases.push_back({"degenerate texture coordinates", "MMMM", pack_model_body(m), 0, false});
+    }
+    for (const Case &c : cases) {
+        Bytes file;
+        uint32_t tag = pack_tag_of(c.tag);
+        pack_append_chunk(file, tag, pack_expected_version(tag), c.body);
+        res_test_write("bin/aim.bin", file);
+        ASSERT_TRUE(loader_enqueue("aim", 0));
+        int steps = 0;
+        EXPECT_EQ(run_loader(&steps), c.code) << c.what;
+        if (c.code == 0) EXPECT_EQ(res_find_model("aim", "mdl") == 0, c.missing) << c.what;
+        expect_back_at_mark(res_texture_memory(), 0);
+    }
 }
 
 TEST_F(Fuzz, CorruptedTextureListsParseAndLoad) {
