@@ -20,6 +20,7 @@
 #include "resource/res_matrix.h"
 #include "resource/res_texture.h"
 #include "scene/object_manager.h"
+#include "scene/node_settings.h"
 #include "scene/owner_id.h"
 #include "scene/point_light.h"
 #include "scene/screen_prims.h"
@@ -105,7 +106,7 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     wire_register_line_kind();
     wire_register_triangle_kind();
     sprite3d_register_kind();
-    // Node kinds start here.
+    view_register_node_kinds();
     coll_body_init();
     coll_frustum_init();
     // Model pools start here.
@@ -123,7 +124,7 @@ void gfx_shutdown(void) {
     // Model pools stop here.
     coll_frustum_term();
     coll_body_term();
-    // Node kinds stop here.
+    scenedraw_shutdown();
     sprite3d_shutdown();
     wire_triangle_shutdown();
     wire_line_shutdown();
@@ -150,8 +151,8 @@ void gfx_reset_scene(void) {
     coll_body_reset();
     coll_reset();
     gfx_reset_views();
-    // Frustum bodies and node kinds reset here.
     coll_frustum_reset();
+    scenedraw_scene_reset();
     rtview_reset();
     // Movie slots reset here.
 }
@@ -160,8 +161,9 @@ void gfx_clear_scene(void) {
     loader_reset();
     // Movies clear here.
     rtview_clear();
-    // Node kinds, colliders, frustum bodies, collision bodies and model pools clear here, in
-    // that order.
+    scenedraw_scene_clear();
+    // An empty hook, then colliders, frustum bodies, collision bodies and model pools clear
+    // here, in that order.
     coll_clear();
     coll_frustum_clear();
     coll_body_clear();
@@ -187,7 +189,8 @@ void gfx_render_frame(int32_t argument) {
     view_step_frame(0);
     view_step_frame(1);
 
-    // Node kinds and movies step here.
+    scenedraw_frame_update();
+    // Movies step here.
     obj_update_pass();
     // Collision bodies, frustum bodies and colliders step here.
     coll_body_update();
@@ -213,7 +216,7 @@ void gfx_draw_scene(void) {
     const uint32_t background = gfx_scale_rgb(gfx_pack_argb(d->clear_color, 0), 0);
 
     shader_update_fog_constants();
-    // Node kinds' per-frame reset runs here.
+    scenedraw_reset_counters();
     sprite3d_reset_stats();
     gpu_set_render_state(GPU_RS_SCISSORTESTENABLE, 1);
     gfx_show_layer_target();

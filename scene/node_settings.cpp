@@ -7,6 +7,7 @@
 #include "render/gfx_texture.h"
 #include "render/shader.h"
 #include "render/view.h"
+#include "scene/model_node.h"
 
 namespace {
 
@@ -258,4 +259,18 @@ uint32_t scenedraw_node_fog(uint32_t node_fog_bit) {
 void scenedraw_init_settings(void) {
     memset(&s_settings, 0, sizeof(s_settings));
     reset_overrides();
+}
+
+void view_register_node_kinds(void) {
+    scenedraw_init_settings();
+    // Registration order fixes the ids: primitive, animated, model, piece mesh. The primitive
+    // and piece-mesh rows are held until their modules register callbacks.
+    s_settings.prim_kind = obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    s_settings.anim_kind = obj_register_kind(animnode_kind_draw, animnode_kind_init, nullptr,
+                                             nullptr, (int32_t)sizeof(ModelNode));
+    s_settings.model_kind =
+        obj_register_kind(mdlnode_kind_draw, mdlnode_kind_init, mdlnode_kind_term, nullptr,
+                          (int32_t)sizeof(ModelNode));
+    s_settings.mesh_kind = obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    s_settings.pass_arg = 0;
 }

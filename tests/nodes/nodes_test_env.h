@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "math/math_types.h"
+#include "resource/res_handle.h"
 #include "platform/gpu/gpu.h"
 #include "tests/support/test_render.h"
 
@@ -38,3 +39,15 @@ inline int ch_b(uint32_t c) {
 // Whether every channel of `got` lies within `tolerance` of `want` (alpha ignored).
 bool rgb_near(uint32_t got, uint32_t want, int tolerance);
 uint32_t rgb_of(double r, double g, double b); // 0..1 floats, rounded and clamped
+
+// A model record made in memory as the model creator makes one from a file: a square of side
+// 2 x half about the origin in the z = 0 plane, facing +z (clockwise as seen from +z), every normal
+// `normal`, per-vertex colours when `color` is non-zero, one subset using material 0. Bounds:
+// centre (0, 0, 0), radius half x sqrt 2.
+ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &normal,
+                                     uint32_t color = 0);
+// Gives a model one material whose slot 0 holds `texture` (material index `index` in subset 0).
+void nodes_test_model_texture(ResourceHandle model, uint32_t material_index,
+                              ResourceHandle texture);
+// A 1 x 1 texture of one ARGB colour.
+ResourceHandle nodes_test_texture(const char *name, uint32_t argb);
