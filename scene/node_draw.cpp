@@ -50,7 +50,7 @@ void apply_billboard(Mat4 *world, uint32_t mode, const NodePassCamera *camera) {
 const ModelMaterial *subset_material(const ModelRecord *r, const MeshSubset *subset) {
     if (!r->data || !r->data->materials) return nullptr;
     const uint32_t count = r->data->material_word & 0xFF;
-    return subset->material[0] < count ? &r->data->materials[subset->material[0]] : nullptr;
+    return subset->material_index < count ? &r->data->materials[subset->material_index] : nullptr;
 }
 
 // Binds a subset's textures to stages 0, 1, ...; returns the number of stages used. Indexes and

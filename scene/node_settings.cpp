@@ -8,6 +8,7 @@
 #include "render/shader.h"
 #include "render/view.h"
 #include "scene/model_node.h"
+#include "scene/prim_node.h"
 
 namespace {
 
@@ -263,9 +264,11 @@ void scenedraw_init_settings(void) {
 
 void view_register_node_kinds(void) {
     scenedraw_init_settings();
-    // Registration order fixes the ids: primitive, animated, model, piece mesh. The primitive
-    // and piece-mesh rows are held until their modules register callbacks.
-    s_settings.prim_kind = obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    // Registration order fixes the ids: primitive, animated, model, piece mesh. The piece-mesh
+    // row is held until its module registers callbacks.
+    s_settings.prim_kind =
+        obj_register_kind(primnode_kind_draw, primnode_kind_init, primnode_kind_term, nullptr,
+                          (int32_t)sizeof(PrimNode));
     s_settings.anim_kind = obj_register_kind(animnode_kind_draw, animnode_kind_init, nullptr,
                                              nullptr, (int32_t)sizeof(ModelNode));
     s_settings.model_kind =

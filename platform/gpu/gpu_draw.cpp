@@ -146,7 +146,11 @@ GpuResult gpu_draw_indexed_primitive_up(uint32_t type, uint32_t min_index, uint3
     GLuint ibuf = 0;
     GLintptr ioff = -1;
     const uint16_t *q = g_gpu.quad_src;
-    if (q && indices >= q && indices + count <= q + (size_t)g_gpu.quad_count * 6) {
+    const uint16_t *q_end = q ? q + (size_t)g_gpu.quad_count * 6 : nullptr;
+    // Indices that start inside the shared quad list must end inside it too.
+    if (q && indices >= q && indices < q_end && count > (size_t)(q_end - indices))
+        return GPU_ERR_INVALID_CALL;
+    if (q && indices >= q && indices + count <= q_end) {
         size_t first = (size_t)(indices - q);
         // Quad q uses vertices 4q..4q+3: the range covers every quad the draw touches.
         uint32_t lo = (uint32_t)(first / 6) * 4, hi = (uint32_t)((first + count + 5) / 6) * 4;

@@ -139,6 +139,11 @@ TEST_F(GpuTest, BufferAndIndexedDraws) {
     EXPECT_NE(gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, 12, 1, stray, verts.data(),
                                             sizeof(ScreenVertex)),
               GPU_OK);
+    // Indices that begin in the quad list and run past its end are refused, not read.
+    EXPECT_EQ(gpu_draw_indexed_primitive_up(GPU_PT_TRIANGLELIST, 0, 12, 2,
+                                            quads.data() + 4096 * 6 - 3, verts.data(),
+                                            sizeof(ScreenVertex)),
+              GPU_ERR_INVALID_CALL);
 
     // Vertex and index buffers: quad 0 with base vertex 0, quad 2 with base vertex 8.
     GpuVertexBuffer *vb = gpu_vertex_buffer_create((uint32_t)(verts.size() * sizeof(ScreenVertex)));

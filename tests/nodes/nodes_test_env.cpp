@@ -155,7 +155,7 @@ void nodes_test_model_texture(ResourceHandle model, uint32_t material_index,
     mat->slot_count = 1;
     r->data->materials = mat;
     r->data->material_word = 1;
-    r->mesh.subsets[0].material[0] = material_index;
+    r->mesh.subsets[0].material_index = material_index;
 }
 
 ResourceHandle nodes_test_texture(const char *name, uint32_t argb) {
