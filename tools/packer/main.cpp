@@ -1,4 +1,5 @@
-// tavok_pack: writes a tagged data file from image files, crop lists and raw bodies.
+// tavok_pack: writes a tagged data file from image files, crop lists, text lists of the 3D
+// kinds and raw bodies.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "tools/packer/pack_collision.h"
+#include "tools/packer/pack_lists.h"
 #include "tools/packer/packer.h"
 
 static void usage(FILE *out) {
@@ -24,12 +26,49 @@ static void usage(FILE *out) {
         "                           \"CCCL\" collision mesh NAME on an NX x NY x NZ grid from a\n"
         "                           triangle list: \"ax ay az bx by bz cx cy cz face\" a line\n"
         "  --shapes NAME LIST       \"SXZA\" shape set NAME from a list of \"radius x y z\" lines\n"
+        "  --model LIST             \"MMMM\" chunk from a model list (\"model NAME\", then v, vn,\n"
+        "                           vt, vc, skin, bone, material and f lines)\n"
+        "  --hierarchy LIST         \"BBBB\" chunk from a frame list: \"NAME PARENT x y z\" or\n"
+        "                           \"NAME PARENT\" and 16 matrix values a line, PARENT - for the "
+        "root\n"
+        "  --motion LIST            \"AAAA\" chunk: \"motion NAME FRAMES\", then \"track NAME\" "
+        "and\n"
+        "                           its \"key x y z\" or \"key\" and 16 matrix values lines\n"
+        "  --camera LIST            \"CAMR\" chunk: \"camera NAME WORD VALUE0 VALUE1\", then\n"
+        "                           \"key a b c d\" lines\n"
         "  --raw TAG BODY           chunk with the four-character TAG and the file BODY as is\n"
         "options:\n"
         "  --version HEX            version word of the next chunk (default: the loader's)\n"
         "  -o OUTPUT                the file to write\n"
         "  --help                   this text\n",
         out);
+}
+
+// The body of a 3D kind from its text list; false with *error set when the list is malformed.
+static bool list_body(const std::string &option, const std::string &text, const char **tag,
+                      std::vector<uint8_t> *body, std::string *error) {
+    if (option == "--model") {
+        PackModel m;
+        *tag = "MMMM";
+        if (!pack_parse_model(text, &m, error)) return false;
+        *body = pack_model_body(m);
+    } else if (option == "--hierarchy") {
+        PackFrame root;
+        *tag = "BBBB";
+        if (!pack_parse_hierarchy(text, &root, error)) return false;
+        *body = pack_hierarchy_body(root);
+    } else if (option == "--motion") {
+        PackMotion m;
+        *tag = "AAAA";
+        if (!pack_parse_motion(text, &m, error)) return false;
+        *body = pack_motion_body(m);
+    } else {
+        PackCamera c;
+        *tag = "CAMR";
+        if (!pack_parse_camera(text, &c, error)) return false;
+        *body = pack_camera_body(c);
+    }
+    return true;
 }
 
 static int fail(const std::string &message) {
@@ -133,6 +172,18 @@ int main(int argc, char **argv) {
             }
             uint32_t tag = pack_tag_of(mesh ? "CCCL" : "SXZA");
             pack_append_chunk(file, tag, next_version(tag), body);
+            ++chunks;
+        } else if (a == "--model" || a == "--hierarchy" || a == "--motion" || a == "--camera") {
+            if (!need(i, 1)) return fail(a + " needs a list");
+            std::string path = argv[++i];
+            std::vector<uint8_t> bytes;
+            if (!pack_read_file(path, &bytes)) return fail("cannot read " + path);
+            std::string text(bytes.begin(), bytes.end()), error;
+            const char *tag = nullptr;
+            std::vector<uint8_t> body;
+            if (!list_body(a, text, &tag, &body, &error)) return fail(path + ": " + error);
+            uint32_t t = pack_tag_of(tag);
+            pack_append_chunk(file, t, next_version(t), body);
             ++chunks;
         } else if (a == "--raw") {
             if (!need(i, 2)) return fail("--raw needs a tag and a body file");

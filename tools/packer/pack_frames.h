@@ -1,5 +1,4 @@
-// Bodies of frame hierarchies ("BBBB"), motions ("AAAA") and camera tracks ("CAMR"), and the
-// text lists the packer tool reads them from.
+// Bodies of frame hierarchies ("BBBB"), motions ("AAAA") and camera tracks ("CAMR").
 #pragma once
 #include <array>
 #include <cstdint>
@@ -47,17 +46,6 @@ struct PackCamera {
 // "CAMR" body: {name offset, keys offset, key count, word, value 0, value 1}, the keys (16
 // bytes each), the name.
 std::vector<uint8_t> pack_camera_body(const PackCamera &camera);
-
-// Text lists, one item a line, '#' starting a comment:
-//   hierarchy: "NAME PARENT x y z" or "NAME PARENT m00 m01 ... m33" (PARENT "-" for the root,
-//              which comes first; a parent comes before its children)
-//   motion:    "motion NAME FRAMES", then "track NAME" followed by its "key" lines, each
-//              "key x y z" (a translation) or "key m00 ... m33"
-//   camera:    "camera NAME WORD VALUE0 VALUE1", then "key a b c d" lines
-// False with *error set (naming the line) on a malformed list.
-bool pack_parse_hierarchy(const std::string &text, PackFrame *root, std::string *error);
-bool pack_parse_motion(const std::string &text, PackMotion *motion, std::string *error);
-bool pack_parse_camera(const std::string &text, PackCamera *camera, std::string *error);
 
 // Identity with row 3 = (x, y, z, 1).
 PackMatrix pack_translation(float x, float y, float z);
