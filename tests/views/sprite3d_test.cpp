@@ -521,3 +521,16 @@ TEST_F(Sprites3D, QuadShapesCropsAndBeamScreenCoordinates) {
     EXPECT_NEAR(sprite3d_beam_get_v1(b), 0.5 + dv, 1e-5);
     view_set_defaults();
 }
+
+TEST_F(Sprites3D, MirrorPassDrawsOnlyMirroredSprites) {
+    SceneObject *shown = billboard({0, 0, 0}, 1.0f, 0, RED);
+    billboard({0, 0, 0.5f}, 1.0f, 0, GREEN); // nearer, but not drawn in the mirror
+    sprite3d_set_mirror(shown, 1);
+    scenedraw_set_mirror_pass(1); // the view's pass takes the mirror camera, then resets it
+    gfx_render_frame(0);
+    EXPECT_EQ(sprite3d_stat_sprites(), 1u);
+    EXPECT_EQ(texel(view, 32, 32), RED);
+    gfx_render_frame(0); // an ordinary pass again: both, the nearer over the other
+    EXPECT_EQ(sprite3d_stat_sprites(), 2u);
+    EXPECT_EQ(texel(view, 32, 32), GREEN);
+}
