@@ -35,9 +35,9 @@ void store_materials(ModelPool &m, ModelMaterial *out, const MeshDescription *d,
         ModelMaterial &mat = out[k];
         mat = ModelMaterial{};
         std::memcpy(mat.words, in[k].words, sizeof(mat.words));
-        char part[256];
-        res_name_of_path(part, sizeof(part), in[k].slot_count ? in[k].slot_names[0] : nullptr);
         if (!in[k].slot_count || !in[k].slot_names[0]) continue;
+        char part[256];
+        res_name_of_path(part, sizeof(part), in[k].slot_names[0]);
         mat.slot_count = 1;
         mat.slot_groups[0] = group;
         mat.slot_names[0] = res_store_name(&m.material_names, part);

@@ -709,3 +709,37 @@ TEST_F(Models, LargeModelsKeepTheirFullCounts) {
     VertexReader r(mesh);
     EXPECT_EQ(r.at(3 * 65534 + 1, 4), 1.0f); // last triangle, second corner: (0, 1, 0)
 }
+
+// Corners whose index tuples differ only in how a sum splits, (1, 0) against (0, 1), are
+// different vertices; equal tuples are one vertex, numbered in the order of first appearance.
+TEST_F(Models, WeldKeepsEveryDistinctTupleApartAndNumbersByFirstAppearance) {
+    PackModel m;
+    m.name = "mix";
+    m.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    m.normals = {0, 0, -1, 0, 0, 1, 1, 0, 0};
+    uint32_t seed = 7;
+    std::vector<std::pair<uint16_t, uint16_t>> tuples;
+    for (int k = 0; k < 3 * 40; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        const uint16_t p = static_cast<uint16_t>((seed >> 10) % 3);
+        const uint16_t n = static_cast<uint16_t>(((seed >> 20) % 2) ? 2 - p % 3 : p % 2);
+        m.indices[PACK_INDEX_POSITION].push_back(p);
+        m.indices[PACK_INDEX_NORMAL].push_back(n);
+        tuples.push_back({p, n});
+    }
+    std::vector<std::pair<uint16_t, uint16_t>> seen;
+    std::vector<uint16_t> want;
+    for (const auto &t : tuples) {
+        size_t v = 0;
+        while (v < seen.size() && seen[v] != t) ++v;
+        if (v == seen.size()) seen.push_back(t);
+        want.push_back(static_cast<uint16_t>(v));
+    }
+    const ResourceHandle h = load_model("weld", "mix", pack_model_body(m));
+    ASSERT_NE(h, 0u);
+    const MeshBuffers *mesh = res_get_model(h);
+    EXPECT_EQ(mesh->vertex_count, seen.size());
+    ASSERT_EQ(mesh->index_count, want.size());
+    VertexReader r(mesh);
+    for (size_t k = 0; k < want.size(); ++k) EXPECT_EQ(r.ib[k], want[k]) << "corner " << k;
+}
