@@ -81,29 +81,31 @@ bool coll_segment_box(const CollSegment *g, const Vec3 *centre, const Vec3 *half
     return false;
 }
 
+// The hot tests below spell the vector products out (in the math library's order of
+// operations, so the results are the same): they run for every candidate triangle.
 bool coll_point_inside_edges(const Vec3 *a, const Vec3 *b, const Vec3 *c, const Vec3 *n,
                              const Vec3 *p) {
     const Vec3 *corner[3] = {a, b, c};
     for (int i = 0; i < 3; ++i) {
-        Vec3 edge, to, x;
-        vec3_sub(&edge, corner[(i + 1) % 3], corner[i]);
-        vec3_sub(&to, p, corner[i]);
-        if (!(vec3_dot(vec3_cross(&x, &edge, &to), n) >= 0.0f)) return false;
+        const Vec3 *x = corner[i], *y = corner[(i + 1) % 3];
+        float ex = y->x - x->x, ey = y->y - x->y, ez = y->z - x->z;
+        float tx = p->x - x->x, ty = p->y - x->y, tz = p->z - x->z;
+        float cx = ey * tz - ez * ty, cy = ez * tx - ex * tz, cz = ex * ty - ey * tx;
+        if (!(cx * n->x + cy * n->y + cz * n->z >= 0.0f)) return false;
     }
     return true;
 }
 
 bool coll_segment_triangle(const CollSegment *g, const Vec3 *a, const Vec3 *b, const Vec3 *c,
                            const Vec3 *n, float *out_t) {
-    float d = vec3_dot(&g->delta, n);
+    const Vec3 &s = g->start, &dv = g->delta;
+    float d = dv.x * n->x + dv.y * n->y + dv.z * n->z;
     if (d > 0.0f) return false; // only faces turned towards the segment
-    Vec3 as;
-    float num = vec3_dot(vec3_sub(&as, a, &g->start), n);
+    float num = (a->x - s.x) * n->x + (a->y - s.y) * n->y + (a->z - s.z) * n->z;
     if (d > -1e-5f) d = -1e-5f;
     float t = num / d;
     if (!(t >= 0.0f && t <= 1.0f)) return false;
-    Vec3 p;
-    vec3_add_scaled(&p, &g->start, &g->delta, t);
+    const Vec3 p = {s.x + dv.x * t, s.y + dv.y * t, s.z + dv.z * t};
     if (!coll_point_inside_edges(a, b, c, n, &p)) return false;
     *out_t = t;
     return true;

@@ -161,19 +161,29 @@ bool finite3(const Vec3 *v) {
     return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z);
 }
 
-// The large triangles whose cells were visited, with `cell_test` deciding their pre-test.
-template <typename Test>
+// The large triangles whose cells were visited: `near` is a cheap reject tried first (it reads
+// only the triangle's own record), `test` the full test.
+template <typename Near, typename Test>
 void try_large(const CollisionMeshRecord *mesh, const CollMeshHeader *h, const Visited &visited,
-               Best *best, Test test) {
+               Best *best, Near near, Test test) {
     for (uint32_t i = 0; i < h->large_count; ++i) {
         const CollMeshLarge *l = res_collmesh_large(mesh, h, i);
         uint32_t cell;
-        if (!l || !visited.first_of(res_collmesh_large_cells(mesh, l), l->cell_count, &cell))
+        if (!l || !near(&l->triangle) ||
+            !visited.first_of(res_collmesh_large_cells(mesh, l), l->cell_count, &cell))
             continue;
         float t;
         if (test(&l->triangle, &t) && t < best->t)
             *best = Best{t, &l->triangle, res_collmesh_cell(mesh, h, cell)};
     }
+}
+
+// The triangle's bounding sphere overlaps the segment's box.
+bool sphere_meets_box(const CollSegment *g, const CollMeshTriangle *t) {
+    const float *c = &t->centre.x, *lo = &g->lo.x, *hi = &g->hi.x;
+    for (int k = 0; k < 3; ++k)
+        if (!(c[k] - t->radius <= hi[k] && c[k] + t->radius >= lo[k])) return false;
+    return true;
 }
 
 } // namespace
@@ -204,10 +214,12 @@ bool coll_mesh_segment(const CollisionMeshRecord *mesh, const Mat4 *transform, c
         for (uint32_t j = 0; j < cell->triangle_count; ++j)
             try_triangle(&g, res_collmesh_cell_triangle(mesh, cell, j), cell, &best);
     }
-    try_large(mesh, h, visited, &best, [&](const CollMeshTriangle *t, float *out_t) {
-        return coll_line_near_sphere(&g, &t->centre, t->radius) && !zero_normal(t) &&
-               coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, out_t);
-    });
+    try_large(
+        mesh, h, visited, &best, [&](const CollMeshTriangle *t) { return sphere_meets_box(&g, t); },
+        [&](const CollMeshTriangle *t, float *out_t) {
+            return coll_line_near_sphere(&g, &t->centre, t->radius) && !zero_normal(t) &&
+                   coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, out_t);
+        });
     if (!best.triangle) return false;
     finish_hit(best, mesh, transform, &inverse, extended, hit);
     return true;
@@ -278,10 +290,13 @@ bool coll_mesh_ground(const CollisionMeshRecord *mesh, const Mat4 *transform, co
             if (hit_t < best.t) best = Best{hit_t, t, cell};
         }
     }
-    try_large(mesh, h, visited, &best, [&](const CollMeshTriangle *t, float *out_t) {
-        return near_in_xz(x, z, &t->centre, t->radius) && t->normal.y > 0.0f &&
-               coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, out_t);
-    });
+    try_large(
+        mesh, h, visited, &best,
+        [&](const CollMeshTriangle *t) { return near_in_xz(x, z, &t->centre, t->radius); },
+        [&](const CollMeshTriangle *t, float *out_t) {
+            return t->normal.y > 0.0f &&
+                   coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, out_t);
+        });
     if (!best.triangle) return false;
     Mat4 inverse;
     const Mat4 *world =

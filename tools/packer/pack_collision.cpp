@@ -215,9 +215,14 @@ std::vector<uint8_t> pack_collision_mesh_body(const std::string &name,
         corners_of(triangles[i], p);
         uint32_t first[3], last[3];
         for (int k = 0; k < 3; ++k) {
+            // The cell a point maps to, worked out in floats from the stored box exactly as the
+            // ground query picks its column, so every point of the triangle finds it.
+            const float box_lo = static_cast<float>(lo[k]), box_hi = static_cast<float>(hi[k]);
             auto index = [&](double v) {
-                double f = std::floor((v - lo[k]) / cell_size[k]);
-                return static_cast<uint32_t>(std::clamp(f, 0.0, static_cast<double>(n[k] - 1)));
+                float f =
+                    (static_cast<float>(v) - box_lo) / (box_hi - box_lo) * static_cast<float>(n[k]);
+                double cell = std::floor(static_cast<double>(f));
+                return static_cast<uint32_t>(std::clamp(cell, 0.0, static_cast<double>(n[k] - 1)));
             };
             first[k] = index(std::min({p[0][k], p[1][k], p[2][k]}));
             last[k] = index(std::max({p[0][k], p[1][k], p[2][k]}));
