@@ -534,3 +534,36 @@ TEST_F(Sprites3D, MirrorPassDrawsOnlyMirroredSprites) {
     EXPECT_EQ(sprite3d_stat_sprites(), 2u);
     EXPECT_EQ(texel(view, 32, 32), GREEN);
 }
+
+TEST(Sprite3DHelpers, ColoursAndDistances) {
+    EXPECT_EQ(colour_shift_rgb(0x80FF8040u, 1), 0x807F4020u);
+    EXPECT_EQ(colour_shift_rgb(0x80FF8040u, 33), 0x807F4020u); // n modulo 32
+    EXPECT_EQ(colour_pack_bytes(0x12, 0x34, 0x56, 0x78), 0x78123456u);
+    EXPECT_EQ(colour_pack_floats(1.5f, -1.0f, 0.5f, 1.0f), 0xFFFF007Fu); // clamped, truncated
+    EXPECT_EQ(colour_lerp(0xFF000000u, 0x00FFFFFFu, 0.5f), 0x7F7F7F7Fu);
+    EXPECT_EQ(colour_lerp(0xFF000000u, 0x00FFFFFFu, 2.0f), 0x00FFFFFFu);
+    EXPECT_FLOAT_EQ(colour_red_f(0x00330000u), 0.2f);
+    const Vec3 a = {1, 2, 3}, b = {4, 6, 3}, c = {1, 2, 3.000001f};
+    EXPECT_FLOAT_EQ(sprite3d_distance(&a, &b), 5.0f);
+    EXPECT_EQ(sprite3d_distance(&a, &c), 0.0f);
+}
+
+TEST_F(Sprites3D, OneFrameSpritesAndBeamCoordinates) {
+    const Vec3 p = {0, 0, 0};
+    ASSERT_NE(sprite3d_create_once(0, &p, 0, 1, 0, WHITE, 1, 0.5f), nullptr);
+    ASSERT_NE(sprite3d_beam_create_once(0, &p, nullptr, 1, WHITE, WHITE, 0, 1), nullptr);
+    EXPECT_EQ(obj_get_live_count(), 2);
+    gfx_render_frame(0);
+    EXPECT_EQ(sprite3d_stat_sprites(), 2u);
+    EXPECT_EQ(obj_get_live_count(), 0);
+
+    SceneObject *b = sprite3d_beam_create(0, nullptr, nullptr, 1, WHITE, WHITE, 0, 1);
+    sprite3d_beam_set_uv(b, 0.1f, 0.2f, 0.3f, 0.4f);
+    EXPECT_EQ(sprite3d_beam_get_u0(b), 0.1f);
+    EXPECT_EQ(sprite3d_beam_get_v0(b), 0.2f);
+    EXPECT_EQ(sprite3d_beam_get_u1(b), 0.3f);
+    EXPECT_EQ(sprite3d_beam_get_v1(b), 0.4f);
+    const Sprite3D *s = obj_payload<Sprite3D>(b);
+    EXPECT_EQ(s->beam.uv[1][0], 0.3f); // end-left: (u1, v0)
+    EXPECT_EQ(s->beam.uv[1][1], 0.2f);
+}
