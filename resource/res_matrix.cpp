@@ -79,6 +79,7 @@ bool res_pieces_add(const char *group, const char *name, const uint32_t *flags) 
     e->flags = flags ? *flags : 0;
     e->value = 0.0f;
     e->model_data = r ? r->data : nullptr;
+    e->model_name_hash = r ? r->header.name_hash : 0;
     p.last_added = e;
     p.cursor = e->next;
     ++p.added;

@@ -23,6 +23,7 @@ struct PieceEntry {
     };
     void *model_data;
     uint32_t node_word; // object index of the piece-mesh node that drew the piece last
+    uint32_t model_name_hash; // tells the model from a later one made in a released record
     PieceEntry *next;
 };
 

@@ -173,8 +173,7 @@ void node_draw_mesh(const NodeMeshDraw *d, const NodePassCamera *camera, int32_t
     // which must not use the previous node's matrix.
     gpu_set_transform(GPU_TS_WORLD, &d->world->m[0][0]);
 
-    const uint32_t lighting =
-        (mesh->vertex_format & FVF_DIFFUSE) ? 0 : drawflags_get(f, DF_LIGHTING);
+    const uint32_t lighting = node_lighting_for(mesh, drawflags_get(f, DF_LIGHTING));
     const int32_t cull =
         s->cull_override != -1 ? s->cull_override : (int32_t)drawflags_get(f, DF_CULL);
     const int32_t alpha_ref = s->alpha_ref_over == 1 ? 4 : (int32_t)drawflags_get(f, DF_ALPHA_REF);
@@ -193,16 +192,29 @@ void node_draw_mesh(const NodeMeshDraw *d, const NodePassCamera *camera, int32_t
                   mesh, skinned ? d->instance : nullptr, d->shader_float, d->lights,
                   d->light_count);
     if (set >= 0 || *last_model != (int32_t)d->model) {
-        if (mesh->index_buffer) gpu_set_indices(mesh->index_buffer);
-        gpu_set_stream_source(mesh->vertex_buffer, 0, mesh->stride);
+        node_bind_buffers(mesh);
         *last_model = (int32_t)d->model;
     }
 
-    const int32_t filter = (int32_t)drawflags_get(f, DF_FILTER);
+    node_draw_subsets(r, d->texture, (int32_t)drawflags_get(f, DF_FILTER));
+}
+
+// Per-vertex colours turn device lighting off.
+uint32_t node_lighting_for(const MeshBuffers *mesh, uint32_t lighting_bit) {
+    return (mesh->vertex_format & FVF_DIFFUSE) ? 0 : lighting_bit;
+}
+
+void node_bind_buffers(const MeshBuffers *mesh) {
+    if (mesh->index_buffer) gpu_set_indices(mesh->index_buffer);
+    gpu_set_stream_source(mesh->vertex_buffer, 0, mesh->stride);
+}
+
+void node_draw_subsets(const ModelRecord *r, uint32_t texture, int32_t filter) {
+    const MeshBuffers *mesh = &r->mesh;
     const uint32_t subsets = mesh->counts_flags & MESH_SUBSET_COUNT_MASK;
     for (uint32_t i = 0; i < subsets && mesh->subsets; ++i) {
         const MeshSubset *sub = &mesh->subsets[i];
-        const int32_t stages = bind_subset_textures(r, sub, i == 0 ? d->texture : 0, filter);
+        const int32_t stages = bind_subset_textures(r, sub, i == 0 ? texture : 0, filter);
         if (mesh->index_buffer)
             gpu_draw_indexed_primitive(sub->primitive_type, 0, sub->min_index, sub->vertex_span,
                                        sub->start_index, sub->primitive_count);

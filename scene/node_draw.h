@@ -41,6 +41,14 @@ struct NodeMeshDraw {
 // Draws one model; `last_model` is the cell of the model whose buffers are bound.
 void node_draw_mesh(const NodeMeshDraw *draw, const NodePassCamera *camera, int32_t *last_model);
 
+// The model's buffers on stream 0 and the indices; each subset's textures and draw, the first
+// subset's first stage taking `texture` when non-zero.
+struct MeshBuffers;
+struct ModelRecord;
+void node_bind_buffers(const MeshBuffers *mesh);
+void node_draw_subsets(const ModelRecord *record, uint32_t texture, int32_t filter);
+uint32_t node_lighting_for(const MeshBuffers *mesh, uint32_t lighting_bit);
+
 // Fixed states of a node run (after the queue is built) and the close of the run.
 void node_begin_run(const NodePassCamera *camera, bool always_cull, int32_t linear_samplers);
 void node_end_run(void);

@@ -8,6 +8,7 @@
 #include "render/shader.h"
 #include "render/view.h"
 #include "scene/model_node.h"
+#include "scene/piece_node.h"
 #include "scene/prim_node.h"
 
 namespace {
@@ -264,8 +265,7 @@ void scenedraw_init_settings(void) {
 
 void view_register_node_kinds(void) {
     scenedraw_init_settings();
-    // Registration order fixes the ids: primitive, animated, model, piece mesh. The piece-mesh
-    // row is held until its module registers callbacks.
+    // Registration order fixes the ids: primitive, animated, model, piece mesh.
     s_settings.prim_kind =
         obj_register_kind(primnode_kind_draw, primnode_kind_init, primnode_kind_term, nullptr,
                           (int32_t)sizeof(PrimNode));
@@ -274,6 +274,8 @@ void view_register_node_kinds(void) {
     s_settings.model_kind =
         obj_register_kind(mdlnode_kind_draw, mdlnode_kind_init, mdlnode_kind_term, nullptr,
                           (int32_t)sizeof(ModelNode));
-    s_settings.mesh_kind = obj_register_kind(nullptr, nullptr, nullptr, nullptr, 0);
+    s_settings.mesh_kind =
+        obj_register_kind(meshnode_kind_draw, meshnode_kind_init, meshnode_kind_term, nullptr,
+                          (int32_t)sizeof(PieceMeshNode));
     s_settings.pass_arg = 0;
 }

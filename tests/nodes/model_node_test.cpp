@@ -28,13 +28,6 @@ class ModelNodes : public ::testing::Test {
         m.m[3][0] = x, m.m[3][1] = y, m.m[3][2] = z;
         return mdlnode_create(0, &m, model, NODE_DEFAULT_LAYER);
     }
-    size_t traced_draws(void) {
-        gpu_trace_enable(true);
-        gpu_trace_clear();
-        nodes_test_frame();
-        gpu_trace_enable(false);
-        return test_trace(GPU_TRACE_DRAW).size();
-    }
 };
 
 // The view's default light: direction (1, -1, 1) / sqrt 3, ambient 0xFF646478, diffuse white;
@@ -137,10 +130,10 @@ TEST_F(ModelNodes, SphereCullingUsesTheScaledRadius) {
     const ResourceHandle quad = nodes_test_quad_model("q", 1.0f, {0, 0, 1}, 0xFFFF0000u);
     // At depth 5 the view reaches x = 5 tan(pi / 8) x 4 / 3 = 2.76.
     node_at(quad, 10, 0, 0);
-    EXPECT_EQ(traced_draws(), 0u);
+    EXPECT_EQ(nodes_test_traced_draws(), 0u);
     // Radius sqrt 2 x 3 = 4.24 reaches past the edge from x = 5; unscaled (1.41) it would not.
     node_at(quad, 5, 0, 0, 3.0f);
-    EXPECT_EQ(traced_draws(), 1u);
+    EXPECT_EQ(nodes_test_traced_draws(), 1u);
     EXPECT_EQ(nodes_test_pixel_at({2.6f, 0, 0}) & 0xFFFFFF, 0xFF0000u);
 }
 

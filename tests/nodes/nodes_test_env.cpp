@@ -68,6 +68,14 @@ void nodes_test_frame(void) {
     obj_destroy_killed();
 }
 
+size_t nodes_test_traced_draws(void) {
+    gpu_trace_enable(true);
+    gpu_trace_clear();
+    nodes_test_frame();
+    gpu_trace_enable(false);
+    return test_trace(GPU_TRACE_DRAW).size();
+}
+
 void nodes_test_screen_of(const Vec3 &point, int *x, int *y) {
     float fx = -1, fy = -1;
     view_project_point(0, &fx, &fy, &point);

@@ -2,6 +2,7 @@
 // start-up order, larger resource pools, a colour target with a D24S8 depth surface, view 0 at
 // its defaults, and one 3D pass drawn as a render view would draw it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "math/math_types.h"
@@ -21,6 +22,9 @@ void nodes_test_begin(uint32_t clear = 0xFF000000u);
 // Update pass, draw list, view 0's 3D pass over layers 40-63, the reset after it, then the
 // end-of-frame sweeps.
 void nodes_test_frame(void);
+
+// One frame with the device trace on: the number of draw calls it made.
+size_t nodes_test_traced_draws(void);
 
 // Pixel under a world point (view 0), read back from the back buffer.
 uint32_t nodes_test_pixel_at(const Vec3 &point);
