@@ -21,11 +21,13 @@ struct AppHooks {
     void (*gfx_shutdown)(void);
     int32_t (*gfx_get_screen_width)(void);
     int32_t (*gfx_get_screen_height)(void);
-    // Audio: start, per-frame step, shutdown, and the sound manager's error code (0 = none).
+    // Audio: start, per-frame step, shutdown, the sound manager's error code (0 = none) and the
+    // sound file the error concerns ("" or null when none).
     void (*snd_init)(void);
     void (*snd_update)(void);
     void (*snd_shutdown)(void);
     uint32_t (*snd_get_error)(void);
+    const char *(*snd_get_error_file)(void);
     // Resource mark of the scene manager: taken at its start, released at its end.
     void (*scene_mark)(void);
     void (*scene_release_to_mark)(void);

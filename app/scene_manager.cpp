@@ -73,15 +73,60 @@ void app_update_scenes(void) {
     app_run_scene_table();
     AppHooks *h = app_hooks();
     uint32_t code = h->snd_get_error ? h->snd_get_error() : 0;
-    if (code != 0) app_fatal_exit(3, (uint16_t)code, 0, nullptr);
+    if (code != 0)
+        app_fatal_exit(3, (uint16_t)code, 0,
+                       h->snd_get_error_file ? h->snd_get_error_file() : nullptr);
+}
+
+// What failed, in words, for the codes the program's parts give the fatal exit; null for others.
+static const char *fatal_words(uint16_t category, uint16_t code, uint16_t detail) {
+    if (category == 1 && code == 0) { // the data loader: its error code is the detail
+        if (detail >= 4 && detail <= 19)
+            return detail % 2 == 0
+                       ? "a data file holds a chunk of a version this program cannot read"
+                       : "a data file holds a damaged chunk";
+        switch (detail) {
+            case 0:
+                return "a load request names neither a data file nor a texture-list category";
+            case 1:
+                return "a data file is missing from the data folders";
+            case 2:
+                return "a data file ends inside a chunk header";
+            case 3:
+                return "a data file ends inside a chunk";
+            case 20:
+                return "a data file holds a chunk of an unknown kind";
+            case 21:
+                return "the texture list has no category of that name";
+            case 22:
+                return "the data loader is in an unknown state";
+        }
+        return nullptr;
+    }
+    if (category == 2) return "the drawing device could not be made (is there a display?)";
+    if (category == 3) {
+        switch (code) {
+            case 256:
+                return "no sound output device could be opened; to run without sound, start the "
+                       "program with ALSOFT_DRIVERS=null in its environment";
+            case 257:
+                return "a sound buffer could not be made for a sound file";
+            case 258:
+                return "a sound file is missing or cannot be read";
+        }
+    }
+    return nullptr;
 }
 
 void app_fatal_exit(uint16_t category, uint16_t code, uint16_t detail, const char *text) {
     g_fatal.category = category;
     g_fatal.code = code;
     g_fatal.detail = detail;
-    fprintf(stderr, "Tavok: fatal error: category %u, code %u, detail %u: %s\n", category, code,
-            detail, text ? text : "");
+    // The codes, the caller's text (a file or data set name) and what failed in words.
+    const char *words = fatal_words(category, code, detail);
+    const bool has_text = text && *text;
+    fprintf(stderr, "Tavok: fatal error: category %u, code %u, detail %u: %s%s%s\n", category, code,
+            detail, has_text ? text : "", has_text && words ? ": " : "", words ? words : "");
     // Only the standard streams: flushing every stream would wait on one that the audio
     // worker may hold in the middle of a read. The program's own files are closed after use.
     fflush(stdout);

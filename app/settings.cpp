@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 // CRC-32 (reflected, polynomial 0xEDB88320) with a table built on first use.
 static uint32_t g_crc_table[256];
@@ -222,22 +223,68 @@ static bool file_crc(const char *path, uint32_t *crc) {
     return true;
 }
 
-void settings_write_crc_file(const char *cfg_path, const char *crc_path) {
-    uint32_t crc;
-    if (!file_crc(cfg_path, &crc)) return;
-    FILE *f = sys_fopen(crc_path, "wb");
-    if (!f) return;
-    uint8_t bytes[4] = {(uint8_t)crc, (uint8_t)(crc >> 8), (uint8_t)(crc >> 16),
-                        (uint8_t)(crc >> 24)};
-    fwrite(bytes, 1, 4, f);
-    fclose(f);
-    settings_flush_file(crc_path);
+// The real file steps of a save.
+static FILE *open_for_writing(const char *path) {
+    return sys_fopen(path, "wb");
+}
+static bool write_all(FILE *f, const void *bytes, size_t size) {
+    return size == 0 || fwrite(bytes, 1, size, f) == size;
+}
+static bool flush_to_disk(FILE *f) {
+    return fflush(f) == 0 && fsync(fileno(f)) == 0;
+}
+static bool close_file(FILE *f) {
+    return fclose(f) == 0;
+}
+static bool rename_file(const char *from, const char *to) {
+    char a[1024], b[1024];
+    sys_path_native(a, sizeof a, from);
+    sys_path_native(b, sizeof b, to);
+    return rename(a, b) == 0;
 }
 
-// False when the file could not be written in full (a full disk, say).
-static bool write_cfg(const char *path) {
-    FILE *f = sys_fopen(path, "wt");
+static const SettingsFileOps k_file_ops = {open_for_writing, write_all, flush_to_disk, close_file,
+                                           rename_file};
+static const SettingsFileOps *g_file_ops = &k_file_ops;
+
+const SettingsFileOps *settings_set_file_ops(const SettingsFileOps *ops) {
+    const SettingsFileOps *before = g_file_ops;
+    g_file_ops = ops ? ops : &k_file_ops;
+    return before;
+}
+
+// Replaces the file by `size` bytes: written in full under a temporary name, flushed to the disk
+// and renamed into place, so the old file stays whole until the new one is. False at the first
+// step that fails; the temporary file is then removed.
+static bool replace_file(const char *path, const void *bytes, size_t size) {
+    const SettingsFileOps &ops = *g_file_ops;
+    char temp[1024];
+    int n = snprintf(temp, sizeof temp, "%s.tmp", path);
+    if (n < 0 || (size_t)n >= sizeof temp) return false;
+    FILE *f = ops.open(temp);
     if (!f) return false;
+    bool ok = ops.write(f, bytes, size) && ops.flush(f);
+    ok = ops.close(f) && ok;
+    if (ok && ops.rename(temp, path)) return true;
+    char native[1024];
+    sys_path_native(native, sizeof native, temp);
+    remove(native);
+    return false;
+}
+
+static bool write_crc(const char *crc_path, uint32_t crc) {
+    const uint8_t bytes[4] = {(uint8_t)crc, (uint8_t)(crc >> 8), (uint8_t)(crc >> 16),
+                              (uint8_t)(crc >> 24)};
+    return replace_file(crc_path, bytes, 4);
+}
+
+void settings_write_crc_file(const char *cfg_path, const char *crc_path) {
+    uint32_t crc;
+    if (file_crc(cfg_path, &crc)) write_crc(crc_path, crc);
+}
+
+// The settings as the file's text, one line a node with a value.
+static void print_cfg(FILE *f) {
     for (SettingsNode *n = g_store.head; n; n = n->next) {
         if (!n->value) continue;
         switch (n->type) {
@@ -260,19 +307,25 @@ static bool write_cfg(const char *path) {
                 break;
         }
     }
-    bool ok = !ferror(f);
-    return fclose(f) == 0 && ok;
 }
 
-void settings_save_files(void) {
-    for (int g = 0; g < 2; ++g) {
+bool settings_save_files(void) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *m = open_memstream(&text, &size);
+    if (!m) return false;
+    print_cfg(m);
+    bool ok = fclose(m) == 0 && text;
+    const uint32_t crc = ok ? app_crc32((const uint8_t *)text, (uint32_t)size) : 0;
+    // One generation whole (settings, then the checksum that vouches for them) before the next
+    // is touched. The first failure ends the save: the other generation keeps its complete
+    // older copy, and a settings file replaced without its checksum no longer matches.
+    for (int g = 0; g < 2 && ok; ++g) {
         if (!g_store.cfg_name[g] || !g_store.crc_name[g]) continue;
-        // A short file gets no new CRC, so its old one no longer matches, and the remaining
-        // generation keeps its complete older copy for the next load.
-        if (!write_cfg(g_store.cfg_name[g])) return;
-        settings_flush_file(g_store.cfg_name[g]);
-        settings_write_crc_file(g_store.cfg_name[g], g_store.crc_name[g]);
+        ok = replace_file(g_store.cfg_name[g], text, size) && write_crc(g_store.crc_name[g], crc);
     }
+    free(text);
+    return ok;
 }
 
 // Keys of this many characters or more end the reading.

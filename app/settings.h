@@ -1,6 +1,8 @@
 // CRC-32, the 8-bit CRC, and the operator settings store with its CFG and CRC files.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 uint32_t app_crc32(const uint8_t *data, uint32_t length);
 uint32_t app_crc8(const uint8_t *data, uint32_t length);
@@ -40,7 +42,9 @@ void settings_set_string_default(const char *key, const char *text);
 const char *settings_get_string(const char *key);
 
 void settings_load_files(const char *base_name, const SettingsKeyRow *table, int row_count);
-void settings_save_files(void);
+// Writes both generations; false when a file could not be written in full (the save stops
+// there, leaving the other generation as it was).
+bool settings_save_files(void);
 void settings_flush_file(const char *path);
 void settings_write_crc_file(const char *cfg_path, const char *crc_path);
 int32_t settings_file_size(const char *path);
@@ -49,6 +53,17 @@ void settings_apply_all_rows(const SettingsKeyRow *table, int row_count);
 void settings_apply_flagged_rows(const SettingsKeyRow *table, int row_count);
 void settings_free_all(void);
 const SettingsKeyRow *settings_get_region_table(void);
+
+// The file steps of a save, each false (null for open) on failure. Tests put in steps that fail
+// (null restores the real ones); the steps in use before are returned.
+struct SettingsFileOps {
+    FILE *(*open)(const char *path); // for writing, from empty
+    bool (*write)(FILE *f, const void *bytes, size_t size);
+    bool (*flush)(FILE *f); // through to the disk
+    bool (*close)(FILE *f);
+    bool (*rename)(const char *from, const char *to); // replacing `to`
+};
+const SettingsFileOps *settings_set_file_ops(const SettingsFileOps *ops);
 int settings_get_region_row_count(void);
 // The second copy of the key table (three defaults differ).
 const SettingsKeyRow *settings_get_alt_key_table(void);

@@ -85,7 +85,7 @@ SndResult DxSound::CreateBuffer(const char *path, uint32_t new_type, float volum
     std::lock_guard<std::recursive_mutex> lock(guard);
     ReleaseBuffer();
     if (OpenWave(path) != SND_OK) {
-        snd_set_error(SND_ERROR_FILE_MISSING);
+        snd_set_error_file(SND_ERROR_FILE_MISSING, path);
         return SND_E_FAIL;
     }
     uint32_t flags = SND_BUFFER_FLAGS;
@@ -99,7 +99,7 @@ SndResult DxSound::CreateBuffer(const char *path, uint32_t new_type, float volum
         buffer = sndl_buffer_create(&format, file->data_bytes, flags);
     }
     if (!buffer) {
-        snd_set_error(SND_ERROR_BUFFER);
+        snd_set_error_file(SND_ERROR_BUFFER, path);
         return SND_E_FAIL;
     }
     buffer_bytes = sndl_buffer_bytes(buffer);

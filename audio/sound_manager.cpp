@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <mutex>
 #include <thread>
 #include "app/config.h"
 #include "app/settings.h"
@@ -197,6 +198,35 @@ void snd_set_error(int32_t code) {
     if (g_manager) g_manager->error = code;
 }
 
+static std::mutex g_error_file_lock;
+static char g_error_file[256];
+
+void snd_set_error_file(int32_t code, const char *path) {
+    {
+        std::lock_guard<std::mutex> g(g_error_file_lock);
+        // As this system writes the path, so the user can look for the file.
+        if (!g_error_file[0] && path) sys_path_native(g_error_file, sizeof g_error_file, path);
+    }
+    snd_set_error(code);
+}
+
+const char *snd_get_error_file(void) {
+    static char copy[sizeof g_error_file];
+    std::lock_guard<std::mutex> g(g_error_file_lock);
+    std::memcpy(copy, g_error_file, sizeof copy);
+    return copy;
+}
+
+static void clear_error_file(void) {
+    std::lock_guard<std::mutex> g(g_error_file_lock);
+    g_error_file[0] = 0;
+}
+
+// A sound file the program needs does not open: the error names it.
+static void check_file_opens(const char *path) {
+    if (!file_opens(path)) snd_set_error_file(SND_ERROR_FILE_MISSING, path);
+}
+
 void snd_camera_pose(Vec3 *position, EulerAngles *angles) {
     if (std::this_thread::get_id() == g_main_thread) {
         *position = *view_get_position(0);
@@ -255,6 +285,7 @@ void snd_init(void) {
     std::memset(&m->voice_queue, 0, sizeof(m->voice_queue));
     m->frame_counter = 0;
     g_manager = m;
+    clear_error_file();
     snd_queue_init();
 
     create_device(m);
@@ -263,12 +294,10 @@ void snd_init(void) {
     const char *ext = cfg_get_string("SFEXT");
     if (ext && ext[0]) std::snprintf(m->extension, sizeof(m->extension), "%s", ext);
 
-    for (const char *name : SLOT_NAMES)
-        if (!file_opens(snd_default_path(name))) m->error = SND_ERROR_FILE_MISSING;
-    for (const char *name : MUSIC_NAMES)
-        if (!file_opens(snd_default_path(name))) m->error = SND_ERROR_FILE_MISSING;
+    for (const char *name : SLOT_NAMES) check_file_opens(snd_default_path(name));
+    for (const char *name : MUSIC_NAMES) check_file_opens(snd_default_path(name));
     for (int i = 0; i < SND_VOICE_COUNT; ++i) {
-        if (!file_opens(snd_default_path(VOICE_NAMES[i]))) m->error = SND_ERROR_FILE_MISSING;
+        check_file_opens(snd_default_path(VOICE_NAMES[i]));
         m->voice_in_language[i] = file_opens(snd_language_path(VOICE_NAMES[i]));
     }
 

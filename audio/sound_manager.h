@@ -82,6 +82,11 @@ void snd_shutdown(void);
 void snd_update(void);
 int32_t snd_get_error(void);
 void snd_set_error(int32_t code);
+// The error with the sound file it concerns, for the fatal line: the first file named since
+// snd_init is kept. Any thread.
+void snd_set_error_file(int32_t code, const char *path);
+// The file of the error, "" when none was named. Main thread (the text is a copy kept for it).
+const char *snd_get_error_file(void);
 SoundManager *snd_get_manager(void);
 
 // Camera 0's position and angles for sounds placed in front of it: read from the view on the

@@ -34,6 +34,7 @@ void game_connect_program(void) {
     h->snd_update = snd_update;
     h->snd_shutdown = snd_shutdown;
     h->snd_get_error = program_snd_error;
+    h->snd_get_error_file = snd_get_error_file;
     h->scene_mark = program_scene_mark;
     h->scene_release_to_mark = program_scene_release;
 

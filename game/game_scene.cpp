@@ -69,7 +69,14 @@ void game_post_sound(uint32_t code) {
     snd_post_command(code, 0);
 }
 
+static void (*g_slot_hook)(int32_t slot);
+
+void game_set_slot_hook(void (*hook)(int32_t slot)) {
+    g_slot_hook = hook;
+}
+
 void game_play_slot(int32_t slot) {
+    if (g_slot_hook) g_slot_hook(slot);
     if (SoundManager *m = snd_get_manager())
         snd_play_slot(m, slot, false, 0.0f, SND_EFFECT_DEFAULT);
 }
@@ -87,9 +94,9 @@ void game_load_save(void) {
         words[i] = (uint32_t)bytes[4 * i] | (uint32_t)bytes[4 * i + 1] << 8 |
                    (uint32_t)bytes[4 * i + 2] << 16 | (uint32_t)bytes[4 * i + 3] << 24;
     if (app_crc32(bytes, 20) != words[5]) return;
-    // The open count indexes the entry table (10: all open); a file whose CRC matches but whose
-    // count lies outside 0..10 did not come from this game and is treated like a corrupt one.
-    if (words[0] > (uint32_t)GAME_ENTRY_COUNT) return;
+    // The open count indexes the entry table (10: all open). A larger count in a file whose CRC
+    // matches opens every entry: the operator's file is kept, its count cut to the table.
+    if (words[0] > (uint32_t)GAME_ENTRY_COUNT) words[0] = (uint32_t)GAME_ENTRY_COUNT;
     std::memcpy(g_game.saved_values, words, sizeof g_game.saved_values);
     g_game.saved_crc = words[5];
 }

@@ -65,6 +65,8 @@ void game_scene_exit(void);
 void game_post_sound(uint32_t code);
 // Plays an effect slot of the sound manager once, straight from the main thread.
 void game_play_slot(int32_t slot);
+// Sees every slot the game plays before it is played (tests record the cues); null for none.
+void game_set_slot_hook(void (*hook)(int32_t slot));
 void game_load_save(void);
 
 int32_t game_get_open_count(void);

@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or build-asan/ with --sanitize).
+# Configures and builds into build/ (or build-asan/ with --sanitize, build-tsan/ with --tsan),
+# everything or the targets named after the mode.
+# The build's progress goes to standard error; standard output gets only the build folder.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=build
 flags=()
-if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-asan
-  flags+=(-DTAVOK_SANITIZE=ON)
-fi
-cmake -S "$top" -B "$top/$dir" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$top/$dir" --parallel "$(nproc)"
+case "${1:-}" in
+  --sanitize)
+    dir=build-asan
+    flags+=(-DTAVOK_SANITIZE=ON)
+    shift
+    ;;
+  --tsan)
+    dir=build-tsan
+    flags+=(-DTAVOK_TSAN=ON -DTAVOK_BENCH=OFF)
+    shift
+    ;;
+esac
+targets=()
+[ $# -gt 0 ] && targets=(--target "$@")
+cmake -S "$top" -B "$top/$dir" -G Ninja "${flags[@]}" >&2
+cmake --build "$top/$dir" --parallel "$(nproc)" "${targets[@]}" >&2
 echo "$top/$dir"

@@ -56,9 +56,10 @@ static bool make_path(char *out, size_t out_size, const char *name) {
         if (g_prefix_set)
             snprintf(prefix, sizeof prefix, "%s", g_prefix);
         else if (const char *env = getenv("TAVOK_SHM_PREFIX"); env && *env)
-            snprintf(prefix, sizeof prefix, "tavok.%u.%.40s.", (unsigned)getuid(), env);
+            snprintf(prefix, sizeof prefix, "tavok.%u.%.30s.%d.", (unsigned)getuid(), env,
+                     (int)getpid());
         else
-            snprintf(prefix, sizeof prefix, "tavok.%u.", (unsigned)getuid());
+            snprintf(prefix, sizeof prefix, "tavok.%u.%d.", (unsigned)getuid(), (int)getpid());
     }
     if (strchr(name, '/') || strchr(prefix, '/')) return false;
     int n = snprintf(out, out_size, "/%s%s", prefix, name);
@@ -102,13 +103,18 @@ static SysShm *map_section(int fd, size_t size, const char *path) {
     return shm;
 }
 
-// Objects left behind by processes that died without closing them stay in /dev/shm until
-// their name is used again. Once per process, remove every object of this program that has no
-// live user (a holder's lock would stop the upgrade below). A process that is just creating one
-// of them re-checks after taking its lock and starts over when it finds the name removed.
+// Objects left behind by processes that died without closing them (killed, or ended by the
+// fatal exit) stay in /dev/shm until the next start. Once per process (a forked child counts as
+// a new one), remove every object of this program that has no live user (a holder's lock would
+// stop the upgrade below). A process that is just creating one of them re-checks after taking
+// its lock and starts over when it finds the name removed.
 static void sweep_dead_objects(void) {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static std::mutex mutex;
+    static pid_t swept_by = 0;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (swept_by == getpid()) return;
+    swept_by = getpid();
+    {
         DIR *d = opendir("/dev/shm");
         if (!d) return;
         while (struct dirent *e = readdir(d)) {
@@ -121,7 +127,7 @@ static void sweep_dead_objects(void) {
             close(fd);
         }
         closedir(d);
-    });
+    }
 }
 
 SysShm *sys_shm_create(const char *name, size_t size) {

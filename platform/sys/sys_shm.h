@@ -10,10 +10,12 @@
 struct SysShm;
 struct SysEvent;
 
-// Prefix put before every name, so that parallel test processes do not share objects. The
-// default is per user, with TAVOK_SHM_PREFIX from the environment added when it is set (each
-// test program gets its own, so a program killed while holding "sound" or "disp" cannot stall
-// another). At most 63 characters; null restores the default.
+// Prefix put before every name. The default holds the user and the process id (with
+// TAVOK_SHM_PREFIX from the environment between them when it is set): the program's names are
+// its own, so a second copy never meets, nor waits on, the locks of the first, and a copy that
+// dies holding one stalls nobody. A prefix set here is used as given, the process id left out,
+// so that tests can share objects between the processes they fork. At most 63 characters; null
+// restores the default.
 void sys_shm_set_name_prefix(const char *prefix);
 
 // Creates a zeroed section of `size` bytes or attaches to the live one of that name. When it

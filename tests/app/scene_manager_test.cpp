@@ -85,14 +85,23 @@ TEST(FatalExit, StatusOneAndOneStderrLine) {
     app_clear_fatal_state();
     EXPECT_EQ(app_get_fatal_word(), 0u);
     EXPECT_EXIT(app_fatal_exit(1, 0, 7, "st01.bin/00000002/00000003"), ::testing::ExitedWithCode(1),
-                "fatal error: category 1, code 0, detail 7: st01.bin/00000002/00000003\n");
+                "fatal error: category 1, code 0, detail 7: st01.bin/00000002/00000003: a data "
+                "file holds a damaged chunk\n");
+    EXPECT_EXIT(app_fatal_exit(1, 0, 1, "st01"), ::testing::ExitedWithCode(1),
+                "detail 1: st01: a data file is missing from the data folders\n");
 }
 
-TEST(FatalExit, SoundErrorEndsTheProcessAfterTheSceneStep) {
+TEST(FatalExit, SoundErrorLineNamesTheCauseAndTheFile) {
     app_hooks()->snd_get_error = [] { return 256u; };
     app_init_scene_manager();
+    // No device: the line tells how to run without sound.
     EXPECT_EXIT(app_update_scenes(), ::testing::ExitedWithCode(1),
-                "category 3, code 256, detail 0");
+                "category 3, code 256, detail 0: no sound output device.*ALSOFT_DRIVERS=null");
+    app_hooks()->snd_get_error = [] { return 258u; };
+    app_hooks()->snd_get_error_file = [] { return "bin/zq3_pon000.wav"; };
+    EXPECT_EXIT(app_update_scenes(), ::testing::ExitedWithCode(1),
+                "code 258, detail 0: bin/zq3_pon000.wav: a sound file is missing or cannot be "
+                "read\n");
     app_hooks()->snd_get_error = [] { return 0u; };
     app_update_scenes(); // no error: returns
     *app_hooks() = AppHooks();

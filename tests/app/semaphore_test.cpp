@@ -8,9 +8,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -146,4 +148,80 @@ TEST_F(SemaphoreTest, CreatorKilledWhileHoldingIt) {
     EXPECT_NE(sys_get_last_error(), 183u);
     EXPECT_EQ(msect_wait(s, 100), 0u);
     msect_close(s);
+}
+
+// Names of /dev/shm objects that carry the process id `pid` in the program's own prefix.
+static std::vector<std::string> objects_of(pid_t pid) {
+    std::vector<std::string> out;
+    const std::string mark = "." + std::to_string(pid) + ".";
+    if (DIR *d = opendir("/dev/shm")) {
+        while (dirent *e = readdir(d)) {
+            std::string name = e->d_name;
+            if (name.rfind("tavok.", 0) == 0 && name.find(mark) != std::string::npos)
+                out.push_back(name);
+        }
+        closedir(d);
+    }
+    return out;
+}
+
+// Two copies of the program run by one user, with the program's own names: the first is killed
+// while it holds "disp", the second goes on taking and giving back its locks frame after frame
+// and ends normally. What the dead copy left in /dev/shm goes at the next start.
+TEST(SemaphoreCopies, CopyKilledHoldingDispStallsNoOther) {
+    sys_shm_set_name_prefix(nullptr);
+    int go[2], ready[2];
+    ASSERT_EQ(pipe(go), 0);
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t first = test_child_holding([] {
+        SharedSemaphore *disp = msect_create(1, 1, "disp");
+        SharedSemaphore *sound = msect_create(1, 1, "sound");
+        return disp && sound && msect_wait(disp, 0) == 0;
+    });
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(objects_of(first).size(), 4u); // two sections, two events
+    const pid_t second = fork();
+    ASSERT_GE(second, 0);
+    if (second == 0) {
+        close(go[1]);
+        close(ready[0]);
+        SharedSemaphore *disp = msect_create(1, 1, "disp");
+        SharedSemaphore *sound = msect_create(1, 1, "sound");
+        if (!disp || !sound || sys_get_last_error() == 183) _exit(2);
+        const char up = 1;
+        if (write(ready[1], &up, 1) != 1) _exit(5);
+        for (int frame = 0; frame < 200; ++frame) {
+            if (frame == 100) { // the first copy dies here
+                char c;
+                if (read(go[0], &c, 1) != 1) _exit(3);
+            }
+            if (msect_wait(disp, 2000) != 0 || msect_wait(sound, 2000) != 0) _exit(4);
+            msect_release(sound, 1, nullptr);
+            msect_release(disp, 1, nullptr);
+        }
+        msect_close(sound);
+        msect_close(disp);
+        _exit(0);
+    }
+    close(go[0]);
+    close(ready[1]);
+    char c = 0;
+    EXPECT_EQ(read(ready[0], &c, 1), 1); // started (and swept) while the first copy lived
+    close(ready[0]);
+    test_kill_child(first);
+    EXPECT_EQ(write(go[1], &c, 1), 1);
+    close(go[1]);
+    EXPECT_EQ(test_wait_child(second), 0);
+    EXPECT_TRUE(objects_of(second).empty()); // closed on the way out
+    EXPECT_EQ(objects_of(first).size(), 4u);
+
+    // The next start removes the dead copy's objects.
+    const pid_t next = fork();
+    ASSERT_GE(next, 0);
+    if (next == 0) {
+        SharedSemaphore *disp = msect_create(1, 1, "disp");
+        _exit(disp && msect_wait(disp, 0) == 0 ? 0 : 1);
+    }
+    EXPECT_EQ(test_wait_child(next), 0);
+    EXPECT_TRUE(objects_of(first).empty());
 }

@@ -1,11 +1,10 @@
 #include "app/settings.h"
+#include "platform/sys/sys_file.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
-#include <csignal>
 #include <cstring>
 #include <set>
-#include <sys/resource.h>
 
 namespace {
 
@@ -121,33 +120,54 @@ TEST_F(SettingsTest, TwoGenerationsWithCorruptedFile) {
     EXPECT_EQ(settings_get_int_or("life", 0), 9);
 }
 
-TEST_F(SettingsTest, FailedWriteKeepsTheOtherGeneration) {
+// File steps that fail at the n-th step from the start of a save, counting every step.
+static const SettingsFileOps *g_real_ops;
+static int g_step, g_fail_at;
+static bool step_fails() {
+    return g_step++ == g_fail_at;
+}
+static const SettingsFileOps k_failing_ops = {
+    [](const char *path) { return step_fails() ? nullptr : g_real_ops->open(path); },
+    [](FILE *f, const void *b, size_t n) { return !step_fails() && g_real_ops->write(f, b, n); },
+    [](FILE *f) { return !step_fails() && g_real_ops->flush(f); },
+    [](FILE *f) { return g_real_ops->close(f) && !step_fails(); },
+    [](const char *from, const char *to) { return !step_fails() && g_real_ops->rename(from, to); },
+};
+
+TEST_F(SettingsTest, SaveFailingAtAnyStepLeavesTheLastGoodValues) {
     settings_load_files(base.c_str(), k_rows, 4);
     settings_set_int("life", 3);
-    settings_save_files();
-    const std::string saved = test_read_file(file("1.CFG"));
-    const std::string saved_crc = test_read_file(file("1.CRC"));
-
-    // A full disk, as a file size limit: the CFG file is cut short, its 4-byte CRC still fits.
-    settings_set_int("life", 4);
-    struct rlimit old_limit;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    auto old_handler = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old_limit;
-    small.rlim_cur = 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    settings_save_files();
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    signal(SIGXFSZ, old_handler);
-
-    // The short file is not vouched for, and the second generation is left as it was.
-    EXPECT_NE(stored_crc(file("0.CRC")), crc_of_file(file("0.CFG")));
-    EXPECT_EQ(test_read_file(file("1.CFG")), saved);
-    EXPECT_EQ(test_read_file(file("1.CRC")), saved_crc);
-    settings_free_all();
-    settings_load_files(base.c_str(), k_rows, 4);
-    EXPECT_EQ(settings_get_int_or("life", 0), 3);
-    EXPECT_STREQ(settings_get_string("name"), "deck");
+    ASSERT_TRUE(settings_save_files());
+    int last_good = 3;
+    // Each file takes five steps (open, write, flush, close, rename) and a generation two files
+    // (settings, checksum): a failure in the first ten leaves generation 0 as it was, a later
+    // one finds it already replaced, whole, by the new values.
+    int fail_at = 0;
+    for (;; ++fail_at) {
+        const int value = 100 + fail_at;
+        settings_set_int("life", value);
+        g_step = 0;
+        g_fail_at = fail_at;
+        g_real_ops = settings_set_file_ops(&k_failing_ops);
+        const bool saved = settings_save_files();
+        settings_set_file_ops(nullptr);
+        if (g_step <= fail_at) { // no step failed: the whole save
+            EXPECT_TRUE(saved);
+            break;
+        }
+        EXPECT_FALSE(saved) << "failing step " << fail_at;
+        // The save stops there: at most the failed file's close follows.
+        EXPECT_LE(g_step, fail_at + 2) << "failing step " << fail_at;
+        for (const char *leftover : {"0.CFG.tmp", "0.CRC.tmp", "1.CFG.tmp", "1.CRC.tmp"})
+            EXPECT_FALSE(sys_file_exists(file(leftover).c_str())) << fail_at << " " << leftover;
+        settings_free_all();
+        settings_load_files(base.c_str(), k_rows, 4);
+        const int expected = fail_at < 10 ? last_good : value;
+        EXPECT_EQ(settings_get_int_or("life", 0), expected) << "failing step " << fail_at;
+        EXPECT_STREQ(settings_get_string("name"), "deck");
+        last_good = expected; // the load saved what it found to both generations
+    }
+    EXPECT_EQ(fail_at, 20);
 }
 
 TEST_F(SettingsTest, StringsWithSpacesEmptyOrLongSurviveASave) {

@@ -361,6 +361,7 @@ void first_frame_with_error(int32_t expected) {
     use_private_semaphores();
     view_set_defaults();
     app_hooks()->snd_get_error = []() { return (uint32_t)snd_get_error(); };
+    app_hooks()->snd_get_error_file = snd_get_error_file;
     snd_init();
     if (snd_get_error() != expected) std::_Exit(10);
     app_init_scene_manager();
@@ -386,7 +387,7 @@ TEST_F(SoundErrorTest, UnusableSoundIs257) {
             sndl_device_open_loopback();
             first_frame_with_error(SND_ERROR_BUFFER);
         },
-        ::testing::ExitedWithCode(1), "code 257");
+        ::testing::ExitedWithCode(1), "code 257, detail 0: [^ ]*cam\\.wav: a sound buffer");
 }
 
 TEST_F(SoundErrorTest, MissingSoundFileIs258) {
@@ -397,6 +398,7 @@ TEST_F(SoundErrorTest, MissingSoundFileIs258) {
             sndl_device_open_loopback();
             first_frame_with_error(SND_ERROR_FILE_MISSING);
         },
-        ::testing::ExitedWithCode(1), "code 258");
+        ::testing::ExitedWithCode(1),
+        "code 258, detail 0: [^ ]*zq3_pon000\\.wav: a sound file is missing or cannot be read");
 }
 } // namespace

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "app/input.h"
 #include "audio/dx_sound.h"
 #include "audio/sound_manager.h"
+#include "audio/sound_queue.h"
 #include "game/actors.h"
 #include "game/game_scene.h"
 #include "game/stage_map.h"
@@ -52,11 +56,14 @@ class Chase : public ::testing::Test {
     }
 };
 
-// Waits up to two seconds for the audio worker to bring the music channel to this state.
+// Waits up to two seconds for the audio worker to bring the music channel to this state. The
+// channel's fields are read only once the worker has run every queued command: it counts each
+// off under the queue's lock, which this count takes too, so its writes come before the reads
+// (and this thread posts nothing meanwhile).
 bool music_becomes(int32_t id, bool playing) {
     SoundManager *m = snd_get_manager();
     for (int i = 0; i < 200; ++i) {
-        if (m && m->music) {
+        if (m && snd_queue_count() == 0 && m->music) {
             std::lock_guard<std::recursive_mutex> g(m->music->guard);
             if (m->music_id == id && m->music->IsPlaying() == playing) return true;
         }
@@ -350,4 +357,300 @@ TEST_F(Chase, CatchStylesFollowTheEntryKind) {
     EXPECT_EQ(flashes, 6);
     EXPECT_GE(frames, 600);
     EXPECT_LE(frames, 603);
+}
+
+namespace {
+
+// A chase of `entry` (all entries open) past the count-in, the stage all floor (no hurdle slows
+// anyone), the player at (screen 240, y 160) and not moving, and the stage scrolled by 500.
+constexpr float k_scroll = 500.0f;
+
+void to_run(int entry) {
+    start_chase(entry, 10);
+    game_test_hold({}, GAME_COUNT_IN + 2);
+    StageMap *m = stage_get();
+    std::fill(std::begin(m->cells), std::end(m->cells), (uint8_t)0);
+}
+
+void still_player(float scroll, float y) {
+    PlayerActorData *p = player_data();
+    p->scroll = scroll, p->vx = 0.0f;
+    p->y = y, p->vy = 0.0f;
+    p->jump_counter = 0;
+    stage_set_scroll(scroll, 0.0f);
+}
+
+// One frame of a running target at world x, far below the player (no hit), turn flag as given.
+TargetActorData *run_frame(float x, uint8_t turn, float speed = 0.0f, uint8_t cooldown = 0) {
+    TargetActorData *d = board_data();
+    d->state = BOARD_RUN;
+    d->turn = turn;
+    d->edge = 0;
+    d->x = x, d->y = 480.0f;
+    d->speed = speed;
+    d->push_x = d->push_y = 0.0f;
+    d->hit_cooldown = cooldown;
+    d->hold = 0;
+    game_test_hold({}, 1);
+    return d;
+}
+
+// Eases v toward t by the share k of the difference, as the actors do.
+float eased(float v, float t, float k) {
+    return v + (t - v) * k;
+}
+
+} // namespace
+
+TEST_F(Chase, TargetTurnsAwayOnceThePlayerIsPastItsLead) {
+    // The lead by entry: 20 for entries 0 and 1, 10 for 2 to 5, 3 for 6, 1 for 7 to 9.
+    const struct {
+        int entry;
+        float lead;
+    } leads[] = {{0, 20.0f}, {1, 20.0f}, {2, 10.0f}, {5, 10.0f}, {6, 3.0f}, {7, 1.0f}, {9, 1.0f}};
+    for (const auto &l : leads) {
+        to_run(l.entry);
+        const float px = player_x();
+        ASSERT_FLOAT_EQ(px, 240.0f);
+        // Running left, it turns right once the player is more than the lead to its left.
+        const float left = k_scroll + px + l.lead; // the player exactly at the lead
+        still_player(k_scroll, 160.0f);
+        EXPECT_EQ(run_frame(left + 0.5f, 0)->turn, 1) << l.entry;
+        still_player(k_scroll, 160.0f);
+        EXPECT_EQ(run_frame(left - 0.5f, 0)->turn, 0) << l.entry;
+        // Running right, it turns left once the player is more than the lead to its right.
+        const float right = k_scroll + px - l.lead;
+        still_player(k_scroll, 160.0f);
+        EXPECT_EQ(run_frame(right - 0.5f, 1)->turn, 0) << l.entry;
+        still_player(k_scroll, 160.0f);
+        EXPECT_EQ(run_frame(right + 0.5f, 1)->turn, 1) << l.entry;
+        game_scene_exit();
+    }
+}
+
+TEST_F(Chase, TargetSpeedEasesTowardItsEntrysPaceAndPushesFade) {
+    for (int entry : {0, 9}) {
+        to_run(entry);
+        const float base = 3.0f + 0.1f * (float)entry, fast = 4.0f + 0.1f * (float)entry;
+        // Running right from a standstill, the player far behind: a tenth of the way to +base.
+        still_player(k_scroll, 160.0f);
+        TargetActorData *d = run_frame(1000.0f, 1);
+        float speed = eased(0.0f, base, 0.1f);
+        EXPECT_NEAR(d->speed, speed, 1e-5f) << entry;
+        EXPECT_NEAR(d->x, 1000.0f + speed, 1e-4f) << entry;
+        EXPECT_TRUE(d->flags & BOARD_FLAG_FACING_RIGHT);
+        // A second frame with a push: the push moves it too and fades by 0.9.
+        d->push_x = 5.0f;
+        const float x = d->x;
+        game_test_hold({}, 1);
+        speed = eased(speed, base, 0.1f);
+        EXPECT_NEAR(d->speed, speed, 1e-5f) << entry;
+        EXPECT_NEAR(d->x, x + speed + 5.0f, 1e-3f) << entry;
+        EXPECT_NEAR(d->push_x, 4.5f, 1e-5f);
+        // Cooling down after a hit it runs at the fast pace, here leftwards (the player no
+        // further left than the lead: no turn).
+        still_player(k_scroll, 160.0f);
+        d = run_frame(k_scroll + player_x() + 1.0f, 0, -1.0f, 10);
+        EXPECT_NEAR(d->speed, eased(-1.0f, -fast, 0.1f), 1e-5f) << entry;
+        EXPECT_FALSE(d->flags & BOARD_FLAG_FACING_RIGHT);
+        game_scene_exit();
+    }
+}
+
+TEST_F(Chase, TargetKeepsWithinTheStageEndsAndTurnsPastAClosePlayerThere) {
+    to_run(0);
+    // Running into the left end with the player far away: held at 250, facing right.
+    still_player(k_scroll, 160.0f);
+    TargetActorData *d = run_frame(251.0f, 0, -3.0f);
+    EXPECT_FLOAT_EQ(d->x, 250.0f);
+    EXPECT_TRUE(d->flags & BOARD_FLAG_FACING_RIGHT);
+    EXPECT_EQ(d->turn, 0);
+    EXPECT_EQ(d->edge, 0);
+    // The right end likewise at 1750, facing left.
+    still_player(0.0f, 160.0f);
+    d = run_frame(1749.0f, 1, 3.0f);
+    EXPECT_FLOAT_EQ(d->x, 1750.0f);
+    EXPECT_FALSE(d->flags & BOARD_FLAG_FACING_RIGHT);
+    // Near the left end (below 260) a player within 100 pixels turns it, and the edge flag
+    // is set.
+    still_player(0.0f, 160.0f);
+    d = run_frame(255.0f, 0, -3.0f);
+    EXPECT_EQ(d->turn, 1);
+    EXPECT_EQ(d->edge, 1);
+    // While the edge flag is set the lead is not looked at (the player is well past it here)
+    // and the flag stays outside 400..1600; inside, it clears.
+    d->turn = 0;
+    d->x = 300.0f;
+    still_player(0.0f, 160.0f);
+    game_test_hold({}, 1);
+    EXPECT_EQ(d->turn, 0);
+    EXPECT_EQ(d->edge, 1);
+    d->x = 1000.0f;
+    still_player(k_scroll, 160.0f);
+    game_test_hold({}, 1);
+    EXPECT_EQ(d->edge, 0);
+}
+
+TEST_F(Chase, PlayerEasesIntoARunDashesWithButtonOneAndStaysOnTheStage) {
+    to_run(0);
+    PlayerActorData *p = player_data();
+    still_player(700.0f, 300.0f);
+    // Right eases vx toward 4 by 0.03 of the difference, toward 8 with button 1 held.
+    game_test_hold({VK_RIGHT}, 1);
+    float vx = eased(0.0f, 4.0f, 0.03f);
+    EXPECT_NEAR(p->vx, vx, 1e-6f);
+    EXPECT_NEAR(p->scroll, 700.0f + vx, 1e-4f);
+    EXPECT_TRUE(p->flags & PLAYER_FLAG_FACING_RIGHT);
+    game_test_hold({VK_RIGHT, 'Z'}, 1);
+    vx = eased(vx, 8.0f, 0.03f);
+    EXPECT_NEAR(p->vx, vx, 1e-6f);
+    // No key: back toward 0 by a tenth; left turns the player round.
+    game_test_hold({}, 1);
+    vx = eased(vx, 0.0f, 0.1f);
+    EXPECT_NEAR(p->vx, vx, 1e-6f);
+    game_test_hold({VK_LEFT}, 1);
+    EXPECT_NEAR(p->vx, eased(vx, -4.0f, 0.03f), 1e-6f);
+    EXPECT_FALSE(p->flags & PLAYER_FLAG_FACING_RIGHT);
+    // Up and down ease vy by a tenth toward -4 / 4 (-8 / 8 with button 1).
+    still_player(700.0f, 300.0f);
+    game_test_hold({VK_UP}, 1);
+    EXPECT_NEAR(p->vy, -0.4f, 1e-6f);
+    EXPECT_NEAR(p->y, 299.6f, 1e-4f);
+    game_test_hold({VK_DOWN, 'Z'}, 1);
+    EXPECT_NEAR(p->vy, eased(-0.4f, 8.0f, 0.1f), 1e-6f);
+    // The scroll stays within 0..1500 and y within 160..480.
+    const struct {
+        float scroll, vx, y, vy;
+        int key_x, key_y;
+        float want_scroll, want_y;
+    } edges[] = {{1499.5f, 8.0f, 161.0f, -8.0f, VK_RIGHT, VK_UP, 1500.0f, 160.0f},
+                 {0.5f, -8.0f, 479.0f, 8.0f, VK_LEFT, VK_DOWN, 0.0f, 480.0f}};
+    for (const auto &e : edges) {
+        still_player(e.scroll, e.y);
+        p->vx = e.vx, p->vy = e.vy;
+        game_test_hold({e.key_x, e.key_y, 'Z'}, 1);
+        EXPECT_FLOAT_EQ(p->scroll, e.want_scroll);
+        EXPECT_FLOAT_EQ(p->y, e.want_y);
+    }
+}
+
+namespace {
+
+// The slots the game plays, each with the chase's play frame and the target's finish counter
+// at that moment.
+struct Cue {
+    int32_t slot, play_frame, finish;
+    bool operator==(const Cue &o) const {
+        return slot == o.slot && play_frame == o.play_frame && finish == o.finish;
+    }
+};
+std::vector<Cue> g_cues;
+
+void record_cue(int32_t slot) {
+    const TargetActorData *d = board_data();
+    g_cues.push_back({slot, game_scene_record()->play_frames, d ? d->finish_counter : -1});
+}
+
+std::vector<int32_t> cue_slots(void) {
+    std::vector<int32_t> slots;
+    for (const Cue &c : g_cues) slots.push_back(c.slot);
+    return slots;
+}
+
+class Cues : public Chase {
+  protected:
+    void SetUp() override {
+        Chase::SetUp();
+        g_cues.clear();
+        game_set_slot_hook(record_cue);
+    }
+    void TearDown() override {
+        game_set_slot_hook(nullptr);
+        Chase::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(Cues, SelectionAndCountIn) {
+    sys_srand(1);
+    game_test_write_save(2);
+    obj_reset_all();
+    game_scene_init();
+    game_test_hold({}, 2);
+    game_test_press({'Z'});
+    game_test_hold({}, 1);
+    ASSERT_EQ(game().phase, GAME_PHASE_SELECT);
+    EXPECT_TRUE(g_cues.empty());
+    // A move to an open entry plays slot 6; a refused one (closed, or wrapped round to 9)
+    // plays nothing.
+    game_test_press({VK_RIGHT});
+    game_test_press({VK_RIGHT});
+    game_test_press({VK_RIGHT});
+    game_test_press({VK_DOWN});
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>{6, 6}));
+    EXPECT_EQ(game().selected, 2);
+    // Button 1: slot 7, then the count-in: slot 5 at play frames 0, 59 and 119, slot 1 at 179.
+    g_cues.clear();
+    game_test_press({'Z'});
+    game_test_hold({}, 260);
+    ASSERT_EQ(game().phase, GAME_PHASE_PLAY);
+    ASSERT_GE(g_cues.size(), 5u);
+    EXPECT_EQ(g_cues[0].slot, 7);
+    const std::vector<Cue> count_in = {{5, 0, 0}, {5, 59, 0}, {5, 119, 0}, {1, 179, 0}};
+    EXPECT_EQ(std::vector<Cue>(g_cues.begin() + 1, g_cues.end()), count_in);
+}
+
+TEST_F(Cues, HitsCatchPressesFlashesAndThePicture) {
+    to_run(0);
+    TargetActorData *d = board_data();
+    g_cues.clear();
+    // Slot 2 for a hit that leaves hits, slot 3 for the last.
+    d->hits = 2;
+    const float px = player_x(), py = player_y();
+    sprite2d_set_position(board_object(), px, py);
+    ASSERT_TRUE(board_hit_test(px, py));
+    d->hit_cooldown = 0;
+    ASSERT_TRUE(board_hit_test(px, py));
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>{2, 3}));
+    // The catch of kind 0: slot 9 for each press of either button.
+    g_cues.clear();
+    d->state = BOARD_RUN;
+    game_test_hold({}, 3);
+    ASSERT_EQ(d->state, BOARD_CATCH);
+    game_test_press({'Z'});
+    game_test_press({'X'});
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>{9, 9}));
+    // The finish (all entries open: both buttons at once end the catch): slot 8 with a flash
+    // at finish counters 30, 60, 140, 180, 210 and 240.
+    game_test_press({'Z', 'X'});
+    ASSERT_EQ(d->state, BOARD_FINISH);
+    g_cues.clear();
+    while (game().phase == GAME_PHASE_PLAY && g_cues.size() < 10) game_test_hold({}, 1);
+    std::vector<int32_t> finish_counters;
+    for (const Cue &c : g_cues)
+        if (c.finish >= 0) finish_counters.push_back(c.finish);
+    EXPECT_EQ(finish_counters, (std::vector<int32_t>{30, 60, 140, 180, 210, 240}));
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>(6, 8)));
+    // The won chase opens the picture with slot 8.
+    g_cues.clear();
+    game_test_hold({}, 400);
+    EXPECT_EQ(game().phase, GAME_PHASE_PICTURE);
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>{8}));
+}
+
+TEST_F(Cues, CatchOfKindTwoIsSilentAndTimeUpPlaysSlotOne) {
+    TargetActorData *d = to_catch(4);
+    g_cues.clear();
+    game_test_press({'Z'});
+    EXPECT_EQ(d->hits, 1);
+    EXPECT_TRUE(g_cues.empty());
+    game_scene_exit();
+    // The time running out: slot 1 once, when the end counter becomes 1.
+    to_run(0);
+    g_cues.clear();
+    game().time_left = 1;
+    game_test_hold({}, 5); // the first frame uses the last unit of time and counts the end
+    EXPECT_EQ(game().end_counter, 5);
+    EXPECT_EQ(cue_slots(), (std::vector<int32_t>{1}));
 }

@@ -82,12 +82,14 @@ TEST_F(SaveFile, MissingShortOrCorruptLeavesOnlyEntryZeroOpen) {
     game_test_write_save(5, false);
     EXPECT_EQ(loaded_open(), 0);
     EXPECT_EQ(game_scene_record()->saved_crc, 0u);
-    // A matching CRC over an open count beyond the table is no save of this game.
-    game_test_write_save(11);
-    EXPECT_EQ(loaded_open(), 0);
-    game_test_write_save(0xFFFFFFFFu);
-    EXPECT_EQ(loaded_open(), 0);
-    EXPECT_EQ(game_scene_record()->saved_values[1], 0u);
+}
+
+TEST_F(SaveFile, CountBeyondTheTableOpensEveryEntryAndKeepsTheFile) {
+    for (uint32_t open : {11u, 0x80000000u, 0xFFFFFFFFu}) {
+        game_test_write_save(open);
+        EXPECT_EQ(loaded_open(), 10) << open;
+        EXPECT_EQ(game_scene_record()->saved_values[1], 7u) << open;
+    }
 }
 
 TEST_F(SaveFile, GoodFileGivesAllFiveValues) {

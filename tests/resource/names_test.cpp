@@ -7,28 +7,6 @@
 
 #include "resource/names.h"
 
-TEST(NameHash, ShiftsInSixBitsPerByte) {
-    EXPECT_EQ(res_hash_name(nullptr), 0u);
-    EXPECT_EQ(res_hash_name(""), 0u);
-    // 'A' = 0x41: bits 0..5 (1, 0, 0, 0, 0, 0) shifted in one after another give 0b100000.
-    EXPECT_EQ(res_hash_name("A"), 32u);
-    // Bits 6 and 7 of a byte do not take part: 'A' and 0x01 hash alike.
-    EXPECT_EQ(res_hash_name("A"), res_hash_name("\x01"));
-    EXPECT_EQ(res_hash_name("AB"), (32u << 6) | 0b010000u);
-    // Six characters of six bits fill 36 bits: the four bits shifted out XOR the polynomial.
-    const char *name = "zzzzzz";
-    uint32_t h = 0;
-    for (const char *p = name; *p; ++p)
-        for (int i = 0; i < 6; ++i) {
-            bool top = (h & 0x80000000u) != 0;
-            h = (h << 1) | ((static_cast<unsigned char>(*p) >> i) & 1u);
-            if (top) h ^= 0x04C11DB7u;
-        }
-    EXPECT_EQ(res_hash_name(name), h);
-    EXPECT_NE(res_hash_name("tex01"), res_hash_name("tex10"));
-    EXPECT_EQ(res_hash_nocase("TeX"), res_hash_name("tex"));
-}
-
 TEST(NameHelpers, NameAndFolderOfPath) {
     char out[64];
     res_name_of_path(out, sizeof out, "a\\b/c\\pic.tex.png");
