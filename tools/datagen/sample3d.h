@@ -23,7 +23,14 @@
 // a rotation about the track's axis by f x step radians (the elementary rotations of the math
 // library: about z, x turns towards y), with f x move as its translation row. The pose applies
 // a key before the frame's rest matrix: posed local = key(f) x rest. A frame of the hierarchy
-// with no track in the motion (see `untracked`) keeps its rest matrix.
+// with no track in the motion (see `untracked`) keeps its rest matrix. Motions carry no second
+// block (its offset is 0).
+//
+// Meant for the walkers built on these files: "mo" and "T" give poses computable by hand (a
+// leg turning about z by a fixed angle per frame, the root walking 0.25 along z per frame of
+// "mime"), "leg_L_end" in the middle of the list has no track, the legs are siblings under
+// "By", and "tail_1" to "tail_3" hang in a chain for the swinging chains; "s1" carries the
+// stage set's frame names, its empty node and its markers.
 #pragma once
 #include <cstdint>
 #include <string>
