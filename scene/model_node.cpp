@@ -7,6 +7,7 @@
 #include "math/plane.h"
 #include "render/gfx_mesh.h"
 #include "resource/res_pools.h"
+#include "scene/node_collision.h"
 #include "scene/node_draw.h"
 #include "scene/node_queue.h"
 #include "scene/node_settings.h"
@@ -348,8 +349,9 @@ void mdlnode_kind_init(SceneObject *o) {
     node_head_init(o, &obj_payload<ModelNode>(o)->head);
 }
 
-// Colliders of the node are removed here once colliders are part of the program.
-void mdlnode_kind_term(SceneObject *) {}
+void mdlnode_kind_term(SceneObject *o) {
+    nodecoll_remove(&obj_payload<ModelNode>(o)->head.collision);
+}
 
 void mdlnode_kind_draw(SceneObject **run, int32_t count) {
     NodePassCamera camera;

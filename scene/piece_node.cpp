@@ -11,6 +11,7 @@
 #include "resource/res_matrix.h"
 #include "resource/res_pools.h"
 #include "scene/model_node.h"
+#include "scene/node_collision.h"
 #include "scene/node_draw.h"
 #include "scene/node_queue.h"
 #include "scene/node_settings.h"
@@ -129,6 +130,7 @@ void meshnode_kind_init(SceneObject *o) {
 
 void meshnode_kind_term(SceneObject *o) {
     PieceMeshNode *n = obj_payload<PieceMeshNode>(o);
+    nodecoll_remove(&n->collision);
     res_pieces_free(n->pieces);
     n->pieces = nullptr;
 }

@@ -2,11 +2,33 @@
 
 #include <cstring>
 
+#include <cmath>
+
+#include "app/input.h"
+#include "math/mat4.h"
 #include "render/view.h"
+#include "resource/res_texture.h"
+#include "scene/node_collision.h"
+#include "scene/prim_node.h"
 
 namespace {
 
 PointLightPool s_pool;
+
+constexpr int KEY_F9 = 120;
+constexpr int DISC_POINTS = 7;
+
+struct Disc {
+    Vec3 centre;
+    float radius;
+};
+static_assert(sizeof(Disc) <= OBJ_USER_BYTES, "disc data fits the user area");
+
+// Seven points on the light's circle, facing view 0's camera, drawn as a fan of five triangles.
+void disc_geometry(SceneObject *node, void *) {
+    const Disc *d = reinterpret_cast<const Disc *>(node->user);
+    primnode_camera_disc(node, &d->centre, d->radius, DISC_POINTS, view_get_camera_matrix(0));
+}
 
 // A walk over the active list in progress: freeing the light it would visit next moves it on,
 // so callbacks may free any light, the next one and themselves included.
@@ -191,4 +213,24 @@ int32_t plight_visible_count(int view) {
 
 const PointLightPool *plight_pool(void) {
     return &s_pool;
+}
+
+SceneObject *plight_debug_disc(uint32_t owner, const Vec3 *centre, float radius, uint32_t color) {
+    if (!centre) return nullptr;
+    SceneObject *o = coldebug_prim_node_new(owner, nullptr, color, disc_geometry);
+    if (!o) return nullptr;
+    primnode_set_blend_mode(o, 2);
+    primnode_set_texture(o, res_white_texture());
+    *reinterpret_cast<Disc *>(o->user) = {*centre, radius};
+    return o;
+}
+
+void plight_debug_draw(void) {
+    if (input_key_pressed(KEY_F9)) s_pool.debug_view ^= 1;
+    if (!s_pool.debug_view) return;
+    for (PointLight *l = s_pool.active_head; l; l = l->next) {
+        const uint32_t color =
+            (l->flags & PLIGHT_FLAG_CREATED) ? (l->color & 0x00FFFFFFu) | 0x80000000u : 0x60FF0000u;
+        plight_debug_disc(l->owner, &l->position, l->radius, color);
+    }
 }

@@ -72,3 +72,9 @@ int32_t plight_pick_for_sphere(PointLight **out, int32_t max, int view, const Ve
                                float radius);
 int32_t plight_visible_count(int view);
 const PointLightPool *plight_pool(void);
+
+// The debug view: key F9 toggles it; while it is on, every light gets a one-frame disc facing
+// view 0's camera (layer 45), in its own colour at half alpha.
+struct SceneObject;
+void plight_debug_draw(void);
+SceneObject *plight_debug_disc(uint32_t owner, const Vec3 *centre, float radius, uint32_t color);

@@ -12,6 +12,7 @@
 #include "render/view.h"
 #include "resource/res_pools.h"
 #include "scene/model_node.h"
+#include "scene/node_collision.h"
 #include "scene/node_draw.h"
 #include "scene/node_queue.h"
 #include "scene/node_settings.h"
@@ -325,8 +326,9 @@ void primnode_kind_init(SceneObject *o) {
     node_show(o);
 }
 
-// Colliders of the node are removed here once the node collision helpers take them.
-void primnode_kind_term(SceneObject *) {}
+void primnode_kind_term(SceneObject *o) {
+    nodecoll_remove(&obj_payload<PrimNode>(o)->collision);
+}
 
 void primnode_kind_draw(SceneObject **run, int32_t count) {
     NodePassCamera camera;

@@ -8,7 +8,9 @@
 #include "render/view.h"
 #include "resource/res_pools.h"
 #include "scene/node_settings.h"
+#include "collision/collider.h"
 #include "render/gfx_mesh.h"
+#include <cstring>
 #include "resource/res_texture.h"
 #include "scene/point_light.h"
 #include "scene/object_manager.h"
@@ -38,6 +40,7 @@ void nodes_test_begin(uint32_t clear) {
     wire_register_triangle_kind();
     sprite3d_register_kind();
     view_register_node_kinds();
+    coll_init();
     ResourcePoolSizes sizes = *res_default_sizes();
     sizes.models = 16;
     sizes.model_subsets = 64;
@@ -107,7 +110,7 @@ ModelMaterial s_materials[16];
 }
 
 ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &normal,
-                                     uint32_t color) {
+                                     uint32_t color, const Vec3 &offset) {
     ModelPool *m = &res_pools()->models;
     if (m->count >= m->capacity) return 0;
     const int32_t index = m->count;
@@ -117,7 +120,9 @@ ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &n
     r->data = &m->data[index];
     *r->data = ModelData{};
 
-    const float positions[12] = {-half, half, 0, half, half, 0, -half, -half, 0, half, -half, 0};
+    const float x = offset.x, y = offset.y, z = offset.z;
+    const float positions[12] = {x - half, y + half, z, x + half, y + half, z,
+                                 x - half, y - half, z, x + half, y - half, z};
     float normals[12];
     uint32_t colors[4];
     for (int v = 0; v < 4; ++v) {
@@ -138,9 +143,9 @@ ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &n
     desc.subsets = &subset;
     desc.subset_count = 1;
     const float radius = half * sqrtf(2.0f);
-    const float bounds[6] = {0, 0, 0, 0, radius, radius * radius};
+    const float bounds[6] = {x, y, z, 0, radius, radius * radius};
     memcpy(desc.extra_bounds, bounds, sizeof(bounds));
-    const float box[6] = {-half, -half, 0, half, half, 0};
+    const float box[6] = {x - half, y - half, z, x + half, y + half, z};
     memcpy(desc.box, box, sizeof(box));
     uint32_t subsets = 0, bones = 0;
     if (!gfx_build_mesh_buffers(&r->mesh, &desc, &m->subsets[m->subset_count],

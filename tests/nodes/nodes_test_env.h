@@ -47,9 +47,10 @@ uint32_t rgb_of(double r, double g, double b); // 0..1 floats, rounded and clamp
 // A model record made in memory as the model creator makes one from a file: a square of side
 // 2 x half about the origin in the z = 0 plane, facing +z (clockwise as seen from +z), every normal
 // `normal`, per-vertex colours when `color` is non-zero, one subset using material 0. Bounds:
-// centre (0, 0, 0), radius half x sqrt 2.
+// centre (0, 0, 0), radius half x sqrt 2; every position and the centre moved by `offset`.
 ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &normal,
-                                     uint32_t color = 0);
+                                     uint32_t color = 0, const Vec3 &offset = {0, 0, 0});
+
 // Gives a model one material whose slot 0 holds `texture` (material index `index` in subset 0).
 void nodes_test_model_texture(ResourceHandle model, uint32_t material_index,
                               ResourceHandle texture);
