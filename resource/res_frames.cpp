@@ -190,11 +190,15 @@ bool res_find_frame_matrix(ResourceHandle h, const char *name, Mat4 *out) {
     return true;
 }
 
+bool res_frames_stack_room(ResourceHandle h, int32_t pushes) {
+    const HierarchyRecord *r = res_hierarchy_record(h);
+    return r && pushes >= 0 && res_matrix_depth() + pushes + r->depth <= RES_MATRIX_DEPTH - 1;
+}
+
 bool res_frame_world_matrix(ResourceHandle h, const char *name, Mat4 *out) {
     FrameWalk w;
-    if (!out || !name || !res_frames_begin(&w, h)) return false;
+    if (!out || !name || !res_frames_begin(&w, h) || !res_frames_stack_room(h, 1)) return false;
     int32_t entry = res_matrix_depth();
-    if (entry + 1 + w.record->depth > RES_MATRIX_DEPTH - 1) return false;
     NameHash hash = res_hash_name(name);
     bool found = false;
     res_matrix_push();

@@ -63,6 +63,10 @@ bool res_frames_begin(FrameWalk *walk, ResourceHandle hierarchy);
 // The next item; false at the end of the list.
 bool res_frames_next(FrameWalk *walk, FrameItem *item);
 
+// True when a walker that pushes `pushes` times before walking the list still fits the
+// matrix stack from its current depth (the stack ignores pushes past its top).
+bool res_frames_stack_room(ResourceHandle hierarchy, int32_t pushes);
+
 // The last matrix before the named frame in list order; false when the frame is not found or
 // no matrix comes before it.
 bool res_find_frame_matrix(ResourceHandle hierarchy, const char *name, Mat4 *out);

@@ -146,6 +146,8 @@ TEST_F(Frames, ListsThatCannotBeWalkedSoundlyAreRefused) {
     Mat4 m;
     ASSERT_TRUE(res_frame_world_matrix(deep, "f61", &m));
     EXPECT_FLOAT_EQ(m.m[3][1], 62.0f); // every level applied: no push was lost
+    EXPECT_TRUE(res_frames_stack_room(deep, 2));
+    EXPECT_FALSE(res_frames_stack_room(deep, 3));
     res_matrix_push();
     EXPECT_TRUE(res_frame_world_matrix(deep, "f61", &m));
     res_matrix_push();
