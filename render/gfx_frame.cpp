@@ -12,6 +12,7 @@
 #include "render/gfx_device.h"
 #include "render/gfx_state.h"
 #include "render/gfx_texture.h"
+#include "render/movie.h"
 #include "render/rtview.h"
 #include "render/shader.h"
 #include "render/text_queue.h"
@@ -98,7 +99,7 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     shader_load_all();
     font_init();
     rtview_init();
-    // Movie slots start here.
+    movie_init();
     obj_manager_init();
     line2d_register_kind();
     tri2d_register_kind();
@@ -132,7 +133,7 @@ void gfx_shutdown(void) {
     tri2d_shutdown();
     line2d_shutdown();
     obj_manager_term();
-    // Movies stop here.
+    movie_shutdown();
     rtview_shutdown();
     font_shutdown();
     shader_release_all();
@@ -154,12 +155,12 @@ void gfx_reset_scene(void) {
     coll_frustum_reset();
     scenedraw_scene_reset();
     rtview_reset();
-    // Movie slots reset here.
+    movie_reset();
 }
 
 void gfx_clear_scene(void) {
     loader_reset();
-    // Movies clear here.
+    movie_stop_all();
     rtview_clear();
     scenedraw_scene_clear();
     // An empty hook, then colliders, frustum bodies, collision bodies and model pools clear
@@ -190,7 +191,7 @@ void gfx_render_frame(int32_t argument) {
     view_step_frame(1);
 
     scenedraw_frame_update();
-    // Movies step here.
+    movie_update_all();
     obj_update_pass();
     // Collision bodies, frustum bodies and colliders step here.
     coll_body_update();
@@ -206,7 +207,7 @@ void gfx_render_frame(int32_t argument) {
         gfx_skip_frame(d->window, (uint32_t)argument);
     }
 
-    // Movie frame flags are consumed here.
+    movie_consume_frames();
     plight_sweep_killed();
     obj_destroy_killed();
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "render/movie.h"
 #include "render/rtview.h"
 #include "scene/object_internal.h"
 #include "scene/point_light.h"
@@ -110,7 +111,7 @@ void obj_reset_all(void) {
     obj_aux_init();
     rtview_reset_slots();
     plight_init_pool();
-    // The movie slots reset here.
+    movie_reset_slots();
 }
 
 int32_t obj_register_kind(ObjectDrawFn draw, ObjectInitFn init, ObjectTermFn term,
@@ -263,7 +264,7 @@ void obj_release_owner(OwnerId owner) {
         while (SceneObject *o = walk.take())
             if (o->owner == owner) obj_destroy(o);
     }
-    // The owner's movies are freed here.
+    movie_stop_owner(owner);
     plight_release_owner(owner);
     rtview_release_owner(owner);
     obj_aux_release_owner(owner);
