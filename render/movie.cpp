@@ -395,8 +395,10 @@ int32_t movie_decode_step(MoviePlayer *p) {
             p->start_time = now - ms_before(p->current_frame.load(), p->rate);
             p->resync = 0;
         }
+        // Nothing new while the due frame is the one fetched last. (After a pause the current
+        // frame is already the next one, so it is compared with the last, not the current.)
         const uint32_t frame = frame_due(now - p->start_time, p->rate, p->frame_count);
-        if (frame == p->current_frame.load()) return 1;
+        if (frame == p->last_frame && frame < p->frame_count) return 1;
         p->current_frame = frame;
     }
 
@@ -415,6 +417,7 @@ int32_t movie_decode_step(MoviePlayer *p) {
         }
         current = 0;
         p->current_frame = 0;
+        p->last_frame = 0;
         p->start_time = now;
     }
     const uint8_t *rows = mvl_fetch_frame(p->movie, current);

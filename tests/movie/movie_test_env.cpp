@@ -1,12 +1,16 @@
 #include "movie_test_env.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <gtest/gtest.h>
 
+#include "app/config.h"
 #include "movie_writer.h"
+#include "platform/gpu/gpu.h"
 #include "platform/movie/movie_file.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_render.h"
 
 namespace {
 
@@ -85,4 +89,28 @@ std::string movie_write_wide(int width) {
             memset(pixels, 0x80, (size_t)width * 3);
         });
     return ok ? name : std::string();
+}
+
+void movie_test_config(void) {
+    StartupConfig *cfg = cfg_get_config();
+    for (ConfigEntry &row : cfg->rows) {
+        if (row.key[0] && strcmp(row.key, "MVDATAP") != 0) continue;
+        snprintf(row.key, sizeof row.key, "MVDATAP");
+        snprintf(row.value, sizeof row.value, "%s", movie_files().folder.c_str());
+        return;
+    }
+}
+
+bool movie_test_start(void) {
+    static const bool started = [] {
+        movie_test_config();
+        return test_render_start("movie test", 64, 48);
+    }();
+    return started;
+}
+
+std::string movie_test_too_wide_for_device(void) {
+    GpuCaps caps = {};
+    if (!gpu_get_device_caps(&caps) || caps.max_texture_size == 0) return std::string();
+    return movie_write_wide((int)caps.max_texture_size + 1);
 }

@@ -32,3 +32,11 @@ const MovieFiles &movie_files(void);
 std::string movie_name(const std::string &path);
 // A movie `width` pixels wide and 1 high, one frame, in the folder; its name.
 std::string movie_write_wide(int width);
+
+// Points the movie folder key at the sample movies' folder (before the graphics start).
+void movie_test_config(void);
+// The configuration above, then the window and the whole graphics start-up chain, once per test
+// program; false when impossible.
+bool movie_test_start(void);
+// A movie one pixel wider than the device's largest texture, in the sample folder; its name.
+std::string movie_test_too_wide_for_device(void);
