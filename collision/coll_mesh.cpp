@@ -111,8 +111,8 @@ const uint32_t *collect_cells(const CollisionMeshRecord *mesh, const CollMeshHea
 }
 
 // Carries a hit from mesh space to the world.
-void finish_hit(const Best &best, const CollisionMeshRecord *mesh, const Mat4 *transform,
-                const Mat4 *inverse, bool extended, CollMeshHit *hit) {
+void finish_hit(const Best &best, const Mat4 *transform, const Mat4 *inverse, bool extended,
+                CollMeshHit *hit) {
     const CollMeshTriangle *t = best.triangle;
     hit->t = best.t;
     hit->face = t->face;
@@ -125,7 +125,6 @@ void finish_hit(const Best &best, const CollisionMeshRecord *mesh, const Mat4 *t
     const Vec3 *corners[3] = {&t->a, &t->b, &t->c};
     Vec3 centre = best.cell ? best.cell->box_centre : Vec3{0, 0, 0};
     Vec3 half = best.cell ? best.cell->box_half : Vec3{0, 0, 0};
-    (void)mesh;
     if (!transform) {
         for (int i = 0; i < 3; ++i) hit->corners[i] = *corners[i];
         hit->box_centre = centre;
@@ -221,7 +220,7 @@ bool coll_mesh_segment(const CollisionMeshRecord *mesh, const Mat4 *transform, c
                    coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, out_t);
         });
     if (!best.triangle) return false;
-    finish_hit(best, mesh, transform, &inverse, extended, hit);
+    finish_hit(best, transform, &inverse, extended, hit);
     return true;
 }
 
@@ -301,7 +300,7 @@ bool coll_mesh_ground(const CollisionMeshRecord *mesh, const Mat4 *transform, co
     Mat4 inverse;
     const Mat4 *world =
         transform && mat4_inverse_checked(&inverse, transform) ? transform : nullptr;
-    finish_hit(best, mesh, world, &inverse, false, hit);
+    finish_hit(best, world, &inverse, false, hit);
     return true;
 }
 

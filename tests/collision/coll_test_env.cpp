@@ -73,8 +73,8 @@ std::vector<PackCollTriangle> coll_test_room(float h, float height) {
     // Each wall as two triangles whose normal points into the room.
     auto wall = [&](const float *p0, const float *p1, uint32_t face) {
         // p0 -> p1 along the floor; the inside lies to the left seen from above.
-        out.push_back(tri(p0[0], 0, p0[1], p1[0], 0, p1[1], p0[0], height, p0[1], face));
-        out.push_back(tri(p1[0], 0, p1[1], p1[0], height, p1[1], p0[0], height, p0[1], face));
+        out.push_back(tri(p0[0], 0, p0[1], p0[0], height, p0[1], p1[0], 0, p1[1], face));
+        out.push_back(tri(p1[0], 0, p1[1], p0[0], height, p0[1], p1[0], height, p1[1], face));
     };
     const float c[4][2] = {{-h, -h}, {-h, h}, {h, h}, {h, -h}};
     for (int i = 0; i < 4; ++i) wall(c[i], c[(i + 1) % 4], 100 + uint32_t(i));

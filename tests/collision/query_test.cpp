@@ -115,10 +115,68 @@ TEST_F(Queries, FloorsRoomsAndWideLevels) {
     ResourceHandle hw = res_find_collmesh(nullptr, "q_wide");
     ASSERT_TRUE(hf && hr && hw);
     compare_segments(res_collmesh_record(hf), nullptr, floor, 2000, -1, 11, 6, 3);
-    SegmentStats r = compare_segments(res_collmesh_record(hr), nullptr, room, 2000, -5, 5, 9, 4);
-    EXPECT_GT(r.hits, 50);
+    SegmentStats r =
+        compare_segments(res_collmesh_record(hr), nullptr, room, 2000, -3.5f, 3.5f, 9, 4);
+    EXPECT_GT(r.hits, 300); // from inside, the walls face the segments
     SegmentStats w = compare_segments(res_collmesh_record(hw), nullptr, wide, 2000, -1, 25, 26, 5);
     EXPECT_GT(w.hits, 300);
+}
+
+TEST_F(Queries, ExtendedFormsCarryCornersCellBoxesAndSlide) {
+    std::vector<PackCollTriangle> room = coll_test_room(4.0f, 3.0f);
+    ResourceHandle h = coll_test_mesh("q_slide", room, {2, 1, 2, -1});
+    ASSERT_NE(h, 0u);
+    Mat4 m;
+    Vec3 at = {10, 0, 0}, axis = {0, 1, 0}, scale = {2, 2, 2};
+    mat4_from_position_axis_angle(&m, &at, &axis, 0.5f);
+    mat4_scale_rows(&m, &m, &scale);
+    std::vector<PackCollTriangle> world = coll_test_transformed(room, m);
+    ASSERT_NE(coll_create_model_collider(h, &m, 1, 1, 0, nullptr), nullptr);
+    const Vec3 local_s = {0, 1, 0.5f}, local_d = {10, 0.5f, 3};
+    Vec3 s, d;
+    mat4_transform_point(&s, &m, &local_s);
+    mat4_rotate_vector(&d, &m, &local_d);
+    const double sd[3] = {s.x, s.y, s.z}, dd[3] = {d.x, d.y, d.z};
+    BruteHit want = coll_test_brute_segment(world, sd, dd);
+    ASSERT_TRUE(want.hit);
+    const PackCollTriangle &tri = world[want.index];
+
+    Vec3 point, normal, corners[3], box[2];
+    uint32_t face;
+    ASSERT_EQ(
+        coll_segment_hit_triangle(&s, &d, &point, &normal, &face, corners, box, 0, COLL_FILTER_ANY),
+        1);
+    EXPECT_EQ(face, tri.face);
+    const float *want_corners[3] = {tri.a, tri.b, tri.c};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(corners[i].x, want_corners[i][0], 1e-4);
+        EXPECT_NEAR(corners[i].y, want_corners[i][1], 1e-4);
+        EXPECT_NEAR(corners[i].z, want_corners[i][2], 1e-4);
+    }
+    const float *p = &point.x, *c = &box[0].x, *e = &box[1].x;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(p[k], sd[k] + want.t * dd[k], 1e-4);
+        EXPECT_LE(std::fabs(p[k] - c[k]), e[k] + 1e-4) << "the hit lies in its cell's box";
+    }
+    Vec3 ray_point;
+    ASSERT_EQ(coll_raycast_mesh(res_collmesh_record(h), &m, &s, &d, &ray_point, nullptr, nullptr),
+              1);
+    EXPECT_NEAR(ray_point.x, point.x, 1e-5);
+
+    // The slide point is the segment's end moved onto the wall's plane.
+    Vec3 hit, slide, n;
+    ASSERT_EQ(coll_segment_slide_mesh(res_collmesh_record(h), &m, &s, &d, &hit, &slide, &n, &face),
+              1);
+    double wn[3];
+    unit_normal(tri, wn);
+    double off = 0, end_off = 0;
+    for (int k = 0; k < 3; ++k) {
+        off += ((&slide.x)[k] - double(tri.a[k])) * wn[k];
+        end_off += (sd[k] + dd[k] - tri.a[k]) * wn[k];
+        EXPECT_NEAR((&n.x)[k], wn[k], 1e-5);
+    }
+    EXPECT_NEAR(off, 0.0, 1e-4);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR((&slide.x)[k], sd[k] + dd[k] - wn[k] * end_off, 1e-4);
 }
 
 // Brute force of the ground rule: the highest upward triangle whose xz shadow holds the point
