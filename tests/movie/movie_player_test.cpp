@@ -30,9 +30,9 @@ class MoviePlayerTest : public ::testing::Test {
     }
     bool open(const std::string &path, uint32_t mode) {
         if (!movie_open_player(player, path.c_str())) return false;
-        player->mode = mode;
-        player->state = MOVIE_STATE_PLAYING;
-        return true;
+        movie_set_mode(slot(), mode);
+        movie_play_on(slot());
+        return movie_get_mode(slot()) == mode;
     }
     // Runs one decode step at the given time.
     int32_t step_at(uint32_t ms) {
@@ -50,6 +50,7 @@ class MoviePlayerTest : public ::testing::Test {
         return res_texture_read_pixel(player->textures[player->front], x, player->height - 1 - y);
     }
     uint32_t front_ground() { return front_pixel(MOVIE_W / 2, MOVIE_H / 2); }
+    MovieSlot *slot() { return movie_slot_at(0); }
 
     MoviePlayer *player = nullptr;
 };
@@ -129,11 +130,11 @@ TEST_F(MoviePlayerTest, PauseThenPlayResumesAtTheFrameAfterTheLastShown) {
     frame();
     step_at(1100);
     EXPECT_EQ(frame(), 1);
-    player->state = MOVIE_STATE_PAUSED;
+    movie_pause(slot());
     EXPECT_EQ(step_at(1150), 0);
     EXPECT_EQ(step_at(9000), 0); // time passes while paused
     EXPECT_EQ(frame(), 0);
-    player->state = MOVIE_STATE_PLAYING;
+    movie_play_on(slot());
     EXPECT_EQ(step_at(9001), 1);
     EXPECT_EQ(frame(), 1);
     EXPECT_EQ(front_ground(), movie_frame_argb(2));
@@ -143,13 +144,12 @@ TEST_F(MoviePlayerTest, PauseThenPlayResumesAtTheFrameAfterTheLastShown) {
 }
 
 TEST_F(MoviePlayerTest, SteppedModeHandsOverOnlyWhatWasSteppedTo) {
-    MovieSlot *slot = movie_slot_at(0);
     ASSERT_TRUE(open(movie_files().colours, MOVIE_MODE_STEPPED));
     EXPECT_EQ(movie_upload_frame(player), 1); // frame 0 on screen, not yet consumed
     EXPECT_EQ(step_at(5000), 1);
     EXPECT_EQ(movie_upload_frame(player), 0); // time alone moves nothing
     // Stepped while frame 0 is still on screen unconsumed: kept, not dropped.
-    EXPECT_EQ(movie_step_to(slot, 1), 1);
+    EXPECT_EQ(movie_step_to(slot(), 1), 1);
     EXPECT_EQ(step_at(5001), 1);
     EXPECT_EQ(movie_upload_frame(player), 0);
     movie_consume_frame(player);
@@ -159,8 +159,8 @@ TEST_F(MoviePlayerTest, SteppedModeHandsOverOnlyWhatWasSteppedTo) {
     EXPECT_EQ(step_at(5003), 1);
     EXPECT_EQ(frame(), 0);
     // Only frames below the count.
-    EXPECT_EQ(movie_step_to(slot, MOVIE_FRAMES), 0);
-    EXPECT_EQ(movie_step_to(slot, 2), 1);
+    EXPECT_EQ(movie_step_to(slot(), MOVIE_FRAMES), 0);
+    EXPECT_EQ(movie_step_to(slot(), 2), 1);
     step_at(5004);
     EXPECT_EQ(frame(), 1);
     EXPECT_EQ(front_ground(), movie_frame_argb(2));
@@ -171,7 +171,7 @@ TEST_F(MoviePlayerTest, RewindShowsFrameZeroOnceTheScreenIsFree) {
     frame();
     step_at(1200);
     EXPECT_EQ(movie_upload_frame(player), 1); // frame 2 on screen, unconsumed
-    player->state = MOVIE_STATE_REWIND;
+    movie_rewind(slot());
     EXPECT_EQ(step_at(1250), 1);
     movie_consume_frame(player);
     EXPECT_EQ(step_at(1260), 1);
