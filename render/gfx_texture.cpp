@@ -35,11 +35,14 @@ static void sampler_stage_unknown(SamplerCacheStage &s) {
 
 // A handle whose texture goes away must not stay "bound" in the cache: the same record may
 // later hold a new texture, which would then never be sent.
+// The stage gets what an unbound stage holds (stage 0 the default texture), as the cache says.
 static void forget_bound(const TextureHandle *h) {
-    for (SamplerCacheStage &s : s_block.samplers) {
+    for (uint32_t stage = 0; stage < GFX_SAMPLER_STAGES; ++stage) {
+        SamplerCacheStage &s = s_block.samplers[stage];
         if (s.bound == h) {
             sampler_stage_unknown(s);
             s.bound = nullptr;
+            gpu_set_texture(stage, stage == 0 ? s_block.default_texture.texture : nullptr);
         }
     }
 }
@@ -110,6 +113,9 @@ void gfx_init_resources(void) {
         const uint32_t white = 0xFFFFFFFFu;
         tex_write_rows(&s_block.default_texture, 0, 0, 1, 1, &white);
     }
+    // An unbound stage 0 holds the default texture: the cache starts as "nothing bound", and
+    // shaders sample stage 0 whether or not a texture was given.
+    gpu_set_texture(0, s_block.default_texture.texture);
     gfx_bind_target(0, 0);
     gfx_bind_target(1, 0);
     gfx_bind_depth(&s_block.saved_depth);

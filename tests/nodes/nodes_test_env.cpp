@@ -8,8 +8,11 @@
 #include "render/view.h"
 #include "resource/res_pools.h"
 #include "scene/node_settings.h"
+#include "app/config.h"
 #include "collision/collider.h"
+#include "render/shader.h"
 #include "render/gfx_mesh.h"
+#include <cstdio>
 #include <cstring>
 #include "resource/res_texture.h"
 #include "scene/point_light.h"
@@ -175,4 +178,15 @@ ResourceHandle nodes_test_texture(const char *name, uint32_t argb) {
     const ResourceHandle t = res_create_texture("t", name, 1, 1, 0);
     if (!t || !res_texture_fill(t, 0, 0, 1, 1, &argb)) return 0;
     return t;
+}
+
+void nodes_test_load_shaders(void) {
+    for (ConfigEntry &row : cfg_get_config()->rows) {
+        if (row.key[0] && std::strcmp(row.key, "SHPATH") != 0) continue;
+        std::snprintf(row.key, sizeof row.key, "SHPATH");
+        std::snprintf(row.value, sizeof row.value, "%s", TAVOK_SOURCE_DIR "/data/tks/");
+        break;
+    }
+    shader_load_all();
+    shader_update_fog_constants();
 }

@@ -54,5 +54,7 @@ ResourceHandle nodes_test_quad_model(const char *name, float half, const Vec3 &n
 // Gives a model one material whose slot 0 holds `texture` (material index `index` in subset 0).
 void nodes_test_model_texture(ResourceHandle model, uint32_t material_index,
                               ResourceHandle texture);
+// Shaders compiled from the source tree's shader folder (SHPATH); shader_release_all after.
+void nodes_test_load_shaders(void);
 // A 1 x 1 texture of one ARGB colour.
 ResourceHandle nodes_test_texture(const char *name, uint32_t argb);
