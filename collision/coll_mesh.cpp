@@ -165,10 +165,11 @@ bool finite3(const Vec3 *v) {
 template <typename Near, typename Test>
 void try_large(const CollisionMeshRecord *mesh, const CollMeshHeader *h, const Visited &visited,
                Best *best, Near near, Test test) {
-    for (uint32_t i = 0; i < h->large_count; ++i) {
-        const CollMeshLarge *l = res_collmesh_large(mesh, h, i);
+    const CollMeshLarge *table = res_collmesh_large_table(mesh, h);
+    for (uint32_t i = 0; table && i < h->large_count; ++i) {
+        const CollMeshLarge *l = &table[i];
         uint32_t cell;
-        if (!l || !near(&l->triangle) ||
+        if (!near(&l->triangle) ||
             !visited.first_of(res_collmesh_large_cells(mesh, l), l->cell_count, &cell))
             continue;
         float t;
@@ -210,8 +211,9 @@ bool coll_mesh_segment(const CollisionMeshRecord *mesh, const Mat4 *transform, c
             !node_passes(&g, &cell->centre, cell->radius, &cell->box_centre, &cell->box_half))
             continue;
         visited.set(index);
-        for (uint32_t j = 0; j < cell->triangle_count; ++j)
-            try_triangle(&g, res_collmesh_cell_triangle(mesh, cell, j), cell, &best);
+        const CollMeshTriangle *tris = res_collmesh_cell_triangles(mesh, cell);
+        for (uint32_t j = 0; tris && j < cell->triangle_count; ++j)
+            try_triangle(&g, &tris[j], cell, &best);
     }
     try_large(
         mesh, h, visited, &best, [&](const CollMeshTriangle *t) { return sphere_meets_box(&g, t); },
@@ -277,12 +279,13 @@ bool coll_mesh_ground(const CollisionMeshRecord *mesh, const Mat4 *transform, co
         const Vec3 &c = cell->box_centre, &e = cell->box_half;
         if (!(x >= c.x - e.x && x <= c.x + e.x && z >= c.z - e.z && z <= c.z + e.z)) continue;
         visited.set(index);
-        for (uint32_t j = 0; j < cell->triangle_count; ++j) {
-            const CollMeshTriangle *t = res_collmesh_cell_triangle(mesh, cell, j);
+        const CollMeshTriangle *tris = res_collmesh_cell_triangles(mesh, cell);
+        for (uint32_t j = 0; tris && j < cell->triangle_count; ++j) {
+            const CollMeshTriangle *t = &tris[j];
             float hit_t;
             // Only upward faces are floors: a wall's shadow is an edge and would be found
             // under every point along it.
-            if (!t || !near_in_xz(x, z, &t->centre, t->radius) || !(t->normal.y > 0.0f) ||
+            if (!near_in_xz(x, z, &t->centre, t->radius) || !(t->normal.y > 0.0f) ||
                 !inside_shadow(t, x, z) ||
                 !coll_segment_triangle(&g, &t->a, &t->b, &t->c, &t->normal, &hit_t))
                 continue;

@@ -95,6 +95,16 @@ inline const T *res_body_record(const uint8_t *data, uint32_t size, uint64_t off
     return reinterpret_cast<const T *>(data + offset);
 }
 
+// The whole table of `count` records at `table` when it lies inside the body; else null. Hot
+// loops check the table once and index it below `count`.
+template <typename T>
+inline const T *res_body_whole_table(const uint8_t *data, uint32_t size, uint32_t table,
+                                     uint32_t count) {
+    if (count == 0 || static_cast<uint64_t>(table) + uint64_t(count) * sizeof(T) > size)
+        return nullptr;
+    return res_body_record<T>(data, size, table);
+}
+
 // Element i of a table of `count` records of `stride` bytes at `table`; null outside.
 template <typename T>
 inline const T *res_body_table(const uint8_t *data, uint32_t size, uint32_t table, uint32_t count,
@@ -113,6 +123,15 @@ inline const CollMeshCell *res_collmesh_cell(const CollisionMeshRecord *r, const
 inline const CollMeshTriangle *res_collmesh_cell_triangle(const CollisionMeshRecord *r,
                                                           const CollMeshCell *c, uint32_t i) {
     return res_body_table<CollMeshTriangle>(r->data, r->size, c->triangles, c->triangle_count, i);
+}
+inline const CollMeshTriangle *res_collmesh_cell_triangles(const CollisionMeshRecord *r,
+                                                           const CollMeshCell *c) {
+    return res_body_whole_table<CollMeshTriangle>(r->data, r->size, c->triangles,
+                                                  c->triangle_count);
+}
+inline const CollMeshLarge *res_collmesh_large_table(const CollisionMeshRecord *r,
+                                                     const CollMeshHeader *h) {
+    return res_body_whole_table<CollMeshLarge>(r->data, r->size, h->large, h->large_count);
 }
 inline const CollMeshLarge *res_collmesh_large(const CollisionMeshRecord *r,
                                                const CollMeshHeader *h, uint32_t i) {

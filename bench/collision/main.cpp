@@ -102,7 +102,7 @@ int main() {
         t.face = uint32_t(i);
         soup.push_back(t);
     }
-    // A 100 x 100 terrain of rolling hills, two triangles a tile, in a 20 x 1 x 20 grid.
+    // A 100 x 100 terrain of rolling hills, two triangles a tile, in a 10 x 1 x 10 grid.
     std::vector<PackCollTriangle> terrain;
     auto height = [](float x, float z) { return 3.0f * std::sin(x * 0.13f) * std::cos(z * 0.11f); };
     for (int z = 0; z < 100; ++z)
@@ -117,7 +117,7 @@ int main() {
         }
     Mesh soup_mesh, terrain_mesh;
     if (!make_mesh(&soup_mesh, soup, {4, 4, 4, -1}) ||
-        !make_mesh(&terrain_mesh, terrain, {20, 1, 20, -1})) {
+        !make_mesh(&terrain_mesh, terrain, {10, 1, 10, -1})) {
         std::fprintf(stderr, "bench_collision: cannot build the meshes\n");
         return 1;
     }
