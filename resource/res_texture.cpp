@@ -181,9 +181,16 @@ ResourceHandle res_make_crop(const char *group, const char *name, float u0, floa
     return create_crop(group, name, texture, u0, v0, u_size, v_size);
 }
 
+// The texture a crop measures in pixels: none without one or with no area (a crop of it would
+// divide by zero).
+static TextureHandle *crop_texture(ResourceHandle texture) {
+    TextureHandle *t = res_get_texture(texture);
+    return t && t->width && t->height ? t : nullptr;
+}
+
 ResourceHandle res_create_crop(const char *group, const char *name, float x, float y, float width,
                                float height, ResourceHandle texture) {
-    TextureHandle *t = res_get_texture(texture);
+    TextureHandle *t = crop_texture(texture);
     if (!t) return 0;
     float tw = t->width, th = t->height;
     return create_crop(group, name, texture, x / tw, y / th, width / tw, height / th);
@@ -193,7 +200,7 @@ void res_set_crop_rect(ResourceHandle crop, float x, float y, float width, float
                        ResourceHandle texture) {
     CropRecord *c = res_get_crop(crop);
     if (!c) return;
-    TextureHandle *t = res_get_texture(texture);
+    TextureHandle *t = crop_texture(texture);
     if (!t) {
         c->texture = 0;
         c->u0 = c->v0 = c->u_size = c->v_size = 0.0f;

@@ -207,6 +207,15 @@ TEST(Dxt, Dxt1FourAndThreeColourBlocks) {
     EXPECT_PX(at(6, 1), 127, 0, 0, 255);
     EXPECT_PX(at(7, 2), 0, 0, 0, 0);
 
+    // Equal end colours (both red) are a three-colour block too: index 3 is transparent.
+    const uint8_t equal[8] = {0x00, 0xF8, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4};
+    uint8_t one[4 * 4 * 4];
+    ASSERT_TRUE(image_decompress_dxt(IMAGE_DXT1, equal, sizeof(equal), 4, 4, one));
+    EXPECT_PX(one + 0 * 4, 255, 0, 0, 255);
+    EXPECT_PX(one + 1 * 4, 255, 0, 0, 255);
+    EXPECT_PX(one + 6 * 4, 255, 0, 0, 255);
+    EXPECT_PX(one + 11 * 4, 0, 0, 0, 0);
+
     // Too few bytes for the size: refused, nothing read past the blocks.
     EXPECT_FALSE(image_decompress_dxt(IMAGE_DXT1, blocks, 15, 8, 4, rgba));
     EXPECT_FALSE(image_decompress_dxt(IMAGE_RGBA8, blocks, 16, 4, 4, rgba));

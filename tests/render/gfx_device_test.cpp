@@ -45,44 +45,6 @@ class GfxDeviceTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(GfxDeviceTest, StartUpLeavesAWindowedReadyDevice) {
-    const DeviceState *ds = gfx_device_state();
-    EXPECT_NE(gfx_get_device(), nullptr);
-    EXPECT_EQ(gfx_device(), gfx_get_device());
-    EXPECT_EQ(ds->ready, 1u);
-    EXPECT_GE(ds->device_kind, 0);
-    EXPECT_LE(ds->device_kind, 2);
-    EXPECT_EQ(ds->vs_above_11, ds->caps.vertex_shader_version > 0xFFFE0101u ? 1u : 0u);
-    EXPECT_EQ(ds->ps_20, ds->caps.pixel_shader_version >= 0xFFFF0200u ? 1u : 0u);
-    EXPECT_EQ(gfx_get_render_target_count(), ds->caps.simultaneous_rts);
-    EXPECT_GE(gfx_get_render_target_count(), 1u);
-    EXPECT_EQ(ds->client_width, TEST_WIDTH);
-    EXPECT_EQ(ds->client_height, TEST_HEIGHT);
-    EXPECT_EQ(ds->present.windowed, 1u);
-    EXPECT_EQ(ds->present.back_buffer_width, 0u); // follows the client size
-    EXPECT_EQ(ds->present.back_buffer_count, 1u);
-    EXPECT_EQ(ds->present.swap_effect, (uint32_t)GFX_SWAP_COPY);
-    EXPECT_EQ(ds->present.presentation_interval, (uint32_t)GFX_PRESENT_INTERVAL_IMMEDIATE);
-    EXPECT_EQ(ds->present.enable_auto_depth_stencil, 0u);
-    EXPECT_EQ(ds->stencil, 0u);
-    EXPECT_EQ(ds->full_screen, 0u);
-    EXPECT_EQ(gfx_get_default_target(), 0u);
-    EXPECT_NE(ds->frame_lock, nullptr);
-    // The resource block: back buffer kept and bound, default texture white, quad list filled.
-    EXPECT_EQ(gfx_saved_back_buffer()->width, TEST_WIDTH);
-    EXPECT_EQ(gfx_saved_back_buffer()->height, TEST_HEIGHT);
-    EXPECT_EQ(gfx_target_width(), TEST_WIDTH);
-    EXPECT_EQ(gfx_target_height(), TEST_HEIGHT);
-    TextureHandle def = *gfx_default_texture();
-    EXPECT_EQ(tex_read_pixel(&def, 0, 0), 0xFFFFFFFFu);
-    const uint16_t *q = gfx_quad_indices();
-    EXPECT_EQ(q[6 * 4095 + 0], 16380);
-    EXPECT_EQ(q[6 * 4095 + 4], 16382);
-    EXPECT_EQ(q[6 * 4095 + 5], 16381);
-    EXPECT_EQ(gfx_text_vertices()[16383].rhw, 1.0f);
-    EXPECT_EQ(gfx_text_vertices()[16383].z, 0.0f);
-}
-
 TEST_F(GfxDeviceTest, PresentResetsALostDeviceThroughTheCallbacks) {
     gfx_present();
     EXPECT_EQ(s_lost_calls, 0);

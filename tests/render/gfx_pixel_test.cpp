@@ -132,9 +132,28 @@ TEST_F(GfxPixels, RenderTargetsAreTopRowFirstAndResetViewportAndScissor) {
     res_release_texture(h);
 }
 
+// Each blend pair's result per channel, written out from its source and destination factors:
+// s, d the source and destination channel, sa, da their alphas (the back buffer stores none,
+// so da = 1).
 TEST_F(GfxPixels, EveryBlendPair) {
+    typedef double (*Rule)(double s, double d, double sa, double da);
+    const Rule rules[GFX_BLEND_PAIR_COUNT] = {
+        [](double s, double, double, double) { return s; }, // one, zero
+        [](double s, double d, double sa, double) { return s * sa + d * (1 - sa); },
+        [](double s, double d, double sa, double) { return s * sa + d; },   // src alpha, one
+        [](double s, double d, double, double) { return s + d; },           // one, one
+        [](double s, double d, double, double) { return s * (1 - d) + d; }, // inv dest, one
+        [](double s, double d, double, double) { return s * s + d; },       // src colour, one
+        [](double s, double d, double, double) { return s * s + d * (1 - s); },
+        [](double s, double d, double sa, double) { return s + d * (1 - sa); },
+        [](double s, double d, double, double) { return d * s; },     // zero, src colour
+        [](double s, double d, double, double) { return s * d + d; }, // dest colour, one
+        [](double s, double d, double sa, double) { return s * d + d * sa; },
+        [](double s, double d, double, double) { return s * (1 - d); }, // inv dest, zero
+        [](double s, double d, double, double da) { return s * (1 - da) + d * da; },
+    };
     const uint32_t dst = 0xFF4080C0u, src = 0x80C06020u;
-    auto f = [](int c) { return c / 255.0; };
+    auto f = [](uint32_t c) { return (double)(c & 0xFF) / 255.0; };
     for (int pair = 0; pair < GFX_BLEND_PAIR_COUNT; ++pair) {
         SCOPED_TRACE(pair);
         gfx_test_clear(dst);
@@ -142,38 +161,9 @@ TEST_F(GfxPixels, EveryBlendPair) {
         gfx_set_draw_states(0, 1, 7, 0, pair, 2, 0, 5, 0);
         gfx_test_quad(0, 0, 8, 8, src);
         gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 0);
-        uint32_t sf = 0, df = 0;
-        gfx_blend_factors(pair, &sf, &df);
-        const double sa = f(src >> 24), da = 1.0; // the back buffer has no stored alpha
         uint32_t expect = 0xFF000000u;
         for (int shift = 0; shift < 24; shift += 8) {
-            const double s = f((src >> shift) & 0xFF), d = f((dst >> shift) & 0xFF);
-            auto factor = [&](uint32_t code) {
-                switch (code) {
-                    case 1:
-                        return 0.0;
-                    case 2:
-                        return 1.0;
-                    case 3:
-                        return s;
-                    case 4:
-                        return 1.0 - s;
-                    case 5:
-                        return sa;
-                    case 6:
-                        return 1.0 - sa;
-                    case 7:
-                        return da;
-                    case 8:
-                        return 1.0 - da;
-                    case 9:
-                        return d;
-                    case 10:
-                        return 1.0 - d;
-                }
-                return -1.0;
-            };
-            double r = s * factor(sf) + d * factor(df);
+            double r = rules[pair](f(src >> shift), f(dst >> shift), f(src >> 24), 1.0);
             r = r > 1.0 ? 1.0 : r;
             expect |= (uint32_t)std::lround(r * 255.0) << shift;
         }

@@ -58,16 +58,7 @@ TEST(GfxTables, BadIndexesFallBackInsideTheTables) {
     EXPECT_EQ(gfx_depth_format_code(2), (uint32_t)GPU_FMT_D16);
     EXPECT_EQ(gfx_clear_flags(6), 0u);
     // Address indexes 2-7 (a filter code can store them) read as wrap.
-    EXPECT_EQ(gfx_address_mode_code(1), 3u);
     for (int i = 2; i < 8; ++i) EXPECT_EQ(gfx_address_mode_code(i), 1u) << i;
-}
-
-TEST(GfxTables, FormatBitsFollowTheTableNotTheFormat) {
-    EXPECT_EQ(gfx_format_bits(GPU_FMT_R16F), 32u);
-    EXPECT_EQ(gfx_format_bits(GPU_FMT_A16B16G16R16), 32u);
-    EXPECT_EQ(gfx_format_bits(GPU_FMT_A16B16G16R16F), 64u);
-    EXPECT_EQ(gfx_format_bits(GPU_FMT_DXT1), 4u);
-    EXPECT_EQ(gfx_format_bits(12345), 32u);
 }
 
 TEST_F(GfxState, FirstDrawStatesAfterResetSendEveryState) {

@@ -320,13 +320,3 @@ TEST_F(GfxTexture, TargetsAndDepthSurfacesSurviveALostDevice) {
     EXPECT_EQ(s.surface, nullptr);
     EXPECT_FALSE(gfx_create_surface(&s, GPU_FMT_D16, 0, 16));
 }
-
-TEST(GfxCounts, VerticesPerPrimitiveType) {
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_TRIANGLELIST, 10), 30);
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_TRIANGLESTRIP, 10), 12);
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_TRIANGLEFAN, 3), 5);
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_POINTLIST, 10), 10);
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_LINELIST, 3), 6);
-    EXPECT_EQ(gfx_vertex_count(GPU_PT_LINESTRIP, 3), 4);
-    EXPECT_EQ(gfx_vertex_count(99, 7), 7);
-}

@@ -196,6 +196,11 @@ TEST_F(Pools, CropsFromPixelsAndMirroredRects) {
     EXPECT_FLOAT_EQ(r->u_size, 0.5f);
     EXPECT_FLOAT_EQ(r->v_size, 0.5f);
     EXPECT_EQ(res_create_crop("g", "bad", 0, 0, 1, 1, 999), 0u);
+    // A texture without area gives no crop rather than infinite coordinates.
+    ResourceHandle flat = res_create_texture("g", "flat", 16, 16, 0);
+    ASSERT_NE(flat, 0u);
+    res_get_texture(flat)->height = 0;
+    EXPECT_EQ(res_create_crop("g", "flat", 0, 0, 1, 1, flat), 0u);
 
     // Upside down over the whole texture.
     res_set_crop_rect(c, 0, 128, 256, -128, tex);
