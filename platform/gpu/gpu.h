@@ -7,7 +7,10 @@
 // - screen-space vertices (position with rhw) address pixel centres at integer coordinates;
 // - setting render target 0 resets viewport and scissor to the whole target;
 // - clear covers the viewport, cut by the scissor rectangle when the scissor test is on;
-// - device loss never happens by itself: gpu_debug_lose_device() makes the next present report it.
+// - device loss never happens by itself: gpu_debug_lose_device() makes the next present report it;
+// - present shows the whole back buffer over the whole window at any window size; a frame that
+//   drew nothing shows the last picture again. What the back buffer holds after a present is
+//   undefined until it is drawn (the window's own framebuffer holds it while the sizes match).
 #pragma once
 
 #include <cstddef>
@@ -297,6 +300,12 @@ GpuResult gpu_reset(int width, int height);
 // The next present reports device loss. With needs_reset the cooperative-level test then answers
 // "not reset" until gpu_reset; without it the device comes back by itself: the test answers OK.
 void gpu_debug_lose_device(bool needs_reset = true);
+// For tests: while capture is on, each present keeps what it put in the window (read before
+// the swap, after which GL leaves the window's back buffer undefined). The pixel is ARGB, x and
+// y from the window's top left; false outside the captured size or before a capture.
+void gpu_debug_capture_window(bool on);
+bool gpu_debug_window_pixel(int x, int y, uint32_t *argb);
+void gpu_debug_window_size(int *width, int *height);
 
 // ---------------------------------------------------------------------------------------------
 // States (every call is applied; the layer skips GL calls that change nothing)

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 GpuDevice g_gpu;
 
@@ -191,12 +193,21 @@ GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height)
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     if (kind == 0) SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    // The software rasteriser (Mesa's llvmpipe) is asked for through the environment, which is
+    // put back as it was once the context exists: later devices choose for themselves.
+    const char *had = kind == 2 ? std::getenv("LIBGL_ALWAYS_SOFTWARE") : nullptr;
+    std::string saved = had ? had : "";
     if (kind == 2) {
-        // The software rasteriser: Mesa's llvmpipe.
         SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 0);
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
     }
     g_gpu.context = SDL_GL_CreateContext(window);
+    if (kind == 2) {
+        if (had)
+            setenv("LIBGL_ALWAYS_SOFTWARE", saved.c_str(), 1);
+        else
+            unsetenv("LIBGL_ALWAYS_SOFTWARE");
+    }
     if (!g_gpu.context) return GPU_FAIL;
     if (SDL_GL_MakeCurrent(window, g_gpu.context) != 0) {
         destroy_context();
@@ -283,6 +294,68 @@ GpuResult gpu_end_scene(void) {
     return g_gpu.created ? GPU_OK : GPU_ERR_INVALID_CALL;
 }
 
+// What the last present put in the window, kept for tests while capturing is on.
+static struct {
+    bool on;
+    int width, height;
+    std::vector<uint32_t> argb;
+} s_capture;
+
+// Reads the window's framebuffer before the swap leaves it undefined.
+static void capture_window(int dw, int dh) {
+    s_capture.width = dw;
+    s_capture.height = dh;
+    s_capture.argb.assign((size_t)dw * (size_t)dh, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, dw, dh, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, s_capture.argb.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_gpu.fbo);
+}
+
+void gpu_debug_capture_window(bool on) {
+    s_capture.on = on;
+    s_capture.argb.clear();
+    s_capture.width = s_capture.height = 0;
+}
+
+bool gpu_debug_window_pixel(int x, int y, uint32_t *argb) {
+    if (!argb || x < 0 || y < 0 || x >= s_capture.width || y >= s_capture.height) return false;
+    // The window's rows count from the bottom.
+    *argb = s_capture.argb[(size_t)(s_capture.height - 1 - y) * s_capture.width + x] | 0xFF000000u;
+    return true;
+}
+
+void gpu_debug_window_size(int *width, int *height) {
+    if (width) *width = s_capture.width;
+    if (height) *height = s_capture.height;
+}
+
+// Copies the back buffer's texture over the whole drawable: stretched when the sizes differ,
+// flipped because the window's row 0 is its bottom.
+static void blit_to_window(int dw, int dh) {
+    GpuSurface *bb = g_gpu.back_buffer;
+    if (dw != g_gpu.window_width || dh != g_gpu.window_height) {
+        // A software GL driver may keep the window's old size until a viewport is set on it,
+        // and cut the picture to that size.
+        g_gpu.window_width = dw;
+        g_gpu.window_height = dh;
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        g_gpu.gl.draw_fbo = 0;
+        glViewport(0, 0, dw, dh);
+        GLint *v = g_gpu.gl.viewport;
+        v[0] = 0, v[1] = 0, v[2] = dw, v[3] = dh;
+    }
+    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
+    glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
+    gpu_gl_set_scissor_test(false);
+    gpu_gl_set_color_mask(true, true, true, true);
+    glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh, dw,
+                           0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+}
+
+// In the window's framebuffer the frame is shown by a swap, after which GL leaves that buffer
+// undefined: a frame that drew nothing keeps the window as it is instead. A back buffer in its
+// texture is copied over the window, and stays as drawn.
 GpuResult gpu_present(void) {
     if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
     if (g_gpu.lose_next_present) {
@@ -290,19 +363,13 @@ GpuResult gpu_present(void) {
         g_gpu.lost = true;
     }
     if (g_gpu.lost) return GPU_ERR_DEVICE_LOST;
-    GpuSurface *bb = g_gpu.back_buffer;
-    if (!g_gpu.bb_on_window) {
-        int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
-        glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
-        glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
-        gpu_gl_set_scissor_test(false);
-        gpu_gl_set_color_mask(true, true, true, true);
-        // Stored top row first; the window's row 0 is its bottom: flip while stretching.
-        glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh,
-                               dw, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-    }
-    SDL_GL_SwapWindow(g_gpu.window);
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
+    const bool swap = !g_gpu.bb_on_window || g_gpu.bb_drawn;
+    if (!g_gpu.bb_on_window) blit_to_window(dw, dh);
+    if (s_capture.on && swap) capture_window(dw, dh); // else the window keeps its picture
+    if (swap) SDL_GL_SwapWindow(g_gpu.window);
+    g_gpu.bb_drawn = false;
     g_gpu.bb_placed = false; // the window may have been resized before the next frame
     gpu_trace(GPU_TRACE_PRESENT, 0, 0, 0, nullptr);
     return GPU_OK;

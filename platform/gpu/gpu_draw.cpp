@@ -106,6 +106,13 @@ GpuResult gpu_draw_indexed_primitive(uint32_t type, int32_t base_vertex, uint32_
     GpuIndexBuffer *ib = g_gpu.indices;
     if (!vb || !ib || g_gpu.stream_stride == 0 || base_vertex < 0) return GPU_ERR_INVALID_CALL;
     if ((uint64_t)(start_index + (uint64_t)d.count) * 2 > ib->bytes) return GPU_ERR_INVALID_CALL;
+    // Every index, moved by the base vertex, must name a vertex inside the stream: past its
+    // end GL reads whatever memory follows on a context without robust access.
+    if (g_gpu.stream_offset > vb->bytes) return GPU_ERR_INVALID_CALL;
+    const uint64_t vertices = (vb->bytes - g_gpu.stream_offset) / g_gpu.stream_stride;
+    const uint16_t *idx = (const uint16_t *)ib->shadow + start_index;
+    for (uint32_t i = 0; i < d.count; i++)
+        if ((uint64_t)idx[i] + (uint64_t)base_vertex >= vertices) return GPU_ERR_INVALID_CALL;
     if (!prepare(d.layout)) return GPU_FAIL;
     bind_vertices(vb->buf, g_gpu.stream_offset, (GLsizei)g_gpu.stream_stride);
     bind_indices(ib->buf);

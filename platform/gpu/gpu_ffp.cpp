@@ -18,7 +18,7 @@ enum { FF_MAX_PROGRAMS = 256 };
 
 struct FfPixelKey {
     uint32_t stage[GPU_MAX_STAGES]; // packed stage description, 0 past the last stage
-    uint32_t flags;                 // alpha func (4 bits), fog (bit 4), specular (bit 5)
+    uint32_t flags; // alpha func (4 bits), fog (bit 4), specular (bit 5), flat shading (bit 6)
     bool operator==(const FfPixelKey &o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
 };
 
@@ -30,7 +30,9 @@ enum : uint32_t {
     FFV_FOG = 16,
     FFV_CLIP = 32,      // pre-transformed: clip distances for enabled planes (that keep all)
     FFV_NORMALIZE = 64, // lit normals renormalised after the transform
-    FFV_TEX_SHIFT = 8,  // pre-transformed: bits 8-15, the coordinate sets the pixel stage reads
+    FFV_FOG_Z = 128,    // table fog under an orthographic projection: by z
+    FFV_FOG_W = 256,    // table fog under a perspective projection: by w
+    FFV_TEX_SHIFT = 16, // pre-transformed: bits 16-23, the coordinate sets the pixel stage reads
 };
 
 struct FfVertexProgram {
@@ -57,14 +59,17 @@ static int s_ps_count;
 // Varyings of the interface, as a mask: diffuse, specular, texture coordinate sets 0-7, fog.
 enum : uint32_t { VAR_DIFFUSE = 1, VAR_SPECULAR = 2, VAR_TEX0 = 4, VAR_FOG = 1u << 10 };
 
-static std::string varying_decls(const char *dir, uint32_t mask) {
+// `flat_colors`: diffuse and specular come from one vertex of each triangle (the first, as the
+// device sets the provoking vertex).
+static std::string varying_decls(const char *dir, uint32_t mask, bool flat_colors = false) {
     std::string s;
     auto decl = [&](int location, const char *type, const std::string &name) {
         s += "layout(location=" + std::to_string(location) + ") " + dir + " " + type + " " + name +
              ";\n";
     };
-    if (mask & VAR_DIFFUSE) decl(0, "vec4", "v_diffuse");
-    if (mask & VAR_SPECULAR) decl(1, "vec4", "v_specular");
+    const char *color = flat_colors ? "flat vec4" : "vec4";
+    if (mask & VAR_DIFFUSE) decl(0, color, "v_diffuse");
+    if (mask & VAR_SPECULAR) decl(1, color, "v_specular");
     for (int i = 0; i < 8; i++)
         if (mask & VAR_TEX0 << i) decl(2 + i, "vec4", "v_tex" + std::to_string(i));
     if (mask & VAR_FOG) decl(10, "float", "v_fog");
@@ -88,6 +93,31 @@ static GLuint compile_program(GLenum stage, const std::string &src) {
 
 // ---------------------------------------------------------------------------------------------
 // Vertex stage
+
+// A GLSL float literal of v with every digit a 1/256 step needs.
+static std::string fixed_number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%.10f", v);
+    return buf;
+}
+
+std::string gpu_fill_rule_glsl(const char *offset) {
+    const std::string o = offset;
+    return "    if (" + o +
+           ".y != 0.0 && gl_Position.w > 0.0) {\n"
+           "        float row = (1.0 - gl_Position.y / gl_Position.w) * 0.5 / -" +
+           o +
+           ".y;\n"
+           "        if (abs(row - round(row)) < " +
+           fixed_number(GPU_FILL_NUDGE / 2) +
+           ")\n"
+           "            gl_Position.y -= " +
+           fixed_number(2 * GPU_FILL_NUDGE) + " * " + o +
+           ".y * gl_Position.w;\n"
+           "    }\n"
+           "    gl_Position.xy += " +
+           o + " * gl_Position.w;\n";
+}
 
 static std::string vertex_source(uint32_t key) {
     std::string s = "#version 450 core\n"
@@ -123,22 +153,32 @@ static std::string vertex_source(uint32_t key) {
     if (pre) {
         // x, y are pixels of the target addressing pixel centres; GL's centres sit at +0.5.
         s += "    float w = a_pos.w != 0.0 ? 1.0 / a_pos.w : 1.0;\n"
+             "    float y = a_pos.y;\n"
+             "    if (abs(y - round(y)) < " +
+             fixed_number(GPU_FILL_NUDGE / 2) + ") y -= " + fixed_number(GPU_FILL_NUDGE) +
+             ";\n"
              "    vec2 ndc = vec2((a_pos.x + 0.5 - u_vp.x) * u_vp.z - 1.0,\n"
-             "                    1.0 - (a_pos.y + 0.5 - u_vp.y) * u_vp.w);\n"
+             "                    1.0 - (y + 0.5 - u_vp.y) * u_vp.w);\n"
              "    float z = (a_pos.z - u_depth.x) * u_depth.y;\n"
              "    gl_Position = vec4(ndc * w, z * w, w);\n"
              "    v_diffuse = a_color;\n";
         if (key & FFV_CLIP) s += "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = 1.0;\n";
-        if (key & FFV_FOG) s += "    v_fog = w;\n";
+        // Table fog by z under an orthographic projection, else by w; w is also what vertex
+        // fog has of depth here.
+        if (key & FFV_FOG) s += key & FFV_FOG_Z ? "    v_fog = a_pos.z;\n" : "    v_fog = w;\n";
         if (key & FFV_SPECULAR) s += "    v_specular = vec4(0.0);\n";
     } else {
         s += "    vec4 p = vec4(a_pos.xyz, 1.0);\n"
              "    gl_Position = p * u_wvp;\n"
              "    vec4 wp = p * u_world;\n"
              "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = dot(wp, u_clip[i]);\n"
-             "    gl_Position.xy += u_offset * gl_Position.w;\n"
-             "    vec3 vpos = (p * u_wv).xyz;\n"
-             "    v_fog = vpos.z;\n";
+             "    vec3 vpos = (p * u_wv).xyz;\n";
+        s += gpu_fill_rule_glsl("u_offset");
+        // Table fog reads the projected z under an orthographic projection and w under a
+        // perspective one; vertex fog the view-space z.
+        s += key & FFV_FOG_Z   ? "    v_fog = gl_Position.z / gl_Position.w;\n"
+             : key & FFV_FOG_W ? "    v_fog = gl_Position.w;\n"
+                               : "    v_fog = vpos.z;\n";
         if (key & FFV_LIGHTING) {
             s += (key & FFV_VERTEX_COLOR) ? "    vec4 md = a_color;\n" : "    vec4 md = u_md;\n";
             s += "    vec3 n = a_normal * u_normal;\n";
@@ -242,6 +282,8 @@ static void argb4(GLuint prog, GLint loc, uint32_t c) {
                        (c & 255) / 255.0f, (c >> 24) / 255.0f);
 }
 
+// The shift from the renderer's pixel centres to GL's, in clip units per w: half a pixel right
+// and down.
 static void half_pixel(float out[2]) {
     const GpuViewport &v = g_gpu.viewport;
     out[0] = v.width ? 1.0f / (float)v.width : 0.0f;
@@ -317,6 +359,15 @@ static bool fog_on(void) {
     return rs[GPU_RS_FOGENABLE] && (rs[GPU_RS_FOGTABLEMODE] == 3 || rs[GPU_RS_FOGVERTEXMODE] == 3);
 }
 
+// What table fog reads: z under an orthographic projection (last column 0, 0, 0, 1, the
+// identity included), w under any other. Vertex fog keeps the view-space depth.
+static uint32_t fog_source(void) {
+    if (g_gpu.rs[GPU_RS_FOGTABLEMODE] != 3) return 0;
+    const float *p = g_gpu.proj;
+    const bool ortho = p[3] == 0.0f && p[7] == 0.0f && p[11] == 0.0f && p[15] == 1.0f;
+    return ortho ? FFV_FOG_Z : FFV_FOG_W;
+}
+
 // Stage word: colour op 0-3 bits, arg1 4-6, arg2 8-10, alpha op 12-15, arg1 16-18, arg2 20-22,
 // texture bound bit 24, coordinate index 25-27.
 static FfPixelKey pixel_key(void) {
@@ -333,7 +384,8 @@ static FfPixelKey pixel_key(void) {
     }
     uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] & 15 : 0;
     if (func == 8) func = 0; // always passes
-    k.flags = func | (fog_on() ? 16u : 0u) | (g_gpu.rs[GPU_RS_SPECULARENABLE] ? 32u : 0u);
+    k.flags = func | (fog_on() ? 16u : 0u) | (g_gpu.rs[GPU_RS_SPECULARENABLE] ? 32u : 0u) |
+              (g_gpu.rs[GPU_RS_SHADEMODE] == 1 ? 64u : 0u);
     return k;
 }
 
@@ -388,7 +440,7 @@ static uint32_t pixel_inputs(const FfPixelKey &k) {
 }
 
 static std::string pixel_source(const FfPixelKey &k) {
-    std::string s = "#version 450 core\n" + varying_decls("in", pixel_inputs(k)) +
+    std::string s = "#version 450 core\n" + varying_decls("in", pixel_inputs(k), k.flags & 64) +
                     "layout(location=0) out vec4 o_color;\n"
                     "uniform int u_alpha_ref;\n"
                     "uniform vec4 u_fog_color;\n"
@@ -550,6 +602,7 @@ bool gpu_bind_programs(const GpuLayout *layout) {
             }
             if (fog_on()) key |= FFV_FOG;
         }
+        if (key & FFV_FOG) key |= fog_source();
         FfVertexProgram *v = vertex_program(key);
         if (!v) return false;
         vertex_uniforms(v);

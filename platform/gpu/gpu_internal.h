@@ -9,7 +9,17 @@
 
 #include <SDL2/SDL.h>
 
+#include <string>
+
 enum { GPU_MAX_LEVELS = 16, GPU_ATTR_COUNT = 14, GPU_MAX_CLIP_PLANES = 6 };
+
+// Fill rule. The renderer's rule draws the row under a top edge that passes exactly through
+// pixel centres and not the row of such a bottom edge; GL judges top and bottom in its own
+// window rows, which run the other way up in our targets (left and right agree). A vertex on a
+// row of pixel centres (within half a step of the rasteriser's 1/256-pixel grid, which would
+// snap it there) moves up the picture by one step: such edges then fall the renderer's way
+// whichever way GL counts rows, and no other vertex moves, so texels mapped 1:1 stay exact.
+constexpr double GPU_FILL_NUDGE = 1.0 / 256.0;
 
 // One row of the format table: how a device format lives in GL.
 struct GpuFormatInfo {
@@ -159,6 +169,8 @@ struct GpuDevice {
     bool bb_on_window;
     bool bb_pinned; // a draw paired it with a depth surface or a second target: texture only
     bool bb_placed; // placement checked since the last present
+    bool bb_drawn;  // drawn or cleared since the last present
+    int window_width, window_height; // the drawable's size at the last present
 
     // Device-side state as the caller set it.
     uint32_t rs[GPU_RENDER_STATE_COUNT];
@@ -251,6 +263,9 @@ void gpu_ffp_shutdown(void);
 bool gpu_bind_programs(const GpuLayout *layout);
 void gpu_shader_release_all(void);
 void gpu_shader_apply_pixel_offset(GpuShader *vs);
+// GLSL that moves gl_Position from the renderer's pixel centres to GL's by the vec2 uniform
+// `offset` (half a pixel in clip units per w), with the fill-rule nudge.
+std::string gpu_fill_rule_glsl(const char *offset);
 
 // Trace (gpu_trace.cpp)
 void gpu_trace(GpuTraceKind kind, uint32_t a, uint32_t b, uint32_t c, const void *ptr);

@@ -122,8 +122,8 @@ static std::string build_source(const char *source, const char *entry, GpuShader
             out += "    gl_ClipDistance[" + std::to_string(i) +
                    "] = dot(gl_Position, gpu_clip_planes[" + std::to_string(i) + "]);\n";
         if (own_depth) out += "    gpu_fog_depth = gl_Position.w;\n";
-        out += "    gl_Position.xy += gpu_pixel_offset * gl_Position.w;\n"
-               "    gl_PointSize = 1.0;\n}\n";
+        out += gpu_fill_rule_glsl("gpu_pixel_offset");
+        out += "    gl_PointSize = 1.0;\n}\n";
     } else {
         std::string col = colour_output(src);
         std::string depth;

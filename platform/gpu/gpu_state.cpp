@@ -116,6 +116,8 @@ void gpu_gl_cache_init(void) {
     c.draw_fbo = ~0u;
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     c.clip_lower_left = false;
+    // Flat shading takes each triangle's colour from its first vertex.
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     c.draw_buffers = -1;
     for (int s = 0; s < GPU_MAX_STAGES; s++) {
         c.samp_wrap_s[s] = c.samp_wrap_t[s] = -1;

@@ -321,8 +321,10 @@ static void bind_draw_framebuffer(GLuint fbo) {
 
 void gpu_apply_framebuffer(bool second_output) {
     GpuGlCache &c = g_gpu.gl;
-    if (g_gpu.targets[0] == g_gpu.back_buffer)
+    if (g_gpu.targets[0] == g_gpu.back_buffer) {
         gpu_back_buffer_place(g_gpu.targets[1] || g_gpu.depth);
+        g_gpu.bb_drawn = true;
+    }
     if (gpu_target_on_window()) {
         bind_draw_framebuffer(0);
         return;

@@ -1,9 +1,6 @@
-// The back buffer is held in the window's framebuffer while the sizes match and in a texture
-// otherwise (a different size, or a depth surface beside it): every observable must agree.
+// The back buffer at the window's size and at others, beside a depth surface, and what present
+// puts in the window: the whole picture over the whole client area, upright, at any size.
 #include "gpu_test_util.h"
-
-#define GL_GLEXT_PROTOTYPES 1
-#include <GL/glcorearb.h>
 
 namespace {
 
@@ -14,24 +11,18 @@ struct PosColor {
 
 const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// Window pixel (x, y from the top) of the window's back buffer after a present.
+// Window pixel (x, y from the top) as the last present left it.
 uint32_t window_pixel(int x, int y) {
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(SDL_GL_GetCurrentWindow(), &dw, &dh);
-    GLint read_fbo = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fbo);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    uint32_t v = 0;
-    glReadPixels(x, dh - 1 - y, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &v);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)read_fbo);
-    return v | 0xFF000000u;
+    uint32_t v = 0xDEADBEEF;
+    EXPECT_TRUE(gpu_debug_window_pixel(x, y, &v)) << x << ", " << y;
+    return v;
 }
 
 } // namespace
 
 // Orientation, viewport and scissor rows, culling, the transformed path and block readback, once
 // with the back buffer at the window's size and once smaller.
-TEST_F(GpuTest, BackBufferPlacementsDrawAlike) {
+TEST_F(GpuTest, BackBufferSizesDrawAlike) {
     const int sizes[2][2] = {{W - 16, H - 8}, {W, H}};
     for (const auto &size : sizes) {
         SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
@@ -95,20 +86,24 @@ TEST_F(GpuTest, BackBufferPlacementsDrawAlike) {
                          {1, 0.5f, 0.5f, 0xFF00FFFFu}};
         gpu_set_fvf(0x42);
         ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
-        EXPECT_EQ(pixel(bw - 2, bh / 4), 0xFF00FFFFu);
+        EXPECT_EQ(pixel(bw - 2, bh / 4 - 1), 0xFF00FFFFu);
+        EXPECT_EQ(pixel(bw - 2, bh / 4), 0xFF000000u); // the bottom edge on its row's centres
         EXPECT_EQ(pixel(bw - 2, bh - 2), 0xFF000000u);
         gpu_set_render_state(GPU_RS_CULLMODE, 3);
 
-        // Contents survive a present as they are.
+        // Present shows it upright over the whole window.
+        gpu_debug_capture_window(true);
         ASSERT_EQ(gpu_present(), GPU_OK);
-        EXPECT_EQ(pixel(bw / 2, 0), 0xFFFF0000u);
-        EXPECT_EQ(pixel(4, 10), 0xFF00FF00u);
+        EXPECT_EQ(window_pixel(W / 2, 0), 0xFFFF0000u);
+        EXPECT_EQ(window_pixel(W / 2, H - 1), 0xFF000000u);
+        gpu_debug_capture_window(false);
     }
 }
 
-// A depth surface beside the back buffer moves it into a texture for good: what was drawn
-// before stays, the depth test works, and present still shows the top at the top.
+// A depth surface beside the back buffer: what was drawn before stays, the depth test works, and
+// present shows the top at the top.
 TEST_F(GpuTest, DepthSurfaceBesideBackBufferKeepsItsContents) {
+    gpu_debug_capture_window(true);
     gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
     quad(-0.5f, -0.5f, W - 0.5f, 3.5f, 0xFFFF0000u); // top four rows red
     GpuSurface *depth = gpu_depth_surface_create(W, H, GPU_FMT_D24S8);
@@ -134,10 +129,12 @@ TEST_F(GpuTest, DepthSurfaceBesideBackBufferKeepsItsContents) {
     quad(49.5f, 49.5f, 59.5f, 59.5f, 0xFFFFFFFFu);
     EXPECT_EQ(pixel(52, 52), 0xFFFFFFFFu);
     EXPECT_EQ(pixel(12, 12), 0xFF00FF00u);
+    gpu_debug_capture_window(false);
 }
 
 // A back buffer smaller than the window is stretched over it, upright.
 TEST_F(GpuTest, SmallerBackBufferPresentsStretchedAndUpright) {
+    gpu_debug_capture_window(true);
     ASSERT_EQ(gpu_reset(W / 2, H / 4), GPU_OK);
     gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
     quad(-0.5f, -0.5f, W / 2 - 0.5f, 3.5f, 0xFFFF0000u); // top quarter red
@@ -146,4 +143,64 @@ TEST_F(GpuTest, SmallerBackBufferPresentsStretchedAndUpright) {
     EXPECT_EQ(window_pixel(W - 1, H / 4 - 4), 0xFFFF0000u);
     EXPECT_EQ(window_pixel(W / 2, H / 4 + 4), 0xFF0000FFu);
     EXPECT_EQ(window_pixel(0, H - 1), 0xFF0000FFu);
+    gpu_debug_capture_window(false);
+}
+
+// After the window is resized the whole picture still fills the whole client area: a back
+// buffer of quadrants shows each quadrant in the matching quarter of the larger window.
+TEST_F(GpuTest, PresentFillsTheWindowAfterAResize) {
+    gpu_debug_capture_window(true);
+    const uint32_t colours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u};
+    auto draw = [&] {
+        for (int q = 0; q < 4; q++) {
+            const float l = (q % 2) * (W / 2) - 0.5f, t = (q / 2) * (H / 2) - 0.5f;
+            quad(l, t, l + W / 2, t + H / 2, colours[q]);
+        }
+    };
+    const int sizes[2][2] = {{100, 70}, {W, H}};
+    for (const auto &size : sizes) {
+        ASSERT_EQ(gpu_present(), GPU_OK); // the window changes between frames
+        SDL_SetWindowSize(window, size[0], size[1]);
+        int ww = 0, wh = 0;
+        SDL_GL_GetDrawableSize(window, &ww, &wh);
+        draw();
+        // The first present after a resize may still meet the window's old size in a software
+        // driver; from the next one on the window is filled.
+        ASSERT_EQ(gpu_present(), GPU_OK);
+        ASSERT_EQ(gpu_present(), GPU_OK);
+        int cw = 0, chh = 0;
+        gpu_debug_window_size(&cw, &chh);
+        ASSERT_EQ(cw, ww);
+        ASSERT_EQ(chh, wh);
+        // Sample a few pixels inside each quarter, away from the seams.
+        for (int q = 0; q < 4; q++) {
+            const int x0 = (q % 2) * ww / 2, y0 = (q / 2) * wh / 2;
+            for (int fy : {2, 8})
+                for (int fx : {2, 8}) {
+                    const int x = x0 + fx * (ww / 2) / 10, y = y0 + fy * (wh / 2) / 10;
+                    EXPECT_EQ(window_pixel(x, y), colours[q])
+                        << ww << " x " << wh << " at " << x << ", " << y;
+                }
+        }
+    }
+    gpu_debug_capture_window(false);
+}
+
+// A frame that draws nothing presents the last picture again, with the back buffer in the
+// window's framebuffer (which a swap would leave undefined) and in its texture alike.
+TEST_F(GpuTest, PresentWithoutDrawingShowsTheLastPicture) {
+    gpu_debug_capture_window(true);
+    const int sizes[2][2] = {{W, H}, {W / 2, H / 2}};
+    for (const auto &size : sizes) {
+        SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+        ASSERT_EQ(gpu_reset(size[0], size[1]), GPU_OK);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+        quad(-0.5f, -0.5f, size[0] - 0.5f, 3.5f, 0xFFFF0000u); // top rows red
+        for (int frame = 0; frame < 3; frame++) {
+            ASSERT_EQ(gpu_present(), GPU_OK);
+            EXPECT_EQ(window_pixel(W / 2, 1), 0xFFFF0000u) << "frame " << frame;
+            EXPECT_EQ(window_pixel(W / 2, H - 2), 0xFF0000FFu) << "frame " << frame;
+        }
+    }
+    gpu_debug_capture_window(false);
 }

@@ -240,3 +240,85 @@ TEST_F(GpuTest, StencilMasksLaterDraws) {
     gpu_surface_release(d);
     EXPECT_EQ(gpu_get_depth_surface(), nullptr);
 }
+
+namespace {
+struct PosColor {
+    float x, y, z;
+    uint32_t diffuse;
+};
+const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+} // namespace
+
+// Edges that pass exactly through pixel centres: a top or left edge draws its row or column, a
+// bottom or right edge does not (the top-left rule), for screen-space and transformed
+// triangles alike.
+TEST_F(GpuTest, EdgesThroughPixelCentresFollowTheTopLeftRule) {
+    const uint32_t red = 0xFFFF0000u, black = 0xFF000000u;
+    auto expect_block = [&](const char *what) {
+        EXPECT_EQ(pixel(10, 10), red) << what;
+        EXPECT_EQ(pixel(19, 19), red) << what;
+        EXPECT_EQ(pixel(15, 9), black) << what;
+        EXPECT_EQ(pixel(9, 15), black) << what;
+        EXPECT_EQ(pixel(15, 20), black) << what;
+        EXPECT_EQ(pixel(20, 15), black) << what;
+    };
+    // Corners on the centres of pixels 10 and 20: rows and columns 10 to 19.
+    quad(10, 10, 20, 20, red);
+    expect_block("screen space");
+
+    // A quad over the whole target from 0 to its size draws row 0 and column 0, and every
+    // other pixel.
+    gpu_clear(GPU_CLEAR_TARGET, black, 1.0f, 0);
+    quad(0, 0, W, H, red);
+    EXPECT_EQ(pixels(0, 0, W, H), std::vector<uint32_t>((size_t)W * H, red));
+
+    // One triangle with a bottom edge on row 30's centres and one with a top edge on row 40's.
+    gpu_clear(GPU_CLEAR_TARGET, black, 1.0f, 0);
+    gpu_set_render_state(GPU_RS_CULLMODE, 1);
+    ScreenVertex down[3] = {{30, 20, 0, 1, red, 0, 0, 0, 0},
+                            {40, 30, 0, 1, red, 0, 0, 0, 0},
+                            {20, 30, 0, 1, red, 0, 0, 0, 0}};
+    ScreenVertex up[3] = {{20, 40, 0, 1, red, 0, 0, 0, 0},
+                          {40, 40, 0, 1, red, 0, 0, 0, 0},
+                          {30, 50, 0, 1, red, 0, 0, 0, 0}};
+    gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, down, sizeof(ScreenVertex));
+    gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 1, up, sizeof(ScreenVertex));
+    EXPECT_EQ(pixel(30, 29), red);
+    EXPECT_EQ(pixel(30, 30), black);
+    EXPECT_EQ(pixel(30, 40), red);
+    EXPECT_EQ(pixel(30, 39), black);
+
+    // Transformed: clip-space edges on the centres of pixels 10 and 20 (centre k of a 64-pixel
+    // axis at 2k / 64 - 1, y downwards from +1).
+    gpu_clear(GPU_CLEAR_TARGET, black, 1.0f, 0);
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    auto cx = [](int k) { return 2.0f * (float)k / W - 1.0f; };
+    auto cy = [](int k) { return 1.0f - 2.0f * (float)k / H; };
+    PosColor v[4] = {{cx(10), cy(10), 0.5f, red},
+                     {cx(20), cy(10), 0.5f, red},
+                     {cx(10), cy(20), 0.5f, red},
+                     {cx(20), cy(20), 0.5f, red}};
+    gpu_set_fvf(0x42);
+    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(PosColor)), GPU_OK);
+    expect_block("transformed");
+}
+
+// Flat shading (state 9 = 1) takes each triangle's colour from its first vertex; Gouraud
+// blends the three.
+TEST_F(GpuTest, FlatShadingTakesTheFirstVertexColour) {
+    const uint32_t c[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    ScreenVertex v[4] = {{9.5f, 9.5f, 0, 1, c[0], 0, 0, 0, 0},
+                         {49.5f, 9.5f, 0, 1, c[1], 0, 0, 0, 0},
+                         {9.5f, 49.5f, 0, 1, c[2], 0, 0, 0, 0},
+                         {49.5f, 49.5f, 0, 1, c[3], 0, 0, 0, 0}};
+    gpu_set_render_state(GPU_RS_SHADEMODE, 1);
+    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), GPU_OK);
+    EXPECT_EQ(pixel(15, 15), c[0]); // triangle 0: vertices 0, 1, 2
+    EXPECT_EQ(pixel(44, 44), c[1]); // triangle 1: vertices 1, 2, 3
+    gpu_set_render_state(GPU_RS_SHADEMODE, 2);
+    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), GPU_OK);
+    EXPECT_NE(pixel(15, 15), c[0]);
+    EXPECT_NE(pixel(44, 44), c[1]);
+}

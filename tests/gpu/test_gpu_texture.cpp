@@ -310,6 +310,20 @@ TEST_F(GpuTest, CompressedImages) {
         quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
         EXPECT_EQ(pixel(1, 1), 0xFF0000FFu);
         EXPECT_EQ(pixel(5, 5), 0xFFFF0000u);
+        // Equal end colours make a three-colour block, whose index 3 is transparent: blended
+        // over green it leaves green.
+        ASSERT_TRUE(gpu_texture_lock(t, 0, nullptr, &lr));
+        const uint8_t clear_block[8] = {0x00, 0xF8, 0x00, 0xF8, 0xFF, 0xFF, 0xFF, 0xFF};
+        std::memcpy(lr.bits, clear_block, 8);
+        gpu_texture_unlock(t, 0);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+        gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 1);
+        gpu_set_render_state(GPU_RS_SRCBLEND, GPU_BLEND_SRCALPHA);
+        gpu_set_render_state(GPU_RS_DESTBLEND, GPU_BLEND_INVSRCALPHA);
+        quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFFu);
+        gpu_set_render_state(GPU_RS_ALPHABLENDENABLE, 0);
+        EXPECT_EQ(pixel(1, 1), 0xFF00FF00u);
+        EXPECT_EQ(pixel(5, 5), 0xFFFF0000u);
     }
     gpu_set_texture(0, nullptr);
     gpu_texture_release(t);

@@ -28,6 +28,18 @@ void lit_quad(float z, uint32_t diffuse) {
     EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), GPU_OK);
 }
 
+// Linear table fog toward `color` from start to end.
+void set_linear_fog(uint32_t color, float start, float end) {
+    uint32_t sb, eb;
+    std::memcpy(&sb, &start, 4);
+    std::memcpy(&eb, &end, 4);
+    gpu_set_render_state(GPU_RS_FOGENABLE, 1);
+    gpu_set_render_state(GPU_RS_FOGTABLEMODE, 3);
+    gpu_set_render_state(GPU_RS_FOGCOLOR, color);
+    gpu_set_render_state(GPU_RS_FOGSTART, sb);
+    gpu_set_render_state(GPU_RS_FOGEND, eb);
+}
+
 uint32_t rgb(float r, float g, float b) {
     auto c = [](float f) { return (uint32_t)(f * 255.0f + 0.5f); };
     return 0xFF000000u | c(r) << 16 | c(g) << 8 | c(b);
@@ -155,15 +167,7 @@ TEST_F(GpuTest, LinearTableFog) {
     gpu_set_transform(GPU_TS_VIEW, view);
     gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
-    gpu_set_render_state(GPU_RS_FOGENABLE, 1);
-    gpu_set_render_state(GPU_RS_FOGTABLEMODE, 3);
-    gpu_set_render_state(GPU_RS_FOGCOLOR, 0xFF0000FFu);
-    float start = 0.25f, end = 1.25f;
-    uint32_t sb, eb;
-    std::memcpy(&sb, &start, 4);
-    std::memcpy(&eb, &end, 4);
-    gpu_set_render_state(GPU_RS_FOGSTART, sb);
-    gpu_set_render_state(GPU_RS_FOGEND, eb);
+    set_linear_fog(0xFF0000FFu, 0.25f, 1.25f);
     lit_quad(0.5f, 0xFFFFFFFFu); // view z 0.75: f = 0.5
     EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.5f, 0.5f, 1.0f)));
     lit_quad(0.0f, 0xFFFFFF00u); // view z 0.25: no fog
@@ -171,6 +175,53 @@ TEST_F(GpuTest, LinearTableFog) {
     gpu_set_render_state(GPU_RS_FOGENABLE, 0);
     lit_quad(0.5f, 0xFFFFFFFFu);
     EXPECT_EQ(pixel(32, 32), 0xFFFFFFFFu);
+}
+
+// Table fog reads z under an orthographic projection (last column 0, 0, 0, 1): the vertex z of
+// screen-space vertices whatever their rhw, the projected z of transformed ones; under a
+// perspective projection it reads w. Linear fog from 0 to 1 toward black over white: the red
+// level is 255 x (1 - depth), clamped.
+TEST_F(GpuTest, TableFogReadsZUnderOrthographicAndWUnderPerspective) {
+    gpu_set_render_state(GPU_RS_LIGHTING, 0);
+    set_linear_fog(0xFF000000u, 0.0f, 1.0f);
+    auto level = [](double depth) {
+        return (int)std::lround(std::min(1.0, std::max(0.0, 1.0 - depth)) * 255.0);
+    };
+    auto screen_quad = [&](float z, float rhw) {
+        ScreenVertex v[4] = {{-0.5f, -0.5f, z, rhw, 0xFFFFFFFFu, 0, 0, 0, 0},
+                             {W - 0.5f, -0.5f, z, rhw, 0xFFFFFFFFu, 0, 0, 0, 0},
+                             {-0.5f, H - 0.5f, z, rhw, 0xFFFFFFFFu, 0, 0, 0, 0},
+                             {W - 0.5f, H - 0.5f, z, rhw, 0xFFFFFFFFu, 0, 0, 0, 0}};
+        gpu_set_fvf(0x244);
+        EXPECT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex)), GPU_OK);
+        return ch(pixel(32, 32), 16);
+    };
+    // Orthographic (the identity): z 0.7 whatever the rhw, 0 included.
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    for (float rhw : {0.3f, 3.0f, 0.0f}) EXPECT_NEAR(screen_quad(0.7f, rhw), level(0.7), 1) << rhw;
+    // Perspective: w = 1 / rhw.
+    const float persp[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, -0.5f, 0};
+    gpu_set_transform(GPU_TS_PROJECTION, persp);
+    EXPECT_NEAR(screen_quad(0.7f, 4.0f), level(0.25), 1);
+    EXPECT_NEAR(screen_quad(0.7f, 0.5f), level(2.0), 1);
+
+    // Transformed, view z 1.1: an orthographic projection taking it to z 0.1 fogs by 0.1; the
+    // perspective one (w = view z) by 1.1, so fully.
+    float view[16];
+    std::memcpy(view, IDENTITY, sizeof(view));
+    view[14] = 1.1f;
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, view);
+    const float ortho[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -1.0f, 1};
+    gpu_set_transform(GPU_TS_PROJECTION, ortho);
+    lit_quad(0.0f, 0xFFFFFFFFu);
+    EXPECT_NEAR(ch(pixel(32, 32), 16), level(0.1), 1);
+    // Perspective: view z 0.75 (w), projected z (0.75 - 0.5) / 0.75.
+    view[14] = 0.75f;
+    gpu_set_transform(GPU_TS_VIEW, view);
+    gpu_set_transform(GPU_TS_PROJECTION, persp);
+    lit_quad(0.0f, 0xFFFFFFFFu);
+    EXPECT_NEAR(ch(pixel(32, 32), 16), level(0.75), 1);
 }
 
 static const char *VS = R"(
@@ -373,17 +424,6 @@ TEST_F(GpuTest, ClipPlaneClipsOnlyWhenEnabled) {
 
 namespace {
 
-void set_linear_fog(uint32_t color, float start, float end) {
-    uint32_t sb, eb;
-    std::memcpy(&sb, &start, 4);
-    std::memcpy(&eb, &end, 4);
-    gpu_set_render_state(GPU_RS_FOGENABLE, 1);
-    gpu_set_render_state(GPU_RS_FOGTABLEMODE, 3);
-    gpu_set_render_state(GPU_RS_FOGCOLOR, color);
-    gpu_set_render_state(GPU_RS_FOGSTART, sb);
-    gpu_set_render_state(GPU_RS_FOGEND, eb);
-}
-
 // A pair that passes the view depth at location 10 under its own names, as the data's
 // shaders do: depth = object z + dz.
 const char *FOG_VS = R"(
@@ -450,13 +490,14 @@ TEST_F(GpuTest, FogAfterPixelShader) {
     small_quad();
     EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
 
-    // Behind pre-transformed vertices the depth is 1 / rhw, as for the fixed-function stage.
+    // Behind pre-transformed vertices the depth is what the fixed-function stage fogs by: z
+    // under the orthographic (identity) projection.
     gpu_set_fvf(0x244);
-    quad(0, 0, W, H, 0xFFFFFFFFu);
-    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
+    quad(0, 0, W, H, 0xFFFFFFFFu, 0.5f);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.875f, 0.875f, 0.875f)));
     gpu_set_pixel_shader(nullptr);
-    quad(0, 0, W, H, 0xFFFFFFFFu);
-    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.75f, 0.75f, 0.75f)));
+    quad(0, 0, W, H, 0xFFFFFFFFu, 0.5f);
+    EXPECT_TRUE(near_argb(pixel(32, 32), rgb(0.875f, 0.875f, 0.875f)));
 
     gpu_shader_release(vs);
     gpu_shader_release(ps);
