@@ -8,7 +8,9 @@
 #include "render/gfx_state.h"
 #include "render/shader.h"
 #include "resource/res_matrix.h"
+#include "scene/model_instance.h"
 #include "scene/model_node.h"
+#include "scene/node_settings.h"
 #include "scene/piece_node.h"
 #include "scene/point_light.h"
 
@@ -81,6 +83,26 @@ TEST_F(LitByPointLights, APieceWithoutLightsAfterOneWithLightsShowsNone) {
     const uint32_t lit_dark = frame_with_light(false, {0, 0, 0});
     piece_node();
     EXPECT_GT(ch_r(frame_with_light(true, {0, 0, 0})), ch_r(lit_dark) + 10);
+}
+
+// The animated kind draws its model as the model kind does, through the shader sets, with or
+// without an instance (a mesh without bones takes no bone palette).
+TEST_F(LitByPointLights, AnimatedNodeWithoutBonesDrawsLikeAModelNode) {
+    const ResourceHandle quad = nodes_test_quad_model("q", 0.5f, {0, 0, 1});
+    SceneObject *model = mdlnode_create(0, nullptr, quad, NODE_DEFAULT_LAYER);
+    mdlnode_set_shader(model, 1, nullptr, 0);
+    const uint32_t want = frame_with_light(false, {0, 0, 0});
+    ASSERT_NE(want & 0xFFFFFF, 0u);
+    static ModelInstance instance = {};
+    for (bool with_instance : {false, true}) {
+        SceneObject *anim = obj_create(0);
+        obj_set_kind(anim, scenedraw_settings()->anim_kind);
+        obj_kill(anim);
+        mdlnode_set_model(anim, quad);
+        mdlnode_set_shader(anim, 1, nullptr, 0);
+        mdlnode_head(anim)->instance = with_instance ? &instance : nullptr;
+        EXPECT_EQ(frame_with_light(false, {0, 0, 0}), want) << with_instance;
+    }
 }
 
 } // namespace
