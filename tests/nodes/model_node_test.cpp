@@ -137,6 +137,19 @@ TEST_F(ModelNodes, SphereCullingUsesTheScaledRadius) {
     EXPECT_EQ(nodes_test_pixel_at({2.6f, 0, 0}) & 0xFFFFFF, 0xFF0000u);
 }
 
+TEST_F(ModelNodes, MirrorPassDrawsOnlyMirrorNodesUntilTheReset) {
+    const ResourceHandle quad = nodes_test_quad_model("q", 1.0f, {0, 0, 1}, 0xFFFF0000u);
+    SceneObject *plain = mdlnode_create_persistent(0, nullptr, quad, NODE_DEFAULT_LAYER);
+    scenedraw_set_mirror_pass(1);
+    EXPECT_EQ(nodes_test_traced_draws(), 0u);
+    // The pass's reset put the overrides back: the next pass is an ordinary one.
+    EXPECT_EQ(scenedraw_get_camera_select(), -1);
+    EXPECT_EQ(nodes_test_traced_draws(), 1u);
+    mdlnode_set_alt_pass2(plain, 1);
+    scenedraw_set_mirror_pass(1);
+    EXPECT_EQ(nodes_test_traced_draws(), 1u);
+}
+
 TEST_F(ModelNodes, EveryDrawSetsItsWorldMatrix) {
     const ResourceHandle red = nodes_test_quad_model("r", 0.5f, {0, 0, 1}, 0xFFFF0000u);
     const ResourceHandle green = nodes_test_quad_model("g", 0.5f, {0, 0, 1}, 0xFF00FF00u);
