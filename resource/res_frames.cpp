@@ -195,6 +195,22 @@ bool res_frames_stack_room(ResourceHandle h, int32_t pushes) {
     return r && pushes >= 0 && res_matrix_depth() + pushes + r->depth <= RES_MATRIX_DEPTH - 1;
 }
 
+bool res_frames_apply_to_stack(const FrameItem *it) {
+    switch (it->tag) {
+        case RES_FRAME_MATRIX:
+            res_matrix_mult(&it->matrix);
+            return true;
+        case RES_FRAME_PUSH:
+            res_matrix_push();
+            return true;
+        case RES_FRAME_POP:
+            res_matrix_pop();
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool res_frame_world_matrix(ResourceHandle h, const char *name, Mat4 *out) {
     FrameWalk w;
     if (!out || !name || !res_frames_begin(&w, h) || !res_frames_stack_room(h, 1)) return false;
@@ -205,21 +221,9 @@ bool res_frame_world_matrix(ResourceHandle h, const char *name, Mat4 *out) {
     res_matrix_load(nullptr);
     FrameItem it;
     while (!found && res_frames_next(&w, &it)) {
-        switch (it.tag) {
-            case RES_FRAME_MATRIX:
-                res_matrix_mult(&it.matrix);
-                break;
-            case RES_FRAME_PUSH:
-                res_matrix_push();
-                break;
-            case RES_FRAME_POP:
-                res_matrix_pop();
-                break;
-            default:
-                found = same_name(it, name, hash);
-                if (found) *out = *res_matrix_top();
-                break;
-        }
+        if (res_frames_apply_to_stack(&it)) continue;
+        found = same_name(it, name, hash);
+        if (found) *out = *res_matrix_top();
     }
     while (res_matrix_depth() > entry) res_matrix_pop();
     return found;

@@ -67,6 +67,10 @@ bool res_frames_next(FrameWalk *walk, FrameItem *item);
 // matrix stack from its current depth (the stack ignores pushes past its top).
 bool res_frames_stack_room(ResourceHandle hierarchy, int32_t pushes);
 
+// A walk item applied to the resource matrix stack: a matrix multiplies the top, a push
+// pushes, a pop pops. False (nothing done) for a named frame.
+bool res_frames_apply_to_stack(const FrameItem *item);
+
 // The last matrix before the named frame in list order; false when the frame is not found or
 // no matrix comes before it.
 bool res_find_frame_matrix(ResourceHandle hierarchy, const char *name, Mat4 *out);
