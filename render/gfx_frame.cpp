@@ -21,6 +21,7 @@
 #include "resource/res_matrix.h"
 #include "resource/res_texture.h"
 #include "scene/object_manager.h"
+#include "scene/model_instance.h"
 #include "scene/node_settings.h"
 #include "scene/owner_id.h"
 #include "scene/point_light.h"
@@ -110,7 +111,7 @@ void gfx_init(SDL_Window *window, int32_t reserved, int32_t client_width, int32_
     view_register_node_kinds();
     coll_body_init();
     coll_frustum_init();
-    // Model pools start here.
+    model_init_pools();
     coll_init();
     view_set_defaults();
     gfx_reset_scene();
@@ -122,7 +123,7 @@ void gfx_shutdown(void) {
     text_queue_free(d->bitmap_queue);
     d->outline_queue = d->bitmap_queue = -1;
     coll_term();
-    // Model pools stop here.
+    model_term_pools();
     coll_frustum_term();
     coll_body_term();
     scenedraw_shutdown();
@@ -148,7 +149,7 @@ void gfx_reset_scene(void) {
     owner_clear_all();
     obj_reset_all();
     res_pieces_reset();
-    // Model pools, collision bodies and colliders reset here.
+    model_init_pools();
     coll_body_reset();
     coll_reset();
     gfx_reset_views();
@@ -168,6 +169,7 @@ void gfx_clear_scene(void) {
     coll_clear();
     coll_frustum_clear();
     coll_body_clear();
+    model_term_pools();
     res_pieces_reset();
     obj_reset_all();
     owner_clear_all();

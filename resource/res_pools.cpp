@@ -471,8 +471,15 @@ static ResourceHandle body_create(ResourcePool<R> *p, uint8_t *R::*body_field, c
 
 ResourceHandle res_create_hierarchy(const char *group, const char *name, const uint8_t *body,
                                     uint32_t size) {
-    return body_create(&g_pools.hierarchies, &HierarchyRecord::frames, group, name, body, size,
-                       res_frames_prepare);
+    static uint32_t s_stamp;
+    return body_create(
+        &g_pools.hierarchies, &HierarchyRecord::frames, group, name, body, size,
+        +[](HierarchyRecord *r) {
+            if (!res_frames_prepare(r)) return false;
+            if (++s_stamp == 0) ++s_stamp;
+            r->stamp = s_stamp;
+            return true;
+        });
 }
 
 ResourceHandle res_create_motion(const char *group, const char *name, const uint8_t *body,

@@ -73,7 +73,8 @@ struct HierarchyRecord {
     uint32_t size;
     uint32_t named_count;
     uint32_t matrix_count;
-    int32_t depth; // deepest nesting of the frame list
+    int32_t depth;  // deepest nesting of the frame list
+    uint32_t stamp; // creation number, never 0: tells a record from a later one in its place
 };
 
 struct MotionRecord {
