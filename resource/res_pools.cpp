@@ -401,7 +401,9 @@ static void release_one(int which, ResourceHandle h) {
 }
 
 void res_release_to_mark(ResourceMark *mark) {
-    if (!mark) return;
+    // A mark never taken, or already released, holds no counts to go back to: releasing to it
+    // would empty every pool, the built-in textures included.
+    if (!mark || !mark->valid) return;
     mark->valid = 0;
     for (int i = 0; i < RES_COUNTER_COUNT; ++i) {
         int32_t *c = counter(i);

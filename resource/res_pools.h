@@ -289,7 +289,8 @@ ResourceHandle res_find_shape_set(const char *group, const char *name);
 ResourceHandle res_find_camera_track(const char *group, const char *name);
 
 void res_mark(ResourceMark *mark);
-// Frees, newest first, everything made after the mark, then resets the data loader.
+// Frees, newest first, everything made after the mark, then resets the data loader. A mark
+// that is not valid (never taken, or released already) changes nothing.
 void res_release_to_mark(ResourceMark *mark);
 void res_link_model_textures(void);
 uint32_t res_texture_memory(void);
