@@ -6,6 +6,8 @@
 #include "math/math_types.h"
 #include "resource/res_handle.h"
 
+struct ModelInstance;
+
 constexpr int RES_MATRIX_DEPTH = 64;
 constexpr int RES_PIECE_COUNT = 10;
 
@@ -22,7 +24,7 @@ struct PieceEntry {
         uint32_t key; // or its sort key
     };
     void *model_data;
-    uint32_t node_word; // object index of the piece-mesh node that drew the piece last
+    uint32_t node_word;       // object index of the piece-mesh node that drew the piece last
     uint32_t model_name_hash; // tells the model from a later one made in a released record
     PieceEntry *next;
 };
@@ -52,6 +54,18 @@ void res_pieces_reset(void);
 void res_pieces_begin(void);
 bool res_pieces_add(const char *group, const char *name, const uint32_t *flags);
 bool res_pieces_end(PieceEntry **out_head);
+// Puts a chain back in front of the free list. A chain that is not wholly in use (an entry
+// outside the pool or already free, or a loop longer than the pool) is refused whole.
 void res_pieces_free(PieceEntry *head);
 PieceEntry **res_pieces_scratch(void);
 PiecePool *res_piece_pool(void);
+
+// Debug skeleton: the frames of a hierarchy as one-frame world wire lines without depth writes.
+// Each frame closed by a pop gets a bone line from its parent's position (red) to its own
+// (green) and three axis lines of length 0.1 along its matrix rows (red, green, blue). Frame
+// matrices come from the list under `root`, or, with a pose of that hierarchy, from its bones
+// (pose x root), one bone per named frame while the bone list lasts. With `labels` each named
+// frame's position is only projected to the screen and no line is drawn. The matrix stack is
+// left at its depth on entry. Returns the frames drawn (or projected).
+int32_t res_draw_skeleton_wire(uint32_t owner, ResourceHandle hierarchy, const Mat4 *root,
+                               bool labels, const ModelInstance *pose);
