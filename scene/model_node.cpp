@@ -7,6 +7,8 @@
 #include "math/plane.h"
 #include "render/gfx_mesh.h"
 #include "resource/res_pools.h"
+#include "scene/anim_node.h"
+#include "scene/model_instance.h"
 #include "scene/node_collision.h"
 #include "scene/node_draw.h"
 #include "scene/node_queue.h"
@@ -75,8 +77,9 @@ bool cull_and_bound(ModelNodeHead *h, const MeshBuffers *mesh, const NodePassCam
 // The squared camera distance (kept in the object's scratch word) and the model it selects:
 // the last LOD entry whose distance it reaches, or the alternate model in the passes that use
 // one.
-float choose_model(SceneObject *o, ModelNodeHead *h, const NodePassCamera *camera, bool use_alt) {
-    const float d2 = distance_sq(camera->position, translation(&h->world));
+float choose_model(SceneObject *o, ModelNodeHead *h, const NodePassCamera *camera, bool use_alt,
+                   const Vec3 &position) {
+    const float d2 = distance_sq(camera->position, position);
     node_set_scratch_distance(o, d2);
     uint32_t chosen = 0;
     if (use_alt && h->alt_model) {
@@ -323,19 +326,22 @@ bool node_sphere_in_frustum(const FrustumPlanes *planes, const Vec3 *c, float ra
     return true;
 }
 
+const FrustumPlanes *node_frustum_planes(FrustumPlanes *scratch, int view,
+                                         const FrustumParams *frustum) {
+    if (!frustum) return view_get_cull_planes(view);
+    Mat4 proj, clip;
+    mat4_projection_from_frustum(&proj, frustum);
+    mat4_multiply(&clip, view_get_view_matrix(view), &proj);
+    frustum_extract_planes(scratch, &clip);
+    return scratch;
+}
+
 bool mdlnode_outside_frustum(SceneObject *o, int view, const FrustumParams *frustum,
                              bool use_model) {
     ModelNodeHead *h = head_of(o);
     if (!h) return true;
     FrustumPlanes planes;
-    const FrustumPlanes *p = view_get_cull_planes(view);
-    if (frustum) {
-        Mat4 proj, clip;
-        mat4_projection_from_frustum(&proj, frustum);
-        mat4_multiply(&clip, view_get_view_matrix(view), &proj);
-        frustum_extract_planes(&planes, &clip);
-        p = &planes;
-    }
+    const FrustumPlanes *p = node_frustum_planes(&planes, view, frustum);
     const MeshBuffers *mesh = use_model ? res_get_model(h->chosen_model) : nullptr;
     const Vec3 position = translation(&h->world);
     if (!mesh) return !node_sphere_in_frustum(p, &position, 0.0f);
@@ -361,7 +367,8 @@ void mdlnode_kind_draw(SceneObject **run, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         SceneObject *o = run[i];
         ModelNodeHead *h = &obj_payload<ModelNode>(o)->head;
-        const float d2 = choose_model(o, h, &camera, camera.aux || camera.mirror);
+        const float d2 =
+            choose_model(o, h, &camera, camera.aux || camera.mirror, translation(&h->world));
         const MeshBuffers *mesh = res_get_model(h->chosen_model);
         if (!mesh) continue;
         if (!cull_and_bound(h, mesh, &camera, d2, true)) continue;
@@ -384,12 +391,6 @@ void mdlnode_kind_draw(SceneObject **run, int32_t count) {
     node_end_run();
 }
 
-// The animated kind's instance, start frame and attachment slots are set up by the animated
-// node's own module; the head's defaults are shared with the model kind.
-void animnode_kind_init(SceneObject *o) {
-    node_head_init(o, &obj_payload<ModelNode>(o)->head);
-}
-
 void animnode_kind_draw(SceneObject **run, int32_t count) {
     NodePassCamera camera;
     node_pass_camera(&camera);
@@ -398,7 +399,10 @@ void animnode_kind_draw(SceneObject **run, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         SceneObject *o = run[i];
         ModelNodeHead *h = &obj_payload<ModelNode>(o)->head;
-        const float d2 = choose_model(o, h, &camera, camera.aux);
+        // An animated node stands where its first bone is once it has been posed.
+        const ModelInstance *instance = h->instance;
+        const Mat4 *at = instance && instance->bones ? &instance->bones->world : &h->world;
+        const float d2 = choose_model(o, h, &camera, camera.aux, translation(at));
         // A node without a model record still queues: its attachments draw.
         if (!cull_and_bound(h, res_get_model(h->chosen_model), &camera, d2, false)) continue;
         node_queue_add(&q, o, drawflags_get(h->draw_flags, DF_BLENDED) != 0,
@@ -413,8 +417,7 @@ void animnode_kind_draw(SceneObject **run, int32_t count) {
         PointLight *lights[NODE_MAX_LIGHTS];
         const int32_t light_count = res_get_model(h->chosen_model) ? pick_lights(h, lights) : 0;
         draw_head(h, &camera, &last_model, lights, light_count, h->instance);
-        // The node's attachments draw here, not blended then blended, once the animated node
-        // module is part of the program.
+        attach_draw_all(queue[i], &camera, &last_model, lights, light_count);
     }
     node_end_run();
 }

@@ -114,6 +114,10 @@ void mdlnode_set_fill_mode(SceneObject *node, uint32_t value);
 
 // Frustum tests.
 bool node_sphere_in_frustum(const FrustumPlanes *planes, const Vec3 *centre, float radius);
+// The planes of a frustum given with the view's view matrix (in `scratch`), or the view's
+// culling planes when none is given.
+const FrustumPlanes *node_frustum_planes(FrustumPlanes *scratch, int view,
+                                         const FrustumParams *frustum);
 bool mdlnode_outside_frustum(SceneObject *node, int view, const FrustumParams *frustum,
                              bool use_model);
 
@@ -121,5 +125,4 @@ bool mdlnode_outside_frustum(SceneObject *node, int view, const FrustumParams *f
 void mdlnode_kind_init(SceneObject *object);
 void mdlnode_kind_term(SceneObject *object);
 void mdlnode_kind_draw(SceneObject **run, int32_t count);
-void animnode_kind_init(SceneObject *object);
 void animnode_kind_draw(SceneObject **run, int32_t count);

@@ -7,6 +7,7 @@
 #include "render/gfx_texture.h"
 #include "render/shader.h"
 #include "render/view.h"
+#include "scene/anim_node.h"
 #include "scene/model_node.h"
 #include "scene/piece_node.h"
 #include "scene/prim_node.h"
@@ -97,12 +98,16 @@ SceneDrawSettings *scenedraw_settings(void) {
     return &s_settings;
 }
 
-// The module's lifecycle hooks: the attachment pool rebuild of reset and clear belongs to the
-// animated node; the shutdown and per-frame hooks have nothing to do.
+// The module's lifecycle hooks: reset and clear rebuild the attachment pool of the
+// animated nodes; the shutdown and per-frame hooks have nothing to do.
 void scenedraw_shutdown(void) {}
 void scenedraw_frame_update(void) {}
-void scenedraw_scene_reset(void) {}
-void scenedraw_scene_clear(void) {}
+void scenedraw_scene_reset(void) {
+    attach_pool_reset();
+}
+void scenedraw_scene_clear(void) {
+    attach_pool_reset();
+}
 
 void scenedraw_reset_counters(void) {
     s_settings.draw_calls = s_settings.batches = s_settings.primitives = 0;
@@ -265,12 +270,14 @@ void scenedraw_init_settings(void) {
 
 void view_register_node_kinds(void) {
     scenedraw_init_settings();
+    attach_pool_reset();
     // Registration order fixes the ids: primitive, animated, model, piece mesh.
     s_settings.prim_kind =
         obj_register_kind(primnode_kind_draw, primnode_kind_init, primnode_kind_term, nullptr,
                           (int32_t)sizeof(PrimNode));
-    s_settings.anim_kind = obj_register_kind(animnode_kind_draw, animnode_kind_init, nullptr,
-                                             nullptr, (int32_t)sizeof(ModelNode));
+    s_settings.anim_kind =
+        obj_register_kind(animnode_kind_draw, animnode_kind_init, animnode_kind_term, nullptr,
+                          (int32_t)sizeof(AnimModelNode));
     s_settings.model_kind =
         obj_register_kind(mdlnode_kind_draw, mdlnode_kind_init, mdlnode_kind_term, nullptr,
                           (int32_t)sizeof(ModelNode));

@@ -11,6 +11,7 @@
 #include "nodes_test_env.h"
 #include "resource/loader.h"
 #include "resource/res_pools.h"
+#include "scene/model_instance.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -53,6 +54,7 @@ bool anim_test_begin(uint32_t clear) {
     res_init(&s);
     loader_init();
     coll_init();
+    model_init_pools();
     char old_cwd[PATH_MAX];
     if (!getcwd(old_cwd, sizeof old_cwd) || chdir(s_folder.c_str()) != 0) return false;
     bool ok = loader_enqueue("mo", 0) && loader_enqueue("T", 0);
