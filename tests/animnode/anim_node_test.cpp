@@ -15,6 +15,7 @@
 #include "render/gfx_state.h"
 #include "render/shader.h"
 #include "render/view.h"
+#include "resource/res_frames.h"
 #include "resource/res_matrix.h"
 #include "resource/res_pools.h"
 #include "scene/anim_node.h"
@@ -218,6 +219,8 @@ TEST_F(AnimNodes, FrameCollidersMoveWithTheirFrame) {
     PackFrame root{"B1c", pack_translation(0, 1, 0), {}};
     root.children.push_back({"B1_body", pack_translation(0, 1, 0), {}});
     root.children.push_back({"B1_tail", pack_translation(0, 0, -1), {}});
+    // "CM_" and this name do not fit the mesh name: no collider, nothing written past it.
+    root.children.push_back({std::string(80, 'b'), pack_translation(0, 0, 1), {}});
     const std::vector<uint8_t> body = pack_hierarchy_body(root);
     const ResourceHandle h = res_create_hierarchy("T", "B1c", body.data(), (uint32_t)body.size());
     ASSERT_NE(h, 0u);
@@ -298,6 +301,35 @@ TEST_F(AnimNodes, BonePairsFollowTheHierarchy) {
     std::sort(want.begin(), want.end());
     EXPECT_EQ(pairs, want);
     EXPECT_EQ(animnode_for_each_bone_pair(node, nullptr, nullptr), 0);
+
+    // A word that is no tag ends the walk: only the pair before it is visited.
+    std::vector<uint32_t> b;
+    auto frame = [&](uint32_t name_offset) {
+        b.push_back(RES_FRAME_MATRIX);
+        for (int i = 0; i < 16; ++i) {
+            const float f = i % 5 == 0 ? 1.0f : 0.0f;
+            uint32_t u;
+            memcpy(&u, &f, 4);
+            b.push_back(u);
+        }
+        b.insert(b.end(), {RES_FRAME_NAME, name_offset, 0});
+    };
+    frame(0);
+    b.push_back(RES_FRAME_PUSH);
+    frame(0);
+    b.insert(b.end(), {RES_FRAME_POP, 9, RES_FRAME_PUSH});
+    frame(0);
+    b.insert(b.end(), {RES_FRAME_POP, RES_FRAME_END});
+    const ResourceHandle odd = res_create_hierarchy(
+        "x", "odd", reinterpret_cast<uint8_t *>(b.data()), (uint32_t)(b.size() * 4));
+    ASSERT_NE(odd, 0u);
+    animnode_set_motion(node, (int32_t)odd, 0);
+    EXPECT_EQ(animnode_for_each_bone_pair(
+                  node,
+                  [](SceneObject *, InstanceBone *, const char *, InstanceBone *, const char *,
+                     void *) {},
+                  nullptr),
+              1);
 }
 
 // Whole frames: a frame past the end clamps to the last, one before the start to the start, a
