@@ -29,6 +29,12 @@ const MeshBuffers *palette_model(SceneObject *node, const ModelNodeHead *h) {
     return res_get_model(h->lods[0].model);
 }
 
+bool bone_matrix_of(const ModelInstance *instance, const Mat4 *m) {
+    for (const InstanceBone *b = instance->bones; b; b = b->next)
+        if (m == &b->world) return true;
+    return false;
+}
+
 uint16_t chain_group(const ModelNodeHead *h) {
     return h->collision ? static_cast<uint16_t>(h->collision->group) : 0;
 }
@@ -219,6 +225,10 @@ void animnode_update(SceneObject *node, int32_t frame) {
     if (!instance) return;
     ModelNodeHead *h = &n->head;
     model_instance_pose(instance, &h->world, frame, palette_model(node, h), chain_group(h), 0);
+    // The pose drops the bones of a hierarchy released under it: colliders left on them are
+    // made again on the bones there are now (none, then).
+    if (h->collision && !bone_matrix_of(instance, h->collision->transform))
+        animnode_build_frame_collision(node, -1, h->collision->filter);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -248,6 +248,22 @@ TEST_F(AnimNodes, FrameCollidersMoveWithTheirFrame) {
     EXPECT_NEAR(top_at(3.0f), 2.5f, 1e-4);
     EXPECT_EQ(top_at(0.0f), -1.0f);
 
+    // Released under the node and its place taken: the bones go at the next update, and the
+    // collider with them.
+    ResourceMark mark;
+    res_mark(&mark);
+    const ResourceHandle copy =
+        res_create_hierarchy("T", "B1d", body.data(), (uint32_t)body.size());
+    animnode_set_motion(node, (int32_t)copy, 0);
+    ASSERT_EQ(animnode_collider_count(node), 1);
+    res_release_to_mark(&mark);
+    ASSERT_EQ(res_create_hierarchy("T", "B1e", body.data(), (uint32_t)body.size()), copy);
+    animnode_update(node, 0);
+    EXPECT_EQ(animnode_collider_count(node), 0);
+    animnode_set_motion(node, (int32_t)h, 0);
+    animnode_build_frame_collision(node, -1, 0);
+    ASSERT_EQ(animnode_collider_count(node), 1);
+
     // A motion on another hierarchy: the colliders are rebuilt on its bones (it has none).
     animnode_set_motion(node, (int32_t)by_hierarchy, (int32_t)mime_motion);
     EXPECT_EQ(animnode_collider_count(node), 0);
