@@ -1,4 +1,5 @@
 #include "game_test_env.h"
+#include "tests/support/test_render.h"
 
 #include <SDL2/SDL.h>
 #include <cstdio>
@@ -188,6 +189,7 @@ bool game_test_engine(void) {
     mouse_init();
     s_ok = snd_get_error() == 0;
     std::atexit([] {
+        test_keep_gl_driver();
         snd_shutdown();
         gfx_shutdown();
         win_set_keyboard_override(nullptr);

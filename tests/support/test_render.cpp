@@ -1,6 +1,9 @@
 #include "test_render.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
 
 #include "render/gfx_device.h"
 #include "render/gfx_display.h"
@@ -18,6 +21,16 @@ SDL_Window *test_window(const char *title, int w, int h) {
         return nullptr;
     }
     return s_window;
+}
+
+void test_keep_gl_driver(void) {
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *) {
+            if (info->dlpi_name && strstr(info->dlpi_name, "_dri.so"))
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
 }
 
 // The device start-ups below register their own shutdown, which closes the window afterwards.
@@ -41,6 +54,7 @@ bool test_render_device(const char *title, int w, int h) {
     ok = gfx_create_device(&p);
     if (ok) {
         std::atexit([] {
+            test_keep_gl_driver();
             gfx_destroy_device();
             close_window();
         });
@@ -57,6 +71,7 @@ bool test_render_start(const char *title, int w, int h, const DisplayOptions *op
     gfx_init(window, 0, w, h, 32, options); // a device that cannot be made ends the program
     ok = true;
     std::atexit([] {
+        test_keep_gl_driver();
         gfx_shutdown();
         close_window();
     });

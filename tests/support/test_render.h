@@ -21,6 +21,12 @@ bool test_render_device(const char *title, int w, int h);
 // when the program ends. false when no window can be made.
 bool test_render_start(const char *title, int w, int h, const DisplayOptions *options = nullptr);
 
+// Keeps the GL driver loaded to the end of the process. Call it before the last context goes:
+// the driver keeps some blocks for the life of the process, and unloaded with that context it
+// would leave them with stacks into unmapped code, which the leak checker can neither name nor
+// tell from ours.
+void test_keep_gl_driver(void);
+
 // Pixels as ARGB, top row first; 0xDEADBEEF where the surface cannot be read.
 uint32_t test_surface_pixel(GpuSurface *surface, int x, int y);
 uint32_t test_pixel(int x, int y); // back buffer
