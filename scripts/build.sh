@@ -9,7 +9,7 @@ flags=()
 case "${1:-}" in
   --sanitize)
     dir=build-asan
-    flags+=(-DTAVOK_SANITIZE=ON)
+    flags+=(-DTAVOK_SANITIZE=ON -DTAVOK_BENCH=OFF)
     shift
     ;;
   --tsan)

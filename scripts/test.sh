@@ -1,11 +1,26 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds, and runs every test under a virtual display.
-# --sanitize builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# --sanitize: AddressSanitizer with leak detection and UndefinedBehaviorSanitizer (build-asan/).
+# --tsan: ThreadSanitizer over the test programs whose code has threads: shared memory and
+#         events, semaphores, sound, audio and the game (build-tsan/).
+# The fuzz targets' corpora are replayed in every mode (scripts/fuzz.sh fuzzes them).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
-dir=$("$here/build.sh" "$@" | tail -n 1)
 export ALSOFT_DRIVERS=null
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+select=()
+build=("$@")
+case "${1:-}" in
+  --sanitize)
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan.supp:print_suppressions=0}
+    ;;
+  --tsan)
+    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tsan.supp}
+    select=(-R '^(sys|app|sound|audio|game)$')
+    build=(--tsan test_sys test_app test_sound test_audio test_game)
+    ;;
+esac
+dir=$("$here/build.sh" "${build[@]}")
 cd "$dir"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --parallel "$(nproc)"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --parallel "$(nproc)" "${select[@]}"
