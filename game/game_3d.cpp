@@ -10,6 +10,8 @@
 #include "resource/loader.h"
 #include "resource/res_frames.h"
 #include "resource/res_texture.h"
+#include "scene/anim_node.h"
+#include "scene/attachment.h"
 #include "scene/model_set.h"
 
 namespace {
@@ -238,4 +240,54 @@ ResourceHandle game_node_pad_motion(const char *model) {
     char name[STAGE_NAME_SIZE];
     return first_part_with(name, model, "_pad") ? res_find_motion(current_row().texture_set, name)
                                                 : 0;
+}
+
+SceneObject *game_create_character(OwnerId parent, const Vec3 *position, const char *name,
+                                   int32_t layer) {
+    const CharacterRow *row = game_character_by_name(name);
+    if (!row) return nullptr;
+    const ResourceHandle model = res_find_model(row->model_group, row->hierarchy);
+    if (!model) return nullptr;
+    Mat4 world;
+    mat4_identity(&world);
+    if (position) {
+        world.m[3][0] = position->x;
+        world.m[3][1] = position->y;
+        world.m[3][2] = position->z;
+    }
+    SceneObject *node = animnode_create(parent, &world, model, layer);
+    if (!node) return nullptr;
+    ResourceHandle motion = 0;
+    game_find_motion(nullptr, &motion, row->motion_a, row->motion_b, 0);
+    animnode_set_motion(node, (int32_t)res_find_hierarchy(row->model_group, row->hierarchy),
+                        (int32_t)motion);
+    animnode_set_color(node, row->colour);
+    animnode_set_factor(node, row->scale);
+    for (int32_t i = 0; i < row->attachment_count; ++i) {
+        const CharacterAttachment &a = row->attachments[i];
+        const ResourceHandle m = res_find_model(a.model_group, a.model_name);
+        if (attach_model_to_bone(node, i, m, a.bone_name)) attach_set_diffuse(node, i, a.colour);
+    }
+    return node;
+}
+
+// The group of the node's hierarchy: where its motions are looked up.
+static const char *motion_group(SceneObject *node) {
+    return res_hierarchy_group(animnode_hierarchy_handle(node));
+}
+
+bool game_set_motion_by_name(SceneObject *node, const char *name) {
+    const char *group = motion_group(node);
+    const ResourceHandle motion = group && name ? res_find_motion(group, name) : 0;
+    if (!motion) return false;
+    animnode_set_motion(node, -1, (int32_t)motion);
+    return true;
+}
+
+bool game_set_motion(SceneObject *node, ResourceHandle motion) {
+    const char *group = motion_group(node), *of = res_motion_group(motion);
+    // A motion of another group was made for another hierarchy.
+    if (!group || !of || std::strcmp(group, of) != 0) return false;
+    animnode_set_motion(node, -1, (int32_t)motion);
+    return true;
 }

@@ -7,7 +7,7 @@
 
 #include "math/math_types.h"
 #include "resource/res_pools.h"
-#include "scene/owner_id.h"
+#include "scene/object_manager.h"
 
 typedef void (*StageSetFn)(void);
 
@@ -75,3 +75,14 @@ bool game_node_target_pos(const char *model, Vec3 *position);
 bool game_node_lamp(const char *model, int32_t mode, Mat4 *out);
 // The motion named by the model name up to its first '_' + "_pad" in the set's group; 0 none.
 ResourceHandle game_node_pad_motion(const char *model);
+
+// Characters: an animated node of a character row's model, its hierarchy and first motion
+// (named the row's A or B), with the row's colour (diffuse) and scale factor (the material
+// factor) and each attachment on its bone. Null for an unknown row, a missing model or a
+// full object pool.
+SceneObject *game_create_character(OwnerId parent, const Vec3 *position, const char *row,
+                                   int32_t layer);
+// A node's motions are those of its hierarchy's group. Both set the motion with the node's
+// hierarchy kept; false (nothing changed) for a motion not found in that group.
+bool game_set_motion_by_name(SceneObject *node, const char *name);
+bool game_set_motion(SceneObject *node, ResourceHandle motion);

@@ -9,6 +9,7 @@
 #include "render/view.h"
 #include "resource/loader.h"
 #include "resource/res_pools.h"
+#include "scene/model_instance.h"
 #include "scene/node_settings.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_render.h"
@@ -43,6 +44,7 @@ bool modelset_test_begin(void) {
     s.model_name_bytes = s.material_name_bytes = s.bone_name_bytes = 1024;
     res_init(&s);
     loader_init();
+    model_init_pools();
     view_set_defaults();
     view_set_viewport(0, 0, 0, MODELSET_TEST_WIDTH, MODELSET_TEST_HEIGHT);
     return true;
