@@ -280,10 +280,13 @@ std::vector<SampleFile> make_files(void) {
         {"lamp_tnd", 0, translation(1, 0, 0)},
         {"lamp_lnd", 0, translation(0, 3, 1)},
         {"stage_dummy", 0, translation(0, 0, 5)},
+        {"floor_1", 0, translation(0, 0, 0)},
     }));
     s1.models.push_back({box_model("post_1", {0, 1, 0}, {0.2f, 1, 0.2f}, ""), "post_1"});
     s1.models.push_back({box_model("post_12", {0, 1, 0}, {0.2f, 1, 0.2f}, ""), "post_12"});
     s1.models.push_back({box_model("lamp_01", {0, 0, 0}, {0.3f, 0.3f, 0.3f}, ""), "lamp_01"});
+    // The floor drawn over the floor collision mesh: a thin box whose top face lies at y = 0.
+    s1.models.push_back({box_model("floor_1", {0, -0.05f, 0}, {5, 0.05f, 5}, ""), "floor_1"});
     s1.motions.push_back({"lamp_pad", 4, {{"lamp_01", SAMPLE_AXIS_Z, PI / 8, {0, 0, 0}}}, ""});
     {
         SampleCollMesh floor{"stage_s", {}, {1, 1, 1, -1}};

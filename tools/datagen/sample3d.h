@@ -12,7 +12,8 @@
 //   T        hierarchy "B1" with a three-link tail; the rigid model "B1"; the attachment model
 //            "T"; motions "Tme" and "Tdy"; the collision mesh "CM_B1_body"
 //   s1       hierarchy "stage_s" of world-space frames under an identity root; models
-//            "post_1", "post_12", "lamp_01"; collision meshes "stage_s" (the floor) and
+//            "post_1", "post_12", "lamp_01" and the floor "floor_1" (x and z -5..5, its top
+//            face at y = 0, its frame last); collision meshes "stage_s" (the floor) and
 //            "stage_wall" (x = 3, facing -x); motion "lamp_pad"
 //
 // Hierarchies are written as the packer writes them: a frame's matrix, its name, then each
