@@ -32,21 +32,6 @@ class PrimNodes : public ::testing::Test {
     }
 };
 
-int g_batches_after_points;
-void points(SceneObject *n, void *) {
-    primnode_begin(n, PRIM_POINTS, 0);
-    for (int i = 0; i < 16384; ++i) primnode_add_vertex_xyz(n, 0, 0, 0);
-    primnode_end(n);
-    g_batches_after_points = scenedraw_settings()->batches;
-}
-
-TEST_F(PrimNodes, PointsFlushOnceWhenTheBatchFills) {
-    scenedraw_reset_counters();
-    EXPECT_EQ(traced_frame(points), (std::vector<uint32_t>{16384}));
-    EXPECT_EQ(g_batches_after_points, 1);
-    EXPECT_EQ(scenedraw_settings()->primitives, 16384);
-}
-
 void five_vertices(SceneObject *n, void *) {
     primnode_begin(n, PRIM_TRIANGLES, 0);
     for (int i = 0; i < 5; ++i) primnode_add_vertex_xyz(n, (float)i, 0, 0);
