@@ -29,6 +29,7 @@
 #include "resource/res_pools.h"
 #include "scene/anim_node.h"
 #include "scene/model_instance.h"
+#include "bench/kind_draw_timer.h"
 #include "scene/object_internal.h"
 #include "scene/sprite2d.h"
 #include "tools/datagen/sample3d.h"
@@ -38,22 +39,6 @@ namespace {
 constexpr int WIDTH = 800, HEIGHT = 600;
 constexpr int WARM_UP = 30, FRAMES = 600;
 constexpr int32_t SHOWN_LAYER = 6; // drawn over the layer target
-
-double clock_ms(clockid_t id) {
-    timespec t;
-    clock_gettime(id, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
-
-// Processor time of the main thread inside the kind's draw.
-ObjectDrawFn s_draw = nullptr;
-double s_draw_ms = 0.0;
-
-void timed_draw(SceneObject **run, int32_t count) {
-    const double t = clock_ms(CLOCK_THREAD_CPUTIME_ID);
-    s_draw(run, count);
-    s_draw_ms += clock_ms(CLOCK_THREAD_CPUTIME_ID) - t;
-}
 
 // The generated sample set written to a scratch folder and "mo" loaded from it. The program's
 // pools hold no 3D data: they are made again with room for it, and the render targets that
@@ -122,21 +107,21 @@ bool run(int n, double *frame_ms, double *pose_ms, double *draw_ms) {
     double start = 0.0, pose = 0.0;
     for (int frame = 0; frame < WARM_UP + FRAMES; ++frame) {
         if (frame == WARM_UP) {
-            start = clock_ms(CLOCK_MONOTONIC);
-            s_draw_ms = pose = 0.0;
+            start = bench_clock_ms(CLOCK_MONOTONIC);
+            bench_draw_ms = pose = 0.0;
         }
         SDL_PumpEvents();
-        const double t = clock_ms(CLOCK_THREAD_CPUTIME_ID);
+        const double t = bench_clock_ms(CLOCK_THREAD_CPUTIME_ID);
         for (SceneObject *node : nodes) animnode_update(node, -1);
-        pose += clock_ms(CLOCK_THREAD_CPUTIME_ID) - t;
+        pose += bench_clock_ms(CLOCK_THREAD_CPUTIME_ID) - t;
         SceneObject *shown = sprite2d_put_texture(0, v->texture, 0xFFFFFFFFu, WIDTH * 0.5f,
                                                   HEIGHT * 0.5f, 0.5f, 0.5f, 1, 1, SHOWN_LAYER);
         if (shown) sprite2d_set_blend(shown, 0);
         gfx_render_frame(0);
     }
-    *frame_ms = (clock_ms(CLOCK_MONOTONIC) - start) / FRAMES;
+    *frame_ms = (bench_clock_ms(CLOCK_MONOTONIC) - start) / FRAMES;
     *pose_ms = pose / FRAMES;
-    *draw_ms = s_draw_ms / FRAMES;
+    *draw_ms = bench_draw_ms / FRAMES;
     return true;
 }
 
@@ -173,8 +158,8 @@ int main(int argc, char **argv) {
         return 1;
     }
     ObjectKind *kind = &obj_kind_table()[animnode_kind_id()];
-    s_draw = kind->draw;
-    kind->draw = timed_draw;
+    bench_kind_draw = kind->draw;
+    kind->draw = bench_timed_draw;
 
     int status = 0;
     printf("Animated \"By\" nodes playing \"mime\" through an %dx%d render view, %d frames\n",
@@ -190,7 +175,7 @@ int main(int argc, char **argv) {
                frame_ms, pose_ms, draw_ms);
         fflush(stdout);
     }
-    kind->draw = s_draw;
+    kind->draw = bench_kind_draw;
     gfx_shutdown();
     SDL_DestroyWindow(window);
     SDL_Quit();

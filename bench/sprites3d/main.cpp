@@ -19,6 +19,7 @@
 #include "render/rtview.h"
 #include "render/view.h"
 #include "resource/res_texture.h"
+#include "bench/kind_draw_timer.h"
 #include "scene/object_internal.h"
 #include "scene/sprite2d.h"
 #include "scene/sprite3d.h"
@@ -29,22 +30,6 @@ constexpr int WIDTH = 800, HEIGHT = 600, SIDE = 32;
 constexpr int WARM_UP = 30, FRAMES = 600;
 constexpr float NEAR_DEPTH = 4.0f, FAR_DEPTH = 42.0f;
 constexpr int32_t SHOWN_LAYER = 6; // drawn over the layer target
-
-double clock_ms(clockid_t id) {
-    timespec t;
-    clock_gettime(id, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
-
-// Processor time of the main thread inside the kind's draw.
-ObjectDrawFn s_draw = nullptr;
-double s_draw_ms = 0.0;
-
-void timed_draw(SceneObject **run, int32_t count) {
-    const double t = clock_ms(CLOCK_THREAD_CPUTIME_ID);
-    s_draw(run, count);
-    s_draw_ms += clock_ms(CLOCK_THREAD_CPUTIME_ID) - t;
-}
 
 // A soft disc: opaque in the middle, alpha fading towards the rim.
 ResourceHandle disc_crop(void) {
@@ -92,8 +77,8 @@ bool run(int n, double *frame_ms, double *draw_ms) {
     double start = 0.0;
     for (int frame = 0; frame < WARM_UP + FRAMES; ++frame) {
         if (frame == WARM_UP) {
-            start = clock_ms(CLOCK_MONOTONIC);
-            s_draw_ms = 0.0;
+            start = bench_clock_ms(CLOCK_MONOTONIC);
+            bench_draw_ms = 0.0;
         }
         SDL_PumpEvents();
         SceneObject *shown = sprite2d_put_texture(0, v->texture, 0xFFFFFFFFu, WIDTH * 0.5f,
@@ -101,8 +86,8 @@ bool run(int n, double *frame_ms, double *draw_ms) {
         if (shown) sprite2d_set_blend(shown, 0);
         gfx_render_frame(0);
     }
-    *frame_ms = (clock_ms(CLOCK_MONOTONIC) - start) / FRAMES;
-    *draw_ms = s_draw_ms / FRAMES;
+    *frame_ms = (bench_clock_ms(CLOCK_MONOTONIC) - start) / FRAMES;
+    *draw_ms = bench_draw_ms / FRAMES;
     return sprite3d_stat_sprites() == (uint32_t)n;
 }
 
@@ -125,8 +110,8 @@ int main(int argc, char **argv) {
     gfx_init(window, 0, WIDTH, HEIGHT, 32, nullptr);
     if (!gfx_get_device() || !disc_crop()) return 1;
     ObjectKind *kind = &obj_kind_table()[sprite3d_kind_id()];
-    s_draw = kind->draw;
-    kind->draw = timed_draw;
+    bench_kind_draw = kind->draw;
+    kind->draw = bench_timed_draw;
 
     int status = 0;
     printf("3D sprites through an %dx%d render view, %d frames\n", WIDTH, HEIGHT, FRAMES);
@@ -141,7 +126,7 @@ int main(int argc, char **argv) {
                draw_ms);
         fflush(stdout);
     }
-    kind->draw = s_draw;
+    kind->draw = bench_kind_draw;
     gfx_shutdown();
     SDL_DestroyWindow(window);
     SDL_Quit();
