@@ -86,14 +86,17 @@ bool coll_segment_box(const CollSegment *g, const Vec3 *centre, const Vec3 *half
 bool coll_point_inside_edges(const Vec3 *a, const Vec3 *b, const Vec3 *c, const Vec3 *n,
                              const Vec3 *p) {
     const Vec3 *corner[3] = {a, b, c};
+    bool inner = false;
     for (int i = 0; i < 3; ++i) {
         const Vec3 *x = corner[i], *y = corner[(i + 1) % 3];
         float ex = y->x - x->x, ey = y->y - x->y, ez = y->z - x->z;
         float tx = p->x - x->x, ty = p->y - x->y, tz = p->z - x->z;
         float cx = ey * tz - ez * ty, cy = ez * tx - ex * tz, cz = ex * ty - ey * tx;
-        if (!(cx * n->x + cy * n->y + cz * n->z >= 0.0f)) return false;
+        float v = cx * n->x + cy * n->y + cz * n->z;
+        if (!(v >= 0.0f)) return false;
+        inner |= v > 0.0f;
     }
-    return true;
+    return inner;
 }
 
 bool coll_segment_triangle(const CollSegment *g, const Vec3 *a, const Vec3 *b, const Vec3 *c,
@@ -133,23 +136,26 @@ static float contact_depth(float radius, float distance) {
 
 bool coll_sphere_triangle(const Vec3 *a, const Vec3 *b, const Vec3 *c, const Vec3 *n,
                           const Vec3 *centre, float radius, Vec3 *out_closest, float *out_depth) {
-    Vec3 normal;
+    if (!coll_usable_sphere(centre, radius)) return false;
+    Vec3 e1, e2, area, normal;
+    vec3_cross(&area, vec3_sub(&e1, b, a), vec3_sub(&e2, c, a));
+    if (area.x == 0.0f && area.y == 0.0f && area.z == 0.0f) return false;
     if (n) {
         normal = *n;
     } else {
-        Vec3 e1, e2, x;
-        vec3_sub(&e1, b, a);
-        vec3_sub(&e2, c, a);
-        vec3_normalize(&normal, vec3_cross(&x, &e1, &e2));
+        vec3_normalize(&normal, &area);
     }
+    if (normal.x == 0.0f && normal.y == 0.0f && normal.z == 0.0f) return false;
     Vec3 ca;
     float dist = vec3_dot(vec3_sub(&ca, centre, a), &normal);
-    if (radius < std::fabs(dist)) return false;
+    if (!(std::fabs(dist) <= radius)) return false; // also a NaN distance
     Vec3 p;
     vec3_add_scaled(&p, centre, &normal, -dist);
     if (coll_point_inside_edges(a, b, c, &normal, &p)) {
+        float depth = contact_depth(radius, std::fabs(dist));
+        if (!coll_finite3(&p) || !std::isfinite(depth)) return false;
         if (out_closest) *out_closest = p;
-        if (out_depth) *out_depth = contact_depth(radius, std::fabs(dist));
+        if (out_depth) *out_depth = depth;
         return true;
     }
     // Otherwise the nearest edge line among the edges the sphere reaches.
@@ -173,8 +179,10 @@ bool coll_sphere_triangle(const Vec3 *a, const Vec3 *b, const Vec3 *c, const Vec
     coll_vec_div(&unit, &xy, length);
     float f = vec3_dot(vec3_sub(&cx, centre, x), &unit) * reciprocal(length);
     vec3_add_scaled(&q, x, &xy, mathf_clamp(f, 0.0f, 1.0f));
+    float depth = contact_depth(radius, std::sqrt(best));
+    if (!coll_finite3(&q) || !std::isfinite(depth)) return false;
     if (out_closest) *out_closest = q;
-    if (out_depth) *out_depth = contact_depth(radius, std::sqrt(best));
+    if (out_depth) *out_depth = depth;
     return true;
 }
 
@@ -183,4 +191,24 @@ Vec3 *coll_world_normal(Vec3 *out, const Mat4 *inverse, const Vec3 *n) {
     for (int j = 0; j < 3; ++j)
         (&w.x)[j] = n->x * inverse->m[j][0] + n->y * inverse->m[j][1] + n->z * inverse->m[j][2];
     return vec3_normalize(out, &w);
+}
+
+bool coll_finite3(const Vec3 *v) {
+    return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z);
+}
+
+bool coll_finite_matrix(const Mat4 *m) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            if (!std::isfinite(m->m[i][j])) return false;
+    return true;
+}
+
+bool coll_usable_sphere(const Vec3 *centre, float radius) {
+    return coll_finite3(centre) && std::isfinite(radius * radius);
+}
+
+bool coll_finite_segment(const Vec3 *start, const Vec3 *delta) {
+    Vec3 end;
+    return coll_finite3(start) && coll_finite3(delta) && coll_finite3(vec3_add(&end, start, delta));
 }

@@ -150,14 +150,10 @@ bool to_mesh_space(const Mat4 *transform, Mat4 *inverse, const Vec3 *start, cons
         *d = *delta;
         return true;
     }
-    if (!mat4_inverse_checked(inverse, transform)) return false;
+    if (!coll_finite_matrix(transform) || !mat4_inverse_checked(inverse, transform)) return false;
     mat4_transform_point(s, inverse, start);
     mat4_rotate_vector(d, inverse, delta);
     return true;
-}
-
-bool finite3(const Vec3 *v) {
-    return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z);
 }
 
 // The large triangles whose cells were visited: `near` is a cheap reject tried first (it reads
@@ -193,7 +189,9 @@ bool coll_mesh_segment(const CollisionMeshRecord *mesh, const Mat4 *transform, c
     const CollMeshHeader *h = res_collmesh_header(mesh);
     Mat4 inverse;
     Vec3 s, d;
-    if (!h || !to_mesh_space(transform, &inverse, start, delta, &s, &d)) return false;
+    if (!h || !coll_finite_segment(start, delta) ||
+        !to_mesh_space(transform, &inverse, start, delta, &s, &d))
+        return false;
     CollSegment g;
     coll_segment_init(&g, &s, &d);
 
@@ -234,13 +232,17 @@ bool near_in_xz(float x, float z, const Vec3 *centre, float r) {
 }
 
 // The point lies in the triangle's shadow on the xz plane, edges included (upward triangles).
+// A shadow without area holds no point: its three values are 0 wherever the point lies.
 bool inside_shadow(const CollMeshTriangle *t, float x, float z) {
     const Vec3 *corner[3] = {&t->a, &t->b, &t->c};
+    bool inner = false;
     for (int i = 0; i < 3; ++i) {
         const Vec3 *p = corner[i], *q = corner[(i + 1) % 3];
-        if ((q->x - p->x) * (z - p->z) - (q->z - p->z) * (x - p->x) > 0.0f) return false;
+        float v = (q->x - p->x) * (z - p->z) - (q->z - p->z) * (x - p->x);
+        if (!(v <= 0.0f)) return false;
+        inner |= v < 0.0f;
     }
-    return true;
+    return inner;
 }
 
 // Grid index of v along one axis: in [0, n) before truncation, else false.
@@ -257,10 +259,12 @@ bool column_index(float v, float lo, float hi, uint32_t n, uint32_t *out) {
 bool coll_mesh_ground(const CollisionMeshRecord *mesh, const Mat4 *transform, const Vec3 *point,
                       CollMeshHit *hit) {
     const Vec3 down = {0.0f, -10000.0f, 0.0f};
+    // A NaN in the matrix compares as no difference from the identity.
+    if (transform && !coll_finite_matrix(transform)) return false;
     if (transform && mat4_differs_from_identity(transform, 1e-5f))
         return coll_mesh_segment(mesh, transform, point, &down, false, hit);
     const CollMeshHeader *h = res_collmesh_header(mesh);
-    if (!h || !finite3(point)) return false;
+    if (!h || !coll_finite_segment(point, &down)) return false;
     uint32_t ix, iz;
     if (!column_index(point->x, h->grid_min.x, h->grid_max.x, h->grid[0], &ix) ||
         !column_index(point->z, h->grid_min.z, h->grid_max.z, h->grid[2], &iz))
@@ -352,7 +356,10 @@ uint8_t coll_sphere_mesh(const CollisionMeshRecord *mesh, const Mat4 *transform,
     const CollMeshHeader *h = res_collmesh_header(mesh);
     Mat4 inverse;
     Vec3 c = *centre;
-    if (!h || (transform && !mat4_inverse_checked(&inverse, transform))) return 0;
+    if (!h || !coll_usable_sphere(centre, radius) ||
+        (transform &&
+         (!coll_finite_matrix(transform) || !mat4_inverse_checked(&inverse, transform))))
+        return 0;
     if (transform) mat4_transform_point(&c, &inverse, centre);
 
     float best = 999999995904.0f;

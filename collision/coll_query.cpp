@@ -36,6 +36,7 @@ static Vec3 sphere_centre(const Collider *c) {
 bool coll_segment_sphere_collider(const Collider *c, const Vec3 *start, const Vec3 *delta,
                                   float *out_t, Vec3 *out_point, Vec3 *out_normal) {
     Vec3 centre = sphere_centre(c), end, sc, point, to;
+    if (!coll_finite_segment(start, delta) || !coll_usable_sphere(&centre, c->radius)) return false;
     vec3_add(&end, start, delta);
     if (!coll_segment_near_sphere(start, &end, &centre, c->radius)) return false;
     float a = vec3_dot(delta, delta);
@@ -48,6 +49,7 @@ bool coll_segment_sphere_collider(const Collider *c, const Vec3 *start, const Ve
     float t = (-b - std::sqrt(disc)) / a;
     if (t < 0.0f) t = 0.0f; // a start inside the sphere hits at the start
     vec3_add_scaled(&point, start, delta, t);
+    if (!coll_finite3(&point)) return false;
     if (out_t) *out_t = t;
     if (out_point) *out_point = point;
     if (out_normal) vec3_normalize(out_normal, vec3_sub(&to, &point, &centre));

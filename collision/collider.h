@@ -125,7 +125,8 @@ uint8_t coll_segment_hit_t(const Vec3 *start, const Vec3 *delta, float *out_t, V
 uint8_t coll_segment_hit_triangle(const Vec3 *start, const Vec3 *delta, Vec3 *out_point,
                                   Vec3 *out_normal, uint32_t *out_face, Vec3 *out_corners,
                                   Vec3 *out_cell_box, uint16_t group, uint32_t filter);
-// Segment against one sphere collider: t (0 when the start is inside), point and normal.
+// Segment against one sphere collider: t (0 when the start is inside), point and normal. A
+// non-finite segment or sphere, or a radius whose square overflows, is never hit.
 bool coll_segment_sphere_collider(const Collider *c, const Vec3 *start, const Vec3 *delta,
                                   float *out_t, Vec3 *out_point, Vec3 *out_normal);
 

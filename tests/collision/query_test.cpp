@@ -11,6 +11,7 @@
 #include "collision/collider.h"
 #include "math/mat4.h"
 #include "resource/chunks.h"
+#include "resource/res_collmesh.h"
 
 namespace {
 
@@ -342,6 +343,184 @@ TEST_F(Queries, SphereAgainstMesh) {
     }
     EXPECT_GT(contacts, 300);
     EXPECT_GT(misses, 300);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data that lies: triangles and headers patched in a packed body after it was built. The record
+// is made over the bytes themselves, so the queries see them as written.
+
+class RawMesh {
+  public:
+    explicit RawMesh(std::vector<uint8_t> body) : body_(std::move(body)) {
+        record_.data = body_.data();
+        record_.size = uint32_t(body_.size());
+    }
+    RawMesh(const RawMesh &) = delete;
+    RawMesh &operator=(const RawMesh &) = delete;
+    const CollisionMeshRecord *record() const { return &record_; }
+    const std::vector<uint8_t> &bytes() const { return body_; }
+    CollMeshHeader *header() { return reinterpret_cast<CollMeshHeader *>(body_.data()); }
+    // The triangle with this face word, in a cell or as a large triangle; null when none.
+    CollMeshTriangle *triangle(uint32_t face) {
+        const CollMeshHeader *h = res_collmesh_header(&record_);
+        for (uint32_t i = 0; h && i < h->cell_count; ++i) {
+            const CollMeshCell *cell = res_collmesh_cell(&record_, h, i);
+            for (uint32_t j = 0; cell && j < cell->triangle_count; ++j) {
+                const CollMeshTriangle *t = res_collmesh_cell_triangle(&record_, cell, j);
+                if (t && t->face == face) return const_cast<CollMeshTriangle *>(t);
+            }
+        }
+        for (uint32_t i = 0; h && i < h->large_count; ++i) {
+            const CollMeshLarge *l = res_collmesh_large(&record_, h, i);
+            if (l && l->triangle.face == face) return const_cast<CollMeshTriangle *>(&l->triangle);
+        }
+        return nullptr;
+    }
+
+  private:
+    std::vector<uint8_t> body_;
+    CollisionMeshRecord record_{};
+};
+
+PackCollTriangle flat(float ax, float az, float bx, float bz, float cx, float cz, float y,
+                      uint32_t face) {
+    return PackCollTriangle{{ax, y, az}, {bx, y, bz}, {cx, y, cz}, face};
+}
+
+// The floor face under (x, z) of a coll_test_floor(n, ...) with face base 1.
+uint32_t floor_face(int n, float x, float z) {
+    return 1 + uint32_t(int(z) * n + int(x));
+}
+
+TEST_F(Queries, DegenerateAndZeroNormalTrianglesNeverHit) {
+    // A 4 x 4 floor at 0; above it a triangle whose corners coincide (y 2), one whose corners
+    // lie on a line (y 3), both given an upward normal and a bounding sphere that reaches
+    // everywhere, and a sound triangle (y 4) whose normal is zero. None of them is a surface:
+    // everything goes through them to the floor.
+    std::vector<PackCollTriangle> tris = coll_test_floor(4, 0.0f, 1);
+    tris.push_back(flat(1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 1.5f, 2.0f, 900));
+    tris.push_back(flat(0.2f, 0.5f, 0.6f, 0.5f, 1.0f, 0.5f, 3.0f, 901));
+    tris.push_back(flat(3, 3, 3, 4, 4, 3, 4.0f, 902));
+    RawMesh raw(pack_collision_mesh_body("q_lies", tris, {2, 1, 2, -1}));
+    for (uint32_t face : {900u, 901u}) {
+        CollMeshTriangle *t = raw.triangle(face);
+        ASSERT_NE(t, nullptr);
+        t->normal = Vec3{0, 1, 0};
+        t->radius = 100.0f;
+    }
+    ASSERT_NE(raw.triangle(902), nullptr);
+    raw.triangle(902)->normal = Vec3{0, 0, 0};
+    const CollisionMeshRecord *mesh = raw.record();
+
+    // Beside the point, on the line's own span, under the zero-normal triangle.
+    const Vec3 points[] = {{1.75f, 5, 1.5f}, {0.3f, 5, 1.7f}, {0.6f, 5, 0.5f},
+                           {1.2f, 5, 0.5f},  {3.3f, 5, 3.3f}, {1.5f, 5, 1.5f}};
+    Mat4 shift;
+    const Vec3 by = {10, 0, 0};
+    mat4_translation(&shift, &by);
+    for (const Vec3 &p : points) {
+        // The column walk, and the hierarchy walk under a moved placement.
+        CollMeshHit hit;
+        ASSERT_TRUE(coll_mesh_ground(mesh, nullptr, &p, &hit)) << p.x << " " << p.z;
+        EXPECT_NEAR(p.y - 10000.0f * hit.t, 0.0f, 1e-3) << p.x << " " << p.z;
+        EXPECT_EQ(hit.face, floor_face(4, p.x, p.z));
+        const Vec3 moved = {p.x + 10, p.y, p.z};
+        ASSERT_TRUE(coll_mesh_ground(mesh, &shift, &moved, &hit));
+        EXPECT_NEAR(p.y - 10000.0f * hit.t, 0.0f, 1e-3) << p.x << " " << p.z;
+        // A segment from 5 units up to 5 units down meets the floor half way.
+        const Vec3 down = {0, -10, 0};
+        float t;
+        Vec3 n;
+        uint32_t face;
+        ASSERT_EQ(coll_segment_mesh_t(mesh, nullptr, &p, &down, &t, &n, &face), 1);
+        EXPECT_NEAR(t, 0.5f, 1e-6);
+        EXPECT_EQ(face, floor_face(4, p.x, p.z));
+        EXPECT_EQ(n.y, 1.0f);
+        // A sphere 0.25 above the lying triangles' planes, far from the floor: no contact.
+        for (float y : {2.25f, 3.25f, 4.25f}) {
+            const Vec3 c = {p.x, y, p.z};
+            EXPECT_EQ(coll_sphere_mesh(mesh, nullptr, &c, 0.5f, nullptr, nullptr, nullptr, nullptr),
+                      0)
+                << p.x << " " << y << " " << p.z;
+        }
+    }
+
+    // The same body loaded and queried through a collider and a probe.
+    ASSERT_TRUE(coll_test_load("q_lies", CHUNK_TAG_COLLISION_MESH, raw.bytes()));
+    ResourceHandle h = res_find_collmesh(nullptr, "q_lies");
+    ASSERT_NE(coll_create_model_collider(h, nullptr, 1, 1, 0, nullptr), nullptr);
+    const Vec3 beside = points[0], down = {0, -10, 0};
+    float height = -1;
+    ASSERT_EQ(coll_ground_height(&beside, &height, nullptr, nullptr, 0, COLL_FILTER_ANY), 1);
+    EXPECT_NEAR(height, 0.0f, 1e-3);
+    CollisionProbe *probe = coll_create_probe(&beside, &down, 0, 0, 0, COLL_FILTER_ANY);
+    ASSERT_NE(probe, nullptr);
+    coll_update();
+    ASSERT_TRUE(coll_probe_was_hit(probe));
+    EXPECT_NEAR(probe->hit.point.y, 0.0f, 1e-5);
+}
+
+TEST_F(Queries, NonFiniteDataAndInputsGiveNothingNonFinite) {
+    // Two sound floor triangles far apart from three lying ones: a NaN normal, a NaN corner,
+    // a normal of infinite length.
+    std::vector<PackCollTriangle> tris = {
+        flat(0, 0, 0, 1, 1, 0, 0.0f, 1), flat(2, 0, 2, 1, 3, 0, 0.0f, 2),
+        flat(4, 0, 4, 1, 5, 0, 0.0f, 3), flat(8, 8, 8, 9, 9, 8, 0.0f, 4)};
+    RawMesh raw(pack_collision_mesh_body("q_nan", tris, {1, 1, 1, 0}));
+    ASSERT_TRUE(raw.triangle(1) && raw.triangle(2) && raw.triangle(3));
+    raw.triangle(1)->normal.y = NAN;
+    raw.triangle(2)->a.x = NAN;
+    raw.triangle(3)->normal.y = INFINITY;
+    const CollisionMeshRecord *mesh = raw.record();
+    for (float x : {0.25f, 2.25f, 4.25f}) {
+        const Vec3 c = {x, 0.1f, 0.25f}, s = {x, 1, 0.25f}, d = {0, -2, 0};
+        Vec3 q{}, n{};
+        float depth = 0;
+        EXPECT_EQ(coll_sphere_mesh(mesh, nullptr, &c, 0.5f, &q, &depth, &n, nullptr), 0) << x;
+        EXPECT_EQ(coll_segment_mesh_t(mesh, nullptr, &s, &d, nullptr, nullptr, nullptr), 0) << x;
+    }
+    // Non-finite points, segments, spheres and placements hit nothing, also the sound triangle.
+    const Vec3 above = {8.25f, 1, 8.25f}, down = {0, -2, 0};
+    CollMeshHit hit;
+    ASSERT_TRUE(coll_mesh_ground(mesh, nullptr, &above, &hit));
+    ASSERT_EQ(coll_segment_mesh_t(mesh, nullptr, &above, &down, nullptr, nullptr, nullptr), 1);
+    Mat4 id;
+    mat4_identity(&id);
+    for (int k = 0; k < 4; ++k) {
+        const float v = k % 2 ? INFINITY : NAN;
+        Vec3 p = above, dd = down;
+        if (k < 2) {
+            (&p.x)[k] = v;
+        } else {
+            (&dd.x)[k - 1] = v;
+        }
+        EXPECT_EQ(coll_segment_mesh_t(mesh, nullptr, &p, &dd, nullptr, nullptr, nullptr), 0) << k;
+        const Vec3 c = {8.25f, k < 2 ? v : 0.1f, 8.25f};
+        EXPECT_EQ(coll_sphere_mesh(mesh, nullptr, &c, k < 2 ? 0.5f : v, nullptr, nullptr, nullptr,
+                                   nullptr),
+                  0)
+            << k;
+        Mat4 m = id;
+        m.m[k][(k + 1) % 3] = v; // a NaN off the diagonal compares as no difference
+        EXPECT_FALSE(coll_mesh_ground(mesh, &m, &above, &hit)) << k;
+        EXPECT_EQ(coll_segment_mesh_t(mesh, &m, &above, &down, nullptr, nullptr, nullptr), 0) << k;
+    }
+}
+
+TEST_F(Queries, NoGroundAtTheGridsMaximumEdge) {
+    // The grid box set exactly to the floor's extent: a point on its maximum x or z lies past
+    // the last column, so nothing is found there although the floor's edge runs along it.
+    RawMesh raw(pack_collision_mesh_body("q_edge", coll_test_floor(4, 0.0f, 1), {2, 1, 2, -1}));
+    raw.header()->grid_min.x = raw.header()->grid_min.z = 0.0f;
+    raw.header()->grid_max.x = raw.header()->grid_max.z = 4.0f;
+    CollMeshHit hit;
+    for (Vec3 p : {Vec3{4.0f, 1, 2.5f}, Vec3{2.5f, 1, 4.0f}, Vec3{4.0f, 1, 4.0f}})
+        EXPECT_FALSE(coll_mesh_ground(raw.record(), nullptr, &p, &hit)) << p.x << " " << p.z;
+    // Just inside, and on the minimum edge, the floor is there.
+    for (Vec3 p : {Vec3{3.999f, 1, 2.5f}, Vec3{2.5f, 1, 3.999f}, Vec3{0.0f, 1, 2.5f}}) {
+        ASSERT_TRUE(coll_mesh_ground(raw.record(), nullptr, &p, &hit)) << p.x << " " << p.z;
+        EXPECT_NEAR(p.y - 10000.0f * hit.t, 0.0f, 1e-3);
+    }
 }
 
 } // namespace
