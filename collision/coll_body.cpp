@@ -34,6 +34,25 @@ void coll_body_clear(void) {
     coll_body_reset();
 }
 
+// The body's place: its matrix's translation row, or its position without one.
+static Vec3 body_origin(const CollisionBody *b) {
+    if (!b->transform) return b->position;
+    return Vec3{b->transform->m[3][0], b->transform->m[3][1], b->transform->m[3][2]};
+}
+
+// Every shape's world centre from the body's current placement. The frame step does this
+// once a frame and the per-shape queries use what it stored; a new body is placed at once
+// so that a query before its first frame step finds it where it stands.
+static void place_shapes(CollisionBody *b) {
+    for (CollisionShape *s = b->shapes; s; s = s->next) {
+        if (s->transform) {
+            mat4_transform_point(&s->world_centre, s->transform, &s->local_centre);
+        } else {
+            vec3_add(&s->world_centre, s->position, &s->local_centre);
+        }
+    }
+}
+
 // A run of n shapes from the head of the free list; null when fewer remain or n < 1.
 static CollisionShape *take_shapes(uint32_t n) {
     if (n < 1 || n > COLL_SHAPE_CAPACITY - g_bodies.shape_count) return nullptr;
@@ -83,6 +102,7 @@ CollisionBody *coll_body_create(const ShapeSetRecord *set, const Mat4 *transform
             s->position = &b->position;
         }
     }
+    place_shapes(b);
     ++g_bodies.body_count;
     return b;
 }
@@ -130,37 +150,31 @@ uint32_t coll_shape_count(void) {
 // ---------------------------------------------------------------------------------------------
 // Frame step
 
-// The body's place: its matrix's translation row, or its position without one.
-static Vec3 body_origin(const CollisionBody *b) {
-    if (!b->transform) return b->position;
-    return Vec3{b->transform->m[3][0], b->transform->m[3][1], b->transform->m[3][2]};
-}
-
-static Vec3 shape_centre(const CollisionShape *s) {
-    Vec3 c;
-    if (s->transform) return *mat4_transform_point(&c, s->transform, &s->local_centre);
-    return *vec3_add(&c, s->position, &s->local_centre);
-}
-
-// A body's spheres: its shapes, or one sphere at its origin with its bounding radius.
-template <typename Visit> static void each_sphere(const CollisionBody *b, Visit visit) {
-    if (!b->shapes) {
-        Vec3 origin = body_origin(b);
-        visit(origin, b->radius);
+// A body's spheres: with `shapes`, each shape at its stored world centre (a body without
+// shapes has none); else one sphere at its origin with its bounding radius. A body whose
+// origin is not finite has none, and spheres the tests cannot use are passed over.
+template <typename Visit>
+static void each_sphere(const CollisionBody *b, bool shapes, Visit visit) {
+    Vec3 origin = body_origin(b);
+    if (!coll_finite3(&origin)) return;
+    if (!shapes) {
+        if (coll_usable_sphere(&origin, b->radius)) visit(origin, b->radius);
         return;
     }
-    for (const CollisionShape *s = b->shapes; s; s = s->next) visit(s->world_centre, s->radius);
+    for (const CollisionShape *s = b->shapes; s; s = s->next)
+        if (coll_usable_sphere(&s->world_centre, s->radius)) visit(s->world_centre, s->radius);
 }
 
 static bool admits(const CollisionBody *a, const CollisionBody *b) {
     return (a->mask & b->group & COLL_BODY_GROUPS) && (b->mask & a->group & COLL_BODY_GROUPS);
 }
 
+// Written so that a NaN fails every comparison.
 static bool bounds_touch(const CollisionBody *a, const CollisionBody *b) {
     float r = a->radius + b->radius;
     Vec3 pa = body_origin(a), pb = body_origin(b), d;
     vec3_sub(&d, &pa, &pb);
-    if (std::fabs(d.x) > r || std::fabs(d.y) > r || std::fabs(d.z) > r) return false;
+    if (!(std::fabs(d.x) <= r && std::fabs(d.y) <= r && std::fabs(d.z) <= r)) return false;
     return vec3_dot(&d, &d) < r * r;
 }
 
@@ -170,8 +184,8 @@ static bool exact_touch(CollisionBody *a, CollisionBody *b) {
     bool no_push = ((a->group | b->group) & COLL_BODY_NO_PUSH) != 0;
     float sum = a->weight + b->weight;
     float wa = sum > 0.0f ? a->weight / sum : 0.0f;
-    each_sphere(a, [&](const Vec3 &ca, float ra) {
-        each_sphere(b, [&](const Vec3 &cb, float rb) {
+    each_sphere(a, a->shapes != nullptr, [&](const Vec3 &ca, float ra) {
+        each_sphere(b, b->shapes != nullptr, [&](const Vec3 &cb, float rb) {
             Vec3 ab;
             vec3_sub(&ab, &cb, &ca);
             float d2 = vec3_dot(&ab, &ab), reach = ra + rb;
@@ -196,7 +210,7 @@ void coll_body_update(void) {
         b->push = Vec3{0.0f, 0.0f, 0.0f};
         b->frame_word = 0;
         b->hits = 0;
-        for (CollisionShape *s = b->shapes; s; s = s->next) s->world_centre = shape_centre(s);
+        place_shapes(b);
     }
     for (CollisionBody *i = g_bodies.active_head; i; i = i->next)
         for (CollisionBody *j = g_bodies.active_head; j != i; j = j->next) {
@@ -209,17 +223,12 @@ void coll_body_update(void) {
 // ---------------------------------------------------------------------------------------------
 // Queries
 
+// Per shape, a body's shapes as the last frame step placed them, and a body without shapes
+// takes no part; else every body as its bounding sphere.
 template <typename Visit>
 static void each_selected_sphere(uint32_t groups, bool per_shape, Visit visit) {
-    for (const CollisionBody *b = g_bodies.active_head; b; b = b->next) {
-        if (!(b->group & groups & COLL_BODY_GROUPS)) continue;
-        if (per_shape && b->shapes) {
-            for (const CollisionShape *s = b->shapes; s; s = s->next)
-                visit(shape_centre(s), s->radius);
-        } else {
-            visit(body_origin(b), b->radius);
-        }
-    }
+    for (const CollisionBody *b = g_bodies.active_head; b; b = b->next)
+        if (b->group & groups & COLL_BODY_GROUPS) each_sphere(b, per_shape, visit);
 }
 
 bool coll_body_triangle_query(const float *corners, const Vec3 *normal, Vec3 *out_closest,
@@ -251,6 +260,7 @@ bool coll_body_sphere_query(const Vec3 *centre, float radius, Vec3 *out_push, ui
                             bool per_shape) {
     Vec3 push = {0.0f, 0.0f, 0.0f};
     bool found = false;
+    if (!coll_usable_sphere(centre, radius)) return false;
     each_selected_sphere(groups, per_shape, [&](const Vec3 &other, float r) {
         Vec3 away;
         vec3_sub(&away, centre, &other);

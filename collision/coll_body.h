@@ -78,8 +78,10 @@ bool coll_body_any_hit(uint32_t unused, uint32_t bits);
 uint32_t coll_body_count(void);
 uint32_t coll_shape_count(void);
 
-// Queries against the active bodies whose groups share a bit with `groups`: per shape, or as one
-// sphere at the body's position with its bounding radius.
+// Queries against the active bodies whose groups share a bit with `groups`: per shape (at the
+// world centres the last frame step stored; a body without shapes takes no part), or as one
+// sphere at the body's position with its bounding radius. A body whose position is not finite,
+// and a sphere whose centre is not finite or whose radius squared overflows, take no part.
 bool coll_body_triangle_query(const float *corners, const Vec3 *normal, Vec3 *out_closest,
                               float *out_depth, uint32_t groups, bool per_shape);
 // Sums the push that moves the sphere out of every sphere it touches.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "collision/coll_geom.h"
 #include "collision/coll_list.h"
 #include "math/mat4.h"
 #include "math/plane.h"
@@ -87,15 +88,22 @@ static void move(FrustumBody *b, float dx, float dz) {
     b->displacement.z += dz;
 }
 
+// A body whose position is not finite, or whose radius or height squared overflows, touches
+// nothing: the comparisons below are written so that a NaN fails them too.
+static bool usable(const FrustumBody *b) {
+    return coll_usable_sphere(&b->position, b->radius) && std::isfinite(b->height * b->height);
+}
+
 static bool pair_touches(FrustumBody *a, FrustumBody *b) {
+    if (!usable(a) || !usable(b)) return false;
     bool still = ((a->group | b->group) & COLL_FRUSTUM_NO_MOVE) != 0;
     bool a_moves = !still && (a->group & COLL_FRUSTUM_MOVES);
     bool b_moves = !still && (b->group & COLL_FRUSTUM_MOVES);
     float dy = a->position.y - b->position.y, hh = a->height + b->height;
-    if (dy * dy > hh * hh) return false;
+    if (!(dy * dy <= hh * hh)) return false;
     float dx = b->position.x - a->position.x, dz = b->position.z - a->position.z;
     float d2 = dx * dx + dz * dz, r = a->radius + b->radius;
-    if (r * r <= d2) return false;
+    if (!(d2 < r * r)) return false;
     if (!a_moves && !b_moves) return true;
     float d = std::sqrt(d2);
     float overlap = d - r; // negative
@@ -113,6 +121,7 @@ static bool pair_touches(FrustumBody *a, FrustumBody *b) {
 }
 
 static void keep_inside(FrustumBody *b) {
+    if (!usable(b)) return;
     for (const Plane &plane : g_frustum.planes) {
         if (!std::isfinite(plane.a) || !std::isfinite(plane.b) || !std::isfinite(plane.c) ||
             !std::isfinite(plane.d))

@@ -151,6 +151,104 @@ TEST_F(Bodies, PushByWeightAndShapeRuns) {
     EXPECT_EQ(coll_body_count(), 576u);
 }
 
+TEST_F(Bodies, PerShapeQueriesUseTheShapesAsLastPlaced) {
+    // One shape of radius 1 two units along x from the body's origin.
+    ResourceHandle set = load_set("b_off", {{1, 2, 0, 0}});
+    ASSERT_NE(set, 0u);
+    static Mat4 m, bare_at;
+    const Vec3 origin = {0, 0, 0}, far = {50, 0, 0};
+    mat4_translation(&m, &origin);
+    mat4_translation(&bare_at, &far);
+    ASSERT_NE(coll_body_create_from_set(set, &m, 1, 1), nullptr);
+    CollisionBody *bare = coll_body_create(nullptr, &bare_at, 1, 1, 1.0f);
+    ASSERT_NE(bare, nullptr);
+
+    // Before any frame step the shape already stands where its body is: a sphere of radius 0.5
+    // 1.2 above its centre overlaps it by 0.3 and is pushed up by that.
+    Vec3 push;
+    const Vec3 over_shape = {2, 1.2f, 0}, over_moved = {12, 1.2f, 0};
+    ASSERT_TRUE(coll_body_sphere_query(&over_shape, 0.5f, &push, 1, true));
+    EXPECT_NEAR(push.y, 0.3f, 1e-6);
+    EXPECT_NEAR(push.x, 0.0f, 1e-6);
+    // A body without shapes is no sphere per shape, only as its bounding sphere (reach 1.5,
+    // 1 apart).
+    const Vec3 over_bare = {50, 1, 0};
+    EXPECT_FALSE(coll_body_sphere_query(&over_bare, 0.5f, &push, 1, true));
+    ASSERT_TRUE(coll_body_sphere_query(&over_bare, 0.5f, &push, 1, false));
+    EXPECT_NEAR(push.y, 0.5f, 1e-6);
+    const float under_bare[9] = {45, 0.5f, -5, 45, 0.5f, 5, 55, 0.5f, -5};
+    EXPECT_FALSE(coll_body_triangle_query(under_bare, nullptr, nullptr, nullptr, 1, true));
+    EXPECT_TRUE(coll_body_triangle_query(under_bare, nullptr, nullptr, nullptr, 1, false));
+
+    // Moved without a frame step, the shape is found where the last step put it; the next
+    // step moves it.
+    const Vec3 ten = {10, 0, 0};
+    mat4_translation(&m, &ten);
+    EXPECT_TRUE(coll_body_sphere_query(&over_shape, 0.5f, nullptr, 1, true));
+    EXPECT_FALSE(coll_body_sphere_query(&over_moved, 0.5f, nullptr, 1, true));
+    gfx_render_frame(0);
+    EXPECT_FALSE(coll_body_sphere_query(&over_shape, 0.5f, nullptr, 1, true));
+    EXPECT_TRUE(coll_body_sphere_query(&over_moved, 0.5f, nullptr, 1, true));
+}
+
+TEST_F(Bodies, LyingTrianglesAndNonFiniteBodiesTouchNothing) {
+    static Mat4 at_origin, nan_place, huge_a, huge_b;
+    const Vec3 origin = {0, 0, 0}, nan_at = {NAN, 0, 0}, one = {1, 0, 0};
+    mat4_translation(&at_origin, &origin);
+    mat4_translation(&nan_place, &nan_at);
+    mat4_translation(&huge_a, &origin);
+    mat4_translation(&huge_b, &one);
+    const uint32_t pushable = 1u | COLL_BODY_PUSHABLE;
+    CollisionBody *sound = coll_body_create(nullptr, &at_origin, pushable, 1, 1.0f);
+    CollisionBody *lost = coll_body_create(nullptr, &nan_place, pushable, 1, 1.0f);
+    // Radius 3e38: its square, and the sum of two, overflow.
+    CollisionBody *a = coll_body_create(nullptr, &huge_a, 2u | COLL_BODY_PUSHABLE, 2, 3e38f);
+    CollisionBody *b = coll_body_create(nullptr, &huge_b, 2u | COLL_BODY_PUSHABLE, 2, 3e38f);
+    ASSERT_TRUE(sound && lost && a && b);
+    gfx_render_frame(0);
+    for (const CollisionBody *x : {sound, lost, a, b}) {
+        Vec3 push = {1, 1, 1};
+        EXPECT_FALSE(coll_body_result(x, &push, nullptr));
+        EXPECT_EQ(push.x, 0.0f);
+        EXPECT_EQ(push.y, 0.0f);
+        EXPECT_EQ(push.z, 0.0f);
+    }
+    // Queries: the NaN body is nowhere; a query sphere that is not finite finds nothing.
+    const Vec3 near = {0.5f, 0, 0}, nowhere = {NAN, 0, 0};
+    Vec3 push;
+    ASSERT_TRUE(coll_body_sphere_query(&near, 1.0f, &push, 1, false));
+    EXPECT_NEAR(push.x, 1.5f, 1e-6); // only the sound body: reach 2, 0.5 apart
+    EXPECT_FALSE(coll_body_sphere_query(&near, INFINITY, &push, 1, false));
+    EXPECT_FALSE(coll_body_sphere_query(&nowhere, 1.0f, &push, 1, false));
+    EXPECT_FALSE(coll_body_sphere_query(&near, 1.0f, &push, 2, false));
+
+    // Triangles without area or normal touch no sphere, with or without a normal given: corners
+    // that coincide inside the sound body, corners on a line through its centre, and a sound
+    // triangle far above it given a zero normal.
+    const Vec3 up = {0, 1, 0}, zero = {0, 0, 0};
+    const float point[9] = {0.5f, 0, 0, 0.5f, 0, 0, 0.5f, 0, 0};
+    const float line[9] = {-1, 0, 0, 0, 0, 0, 1, 0, 0};
+    const float high[9] = {-5, 50, -5, -5, 50, 5, 5, 50, -5};
+    for (const float *t : {point, line}) {
+        EXPECT_FALSE(coll_body_triangle_query(t, &up, nullptr, nullptr, 1, false));
+        EXPECT_FALSE(coll_body_triangle_query(t, nullptr, nullptr, nullptr, 1, false));
+    }
+    EXPECT_FALSE(coll_body_triangle_query(high, &zero, nullptr, nullptr, 1, false));
+    const float nan_corner[9] = {NAN, 0.5f, -5, -5, 0.5f, 5, 5, 0.5f, -5};
+    EXPECT_FALSE(coll_body_triangle_query(nan_corner, &up, nullptr, nullptr, 1, false));
+
+    // Frustum bodies: one at a NaN place touches nothing and moves nobody.
+    const uint32_t moves = 1u | COLL_FRUSTUM_MOVES;
+    FrustumBody *fa = coll_frustum_create(nullptr, 1, 1, &origin, moves, 1);
+    FrustumBody *fb = coll_frustum_create(nullptr, 1, 1, &nan_at, moves, 1);
+    ASSERT_TRUE(fa && fb);
+    gfx_render_frame(0);
+    Vec3 d;
+    EXPECT_FALSE(coll_frustum_get_hits(fa, &d));
+    EXPECT_EQ(d.x, 0.0f);
+    EXPECT_FALSE(coll_frustum_get_hits(fb, nullptr));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Frustum bodies
 
