@@ -40,6 +40,19 @@ struct VisiblePiece {
 };
 VisiblePiece s_visible[RES_PIECE_COUNT];
 
+// A piece's sphere: its model's bounding sphere as stored, since pieces are stored in world
+// space. The far allowance is the piece's own radius squared, as the model keeps it beside the
+// radius (the reader stores the file's radius squared there), so a piece is kept or dropped the
+// same wherever it stands; a model node's allowance instead covers the model about the node's
+// origin, which a piece does not have.
+void piece_bounds(NodeBounds *out, const MeshBuffers *mesh) {
+    const float *e = mesh->extra_bounds;
+    out->centre = {e[0], e[1], e[2]};
+    out->radius = e[4];
+    out->outer_radius = e[4];
+    out->far_allowance = e[5];
+}
+
 VisiblePiece *visible_of(PieceEntry *p) {
     for (VisiblePiece &v : s_visible)
         if (v.piece == p) return &v;
@@ -152,7 +165,7 @@ void meshnode_kind_draw(SceneObject **run, int32_t count) {
             const ModelRecord *r = piece_model(p);
             if (!r) continue;
             VisiblePiece &v = s_visible[opaque + blended];
-            node_model_bounds(&v.bounds, &r->mesh, &identity); // pieces are in world space
+            piece_bounds(&v.bounds, &r->mesh);
             const float dx = v.bounds.centre.x - camera.position.x,
                         dy = v.bounds.centre.y - camera.position.y,
                         dz = v.bounds.centre.z - camera.position.z;
