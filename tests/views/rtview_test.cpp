@@ -16,6 +16,7 @@
 #include "scene/object_manager.h"
 #include "scene/owner_id.h"
 #include "scene/sprite2d.h"
+#include "scene/sprite3d.h"
 #include "views_test_env.h"
 
 namespace {
@@ -100,6 +101,37 @@ TEST_F(RenderViews, ViewDrawsItsRangesIntoItsTextureOnly) {
     v->clear_color = 0xFF000080u;
     gfx_render_frame(0);
     EXPECT_EQ(texel(v, 2, 2), 0xFF102030u);
+}
+
+TEST_F(RenderViews, AWideViewDrawsOverItsWholeTarget) {
+    // 64 x 32: the clear, a 2D range and a 3D range each reach every pixel of the target, the
+    // right half and the bottom rows included.
+    constexpr int W = 64, H = 32;
+    RenderView *v = rtview_create(0, W, H, "wide");
+    ASSERT_NE(v, nullptr);
+    auto every_inner_texel_is = [&](uint32_t colour) {
+        int wrong = 0;
+        for (int y = 1; y < H - 1; y += 2)
+            for (int x = 1; x < W - 1; x += 2)
+                if (texel(v, x, y) != colour) ++wrong;
+        return wrong;
+    };
+    v->clear_color = 0xFF203040u;
+    gfx_render_frame(0);
+    EXPECT_EQ(every_inner_texel_is(0xFF203040u), 0);
+
+    v->first_range[0] = v->first_range[1] = VIEWS_TEST_LAYER;
+    sprite2d_put_rect(0, RED, 0, 0, W, H, 0, 0, 1, 1, VIEWS_TEST_LAYER);
+    gfx_render_frame(0);
+    EXPECT_EQ(every_inner_texel_is(RED), 0);
+
+    // A billboard 40 units wide at the origin, seen from 5 units away, fills the view.
+    v->first_range[0] = -1;
+    v->range_3d[0] = v->range_3d[1] = SPRITE3D_LAYER;
+    const Vec3 origin = {0, 0, 0};
+    ASSERT_NE(sprite3d_create(0, &origin, 0.0f, 40.0f, 0, GREEN, 1), nullptr);
+    gfx_render_frame(0);
+    EXPECT_EQ(every_inner_texel_is(GREEN), 0);
 }
 
 TEST_F(RenderViews, DepthTestsAgainstTheViewsOwnDepthSurface) {

@@ -213,6 +213,7 @@ TEST_F(Sprites3D, LitBillboardCornersFollowTheLight) {
         expected |= (uint32_t)std::lround(v) << (16 - 8 * ch);
     }
     EXPECT_COLOUR(texel(view, px, py), expected, 2);
+    view_set_light_direct_dir(0, nullptr, 0); // the override ends with the test
 }
 
 TEST_F(Sprites3D, BeamsAndQuads) {

@@ -14,5 +14,6 @@ constexpr int32_t VIEWS_TEST_LAYER = 45;
 
 // Starts the renderer once (window, device and every module); false when impossible.
 bool views_test_start(void);
-// Between tests: a fresh scene (no views), background black, scene drawing on, no trace.
+// Between tests: a fresh scene (no views), background black, scene drawing on, no trace, both
+// views' lights at their defaults.
 void views_test_fresh(void);
