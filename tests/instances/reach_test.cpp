@@ -85,6 +85,30 @@ TEST_F(Reach, ThreeBonesReachOrStretchTowardsThePoint) {
     EXPECT_LT(dist(at(3), Vec3{1.5f, 0.5f, 0.25f}), 1e-3);
 }
 
+TEST_F(Reach, ThreeBonesOfUnequalLengthsReachEveryReachableTarget) {
+    // Links of lengths Lu and Ll reach any point at a distance d from the top with
+    // |Lu - Ll| <= d <= Lu + Ll; both links keep their lengths.
+    const float links[2][2] = {{2, 1}, {1, 2}};
+    const Vec3 targets[4] = {
+        {1, 1.5f, 0.5f}, {-0.5f, 1.2f, -1}, {0.3f, -2.2f, 0.4f}, {1.2f, 0, 0.3f}};
+    for (const auto &l : links) {
+        model_instance_clear(in);
+        bind(arm({0, l[0], l[1]}));
+        for (const Vec3 &t : targets) {
+            SCOPED_TRACE(testing::Message() << "upper " << l[0] << ", lower " << l[1] << ", target "
+                                            << t.x << ", " << t.y << ", " << t.z);
+            const double d = dist(t, Vec3{0, 0, 0});
+            ASSERT_GT(d, std::fabs(l[0] - l[1]) + 0.05);
+            ASSERT_LT(d, l[0] + l[1] - 0.05);
+            ASSERT_TRUE(model_set_target_reach(in, 3, &t, 1.0f, 3));
+            model_instance_pose(in, nullptr, 0, nullptr, 0, 1);
+            EXPECT_LT(dist(at(3), t), 1e-3);
+            EXPECT_NEAR(dist(at(2), at(1)), l[0], 1e-4);
+            EXPECT_NEAR(dist(at(3), at(2)), l[1], 1e-4);
+        }
+    }
+}
+
 TEST_F(Reach, DegenerateChainsStayFinite) {
     // Nearer than |upper - lower|: the knee folds fully instead of taking acos out of range.
     bind(arm({0, 1, 0.5f}));

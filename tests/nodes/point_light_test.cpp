@@ -139,4 +139,25 @@ TEST_F(PointLights, CullingAndNearestFirstPicking) {
     EXPECT_EQ(plight_pick_for_sphere(out, 3, 0, &far_node, 0.5f), 0);
 }
 
+TEST_F(PointLights, ALightExactlyAtTheReachIsPicked) {
+    // In reach while d^2 <= r^2 + R^2 (node radius r, light radius R). With r, R = 3, 4 or 4, 3
+    // and d = 5 both sides are exactly 25 in floating point.
+    const Vec3 origin = {0, 0, 0};
+    const float radii[2][2] = {{3, 4}, {4, 3}}; // node, light
+    for (const auto &r : radii) {
+        obj_reset_all();
+        PointLight *light = plight_create(1, &origin, r[1], 0);
+        ASSERT_NE(light, nullptr);
+        plight_cull_per_camera();
+        ASSERT_EQ(plight_visible_count(0), 1);
+        PointLight *out[3] = {};
+        for (const Vec3 &node : {Vec3{3, 0, 4}, Vec3{0, -4, -3}, Vec3{-4, 3, 0}}) {
+            EXPECT_EQ(plight_pick_for_sphere(out, 3, 0, &node, r[0]), 1);
+            EXPECT_EQ(out[0], light);
+        }
+        const Vec3 beyond = {3, 0, 4.001f};
+        EXPECT_EQ(plight_pick_for_sphere(out, 3, 0, &beyond, r[0]), 0);
+    }
+}
+
 } // namespace
