@@ -1,5 +1,5 @@
 // The animated node's forwarding to its ModelInstance. Without an instance every operation
-// does nothing and returns 0.
+// does nothing and returns 0 (the bone index by name excepted, below).
 #include <cmath>
 
 #include "math/mat4.h"
@@ -189,6 +189,8 @@ int32_t animnode_bone_count(SceneObject *node) {
     ModelInstance *m = instance_of(node);
     return m ? model_bone_count(m) : 0;
 }
+// Without an instance the answer is -1 (no such bone), not the 0 of the other forwarders: 0 is
+// a real bone's index, and a caller would then pose or attach to a bone that does not exist.
 int32_t animnode_bone_index(SceneObject *node, const char *name) {
     ModelInstance *m = instance_of(node);
     return m ? model_bone_index(m, name) : -1;

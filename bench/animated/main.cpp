@@ -30,6 +30,7 @@
 #include "scene/anim_node.h"
 #include "scene/model_instance.h"
 #include "bench/kind_draw_timer.h"
+#include "bench/scratch_folder.h"
 #include "scene/object_internal.h"
 #include "scene/sprite2d.h"
 #include "tools/datagen/sample3d.h"
@@ -40,12 +41,12 @@ constexpr int WIDTH = 800, HEIGHT = 600;
 constexpr int WARM_UP = 30, FRAMES = 600;
 constexpr int32_t SHOWN_LAYER = 6; // drawn over the layer target
 
-// The generated sample set written to a scratch folder and "mo" loaded from it. The program's
-// pools hold no 3D data: they are made again with room for it, and the render targets that
-// live in them (the layer target, the render views' slots) with them.
+// The generated sample set written to a scratch folder (removed at exit) and "mo" loaded from it.
+// The program's pools hold no 3D data: they are made again with room for it, and the render targets
+// that live in them (the layer target, the render views' slots) with them.
 bool load_figure(void) {
-    char folder[] = "/tmp/bench_animated_XXXXXX";
-    if (!mkdtemp(folder)) return false;
+    const char *folder = bench_scratch_folder("bench_animated");
+    if (!folder) return false;
     const std::string bin = std::string(folder) + "/bin/";
     std::string error;
     if (mkdir(bin.c_str(), 0755) != 0 || !datagen_write_3d(bin, &error)) return false;

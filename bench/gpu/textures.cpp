@@ -2,6 +2,7 @@
 // into textures (decode, storage, upload), with one level and with a full chain, and the same
 // from files. Prints medians and the layer's share over the bare decode.
 // Usage: bench_gpu_textures [rounds]; run under a display (Xvfb).
+#include "bench/scratch_folder.h"
 #include "bench_device.h"
 #include "platform/gpu/gpu.h"
 #include "platform/image/image.h"
@@ -66,8 +67,8 @@ int main(int argc, char **argv) {
     if (!win) return 1;
     std::vector<std::vector<uint8_t>> files;
     std::vector<std::string> paths;
-    char dir[] = "/tmp/bench_gpu_textures_XXXXXX";
-    if (!mkdtemp(dir)) return 1;
+    const char *dir = bench_scratch_folder("bench_gpu_textures");
+    if (!dir) return 1;
     for (int i = 0; i < IMAGES; i++) {
         files.push_back(make_png(i));
         if (files.back().empty()) return 1;
@@ -121,8 +122,6 @@ int main(int argc, char **argv) {
                 (median(chain) / d - 1) * 100);
     std::printf("texture from file, one level: %8.2f ms (+%.1f%%)\n", median(from_file),
                 (median(from_file) / d - 1) * 100);
-    for (const std::string &p : paths) std::remove(p.c_str());
-    rmdir(dir);
     bench_close_device(win);
     return 0;
 }

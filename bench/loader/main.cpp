@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "platform/image/image.h"
 #include "platform/sys/sys_rand.h"
 #include "render/gfx_device.h"
@@ -60,10 +61,8 @@ static bool decode_with_libpng(const std::string &path, std::vector<uint8_t> &pi
 }
 
 int main() {
-    char folder_template[] = "/tmp/tavok_bench_loader_XXXXXX";
-    if (!mkdtemp(folder_template)) return 1;
-    const std::string dir = folder_template;
-    if (chdir(dir.c_str()) != 0 || mkdir("bin", 0755) != 0) return 1;
+    const char *dir = bench_scratch_folder("tavok_bench_loader");
+    if (!dir || chdir(dir) != 0 || mkdir("bin", 0755) != 0) return 1;
 
     std::string list = "cat bench\n";
     std::vector<std::string> files;
@@ -152,6 +151,5 @@ int main() {
     gfx_destroy_device();
     SDL_DestroyWindow(window);
     SDL_Quit();
-    std::system(("rm -rf '" + dir + "'").c_str());
     return ratio < 1.15 ? 0 : 2;
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 #include "audio/sound_manager.h"
+#include "bench/scratch_folder.h"
 #include "audio/sound_queue.h"
 #include "platform/sys/sys_time.h"
 #include "render/view.h"
@@ -51,13 +52,12 @@ void write_wav(const std::string &path, uint16_t channels, uint32_t rate, float 
     std::fclose(f);
 }
 
-// The generated data's folder, removed when the benchmark ends.
-std::string g_made_dir;
-
+// The generated data, in a scratch folder removed when the benchmark ends.
 void make_data(void) {
-    std::string dir = "/tmp/bench_sound_queue_" + std::to_string(getpid());
-    g_made_dir = dir;
-    std::system(("mkdir -p " + dir + "/bin").c_str());
+    const char *made = bench_scratch_folder("bench_sound_queue");
+    if (!made) std::exit(2);
+    const std::string dir = made;
+    std::filesystem::create_directory(dir + "/bin");
     for (int i = 0; i < SND_SLOT_COUNT; ++i)
         write_wav(dir + "/bin/" + snd_slot_name(i) + ".wav", 1, 22050, 1.0f);
     for (int i = 0; i < SND_VOICE_COUNT; ++i)
@@ -114,6 +114,5 @@ int main(int argc, char **argv) {
     }
     std::printf("one frame's direct slot play + snd_update: %.3f ms\n", ms_since(t) / frames);
     snd_shutdown();
-    if (!g_made_dir.empty()) std::filesystem::remove_all(g_made_dir);
     return 0;
 }

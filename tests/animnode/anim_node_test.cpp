@@ -369,3 +369,21 @@ TEST_F(AnimNodes, FrameSettingClampsToTheMotion) {
     animnode_set_frame(node, 7);
     EXPECT_EQ(animnode_frame(node), 0u);
 }
+
+TEST_F(AnimNodes, WithoutAnInstanceNoBoneIsFound) {
+    SceneObject *posed = figure(nullptr, by_model);
+    const char *root = by->frames[0].name.c_str();
+    ASSERT_EQ(animnode_bone_index(posed, root), 0); // index 0 is a real bone
+
+    std::vector<ModelInstance *> taken;
+    while (ModelInstance *m = model_instance_alloc()) taken.push_back(m);
+    SceneObject *bare = animnode_create(0, nullptr, by_model, NODE_DEFAULT_LAYER);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(animnode_instance(bare), nullptr);
+    animnode_set_motion(bare, (int32_t)by_hierarchy, (int32_t)mime_motion);
+    EXPECT_EQ(animnode_bone_index(bare, root), -1);
+    EXPECT_EQ(animnode_bone_world_by_name(bare, root, true), nullptr);
+    EXPECT_EQ(animnode_bone_count(bare), 0);
+    EXPECT_EQ(animnode_length(bare), 0u);
+    for (ModelInstance *m : taken) model_instance_free(m);
+}
