@@ -29,13 +29,16 @@ Triangle2D *tri_of(SceneObject *o) {
 }
 
 // Device set-up shared by both kinds: identity world, the 0x244 layout through shader set 0,
-// blending, no depth, no culling, no texture, no lighting.
+// blending, no depth, no culling, no texture, no lighting. Stage 0 modulates the vertex colour
+// by the default white texture, so a vertex's alpha reaches the blend whatever an earlier kind
+// left there (the device's initial alpha takes the texture's alone).
 void begin_flat_draw(bool fog_off) {
     static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     gpu_set_transform(GPU_TS_WORLD, identity);
     flat_shader_bind(0, nullptr, shader_find_vertex_decl(GFX_SCREEN_VERTEX_FVF));
     quad_set_screen_states();
     tex_bind(gfx_get_device(), 0, nullptr, 1);
+    quad_set_stage_ops(0, GPU_TOP_MODULATE, GPU_TA_TEXTURE, GPU_TA_DIFFUSE);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
     if (fog_off) gpu_set_render_state(GPU_RS_FOGENABLE, 0);
 }

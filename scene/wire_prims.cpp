@@ -5,6 +5,7 @@
 
 #include "platform/gpu/gpu.h"
 #include "render/gfx_device.h"
+#include "render/gfx_quad.h"
 #include "render/gfx_state.h"
 #include "render/gfx_texture.h"
 #include "render/shader.h"
@@ -30,7 +31,9 @@ void set_state_bits(uint32_t *state, uint32_t shift, uint32_t mask, uint32_t val
 }
 
 // Device set-up shared by both kinds: identity world, the 0x342 layout through shader set 0,
-// blending, depth writes, no culling, no fog, no texture, no lighting.
+// blending, depth writes, no culling, no fog, no texture, no lighting. Stage 0 modulates the
+// vertex colour by the default white texture, so a vertex's alpha reaches the blend whatever
+// an earlier kind left there (the device's initial alpha takes the texture's alone).
 void begin_wire_draw(int32_t zfunc) {
     static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     gpu_set_transform(GPU_TS_WORLD, identity);
@@ -44,6 +47,7 @@ void begin_wire_draw(int32_t zfunc) {
     gpu_set_render_state(GPU_RS_FILLMODE, FILL_SOLID_CODE);
     gpu_set_render_state(GPU_RS_FOGENABLE, 0);
     tex_bind(gfx_get_device(), 0, nullptr, 1);
+    quad_set_stage_ops(0, GPU_TOP_MODULATE, GPU_TA_TEXTURE, GPU_TA_DIFFUSE);
     gpu_set_render_state(GPU_RS_LIGHTING, 0);
 }
 

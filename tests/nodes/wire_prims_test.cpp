@@ -25,6 +25,9 @@ TEST_F(Wires, HalfRedTriangleBlendsOverBlueForOneFrame) {
     SceneObject *t = wire_put_triangle(0, &a, 0x80FF0000u, &b, 0x80FF0000u, &c, 0x80FF0000u);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->layer, 48);
+    // Stage 0 as the device starts (alpha from the texture alone), not as an earlier draw left it.
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAOP, GPU_TOP_SELECTARG1);
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG1, GPU_TA_TEXTURE);
     nodes_test_frame();
     // src x 128/255 + dst x (1 - 128/255)
     const double alpha = 128.0 / 255.0;

@@ -86,4 +86,15 @@ TEST_F(ScreenPrims, TrianglesCarryVertexColoursAndBlend) {
     EXPECT_EQ(test_pixel(50, 50), 0xFF000000u); // beyond the hypotenuse
 }
 
+TEST_F(ScreenPrims, HalfTransparentTriangleBlendsByItsVertexAlpha) {
+    // Stage 0 as the device starts (alpha from the texture alone), not as an earlier draw left it.
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAOP, GPU_TOP_SELECTARG1);
+    gpu_set_texture_stage_state(0, GPU_TSS_ALPHAARG1, GPU_TA_TEXTURE);
+    tri2d_put(0, 10, 10, 0x80FF0000u, 60, 10, 0x80FF0000u, 10, 60, 0x80FF0000u, 20);
+    scene_test_frame();
+    // Source alpha 128/255 over black: red 255 x 128/255 = 128.
+    EXPECT_LE(test_color_distance(test_pixel(15, 15), 0xFF800000u), 1)
+        << std::hex << test_pixel(15, 15);
+}
+
 } // namespace
