@@ -1,6 +1,7 @@
 // Handlers of the 3D chunk kinds: the body is checked and handed to its pool's data creator.
 // With the program's pool sizes (one record, one byte) any chunk with content is refused.
 #include <cstring>
+#include <string>
 
 #include "resource/chunks.h"
 #include "resource/model_reader.h"
@@ -90,12 +91,14 @@ bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, ui
 }
 
 bool chunk_load_models(const char *group, uint8_t *body, uint32_t size, uint32_t value) {
-    // A model that cannot be read or made is left missing; the chunk still loads.
-    char *name = name_at(body, size, 4);
+    // A model that cannot be read or made is left missing; the chunk still loads. The name is
+    // stripped in a copy, so the reader checks the body's bytes as stored.
+    const char *name = name_at(body, size, 4);
     if (!name) return true;
-    const uint32_t flags = res_name_suffix_flags(name, std::strlen(name) + 1, name);
+    std::string part(name);
+    const uint32_t flags = res_name_suffix_flags(part.data(), part.size() + 1, name);
     ModelReadout model;
     if (model_read(&model, body, size, group, value, flags) == nullptr)
-        res_create_model(group, name, &model.desc, flags);
+        res_create_model(group, part.c_str(), &model.desc, flags);
     return true;
 }

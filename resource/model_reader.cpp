@@ -21,6 +21,7 @@ constexpr uint32_t MAX_WELDED_VERTICES = 0xFFFF; // 16-bit indices
 // Header words.
 enum {
     W_TRIANGLES = 0,
+    W_NAME = 1,
     W_ARRAYS = 2,       // five array offsets
     W_INDEX_ARRAYS = 7, // five index-array offsets
     W_BONE_COUNT = 12,
@@ -79,7 +80,8 @@ struct Body {
 struct Corners {
     uint32_t count = 0;
     bool present[ATTRIBUTES] = {};
-    std::vector<uint16_t> index; // 5 per corner
+    uint32_t highest[ATTRIBUTES] = {}; // the highest item named, per present attribute
+    std::vector<uint16_t> index;       // 5 per corner
     uint16_t at(uint32_t corner, uint32_t attribute) const { return index[corner * 5 + attribute]; }
 };
 
@@ -105,6 +107,7 @@ const char *read_corners(const Body &b, Corners *c) {
             const uint16_t i = b.u16(from + 2 * k);
             if (i >= items) return "an index names an item past the end of the body";
             c->index[k * 5 + a] = i;
+            c->highest[a] = std::max<uint32_t>(c->highest[a], i);
         }
     }
     if (c->present[3]) {
@@ -152,60 +155,60 @@ const char *weld(const Corners &c, std::vector<uint32_t> *corner_vertex,
     return nullptr;
 }
 
-void normalise3(float *v) {
-    const float len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (len > 0.0f && std::isfinite(len))
-        for (int i = 0; i < 3; ++i) v[i] /= len;
-    else if (!(len > 0.0f))
-        v[0] = v[1] = v[2] = 0.0f;
+// Scales v to unit length; a zero vector stays zero. Scaled by its largest component first, so
+// no finite vector overflows on the way.
+void normalise(double *v) {
+    const double m = std::fmax(std::fabs(v[0]), std::fmax(std::fabs(v[1]), std::fabs(v[2])));
+    if (!(m > 0.0)) {
+        v[0] = v[1] = v[2] = 0.0;
+        return;
+    }
+    for (int i = 0; i < 3; ++i) v[i] /= m;
+    const double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    for (int i = 0; i < 3; ++i) v[i] /= len;
 }
 
-// Tangents from the triangles' texture-space edges; triangles whose texture-space determinant
-// is (near) zero add nothing.
+// Tangents from the triangles' texture-space edges, in double: with the value limit every sum
+// stays far inside its range. Triangles whose texture-space determinant is (near) zero add
+// nothing.
 void make_tangents(ModelReadout *r, const std::vector<uint32_t> &corner_vertex) {
     const uint32_t n = r->desc.vertex_count;
-    std::vector<float> tan(3 * (size_t)n, 0.0f), bit(3 * (size_t)n, 0.0f);
+    std::vector<double> tan(3 * (size_t)n, 0.0), bit(3 * (size_t)n, 0.0);
     const float *p = r->positions.data();
     const float *uv = r->texcoords.data();
     for (size_t t = 0; t + 2 < corner_vertex.size(); t += 3) {
         const uint32_t v0 = corner_vertex[t], v1 = corner_vertex[t + 1], v2 = corner_vertex[t + 2];
-        float e1[3], e2[3];
+        double e1[3], e2[3];
         for (int a = 0; a < 3; ++a) {
-            e1[a] = p[v1 * 3 + a] - p[v0 * 3 + a];
-            e2[a] = p[v2 * 3 + a] - p[v0 * 3 + a];
+            e1[a] = (double)p[v1 * 3 + a] - p[v0 * 3 + a];
+            e2[a] = (double)p[v2 * 3 + a] - p[v0 * 3 + a];
         }
-        const float du1 = uv[v1 * 2] - uv[v0 * 2], dv1 = uv[v1 * 2 + 1] - uv[v0 * 2 + 1];
-        const float du2 = uv[v2 * 2] - uv[v0 * 2], dv2 = uv[v2 * 2 + 1] - uv[v0 * 2 + 1];
-        const float det = du1 * dv2 - du2 * dv1;
-        if (!(std::fabs(det) >= 1e-12f) || !std::isfinite(det)) continue;
-        const float inv = 1.0f / det;
-        float tt[3], bb[3];
-        bool finite = true;
-        for (int a = 0; a < 3; ++a) {
-            tt[a] = (e1[a] * dv2 - e2[a] * dv1) * inv;
-            bb[a] = (e2[a] * du1 - e1[a] * du2) * inv;
-            finite = finite && std::isfinite(tt[a]) && std::isfinite(bb[a]);
-        }
-        if (!finite) continue;
+        const double du1 = (double)uv[v1 * 2] - uv[v0 * 2];
+        const double dv1 = (double)uv[v1 * 2 + 1] - uv[v0 * 2 + 1];
+        const double du2 = (double)uv[v2 * 2] - uv[v0 * 2];
+        const double dv2 = (double)uv[v2 * 2 + 1] - uv[v0 * 2 + 1];
+        const double det = du1 * dv2 - du2 * dv1;
+        if (!(std::fabs(det) >= 1e-12)) continue;
+        const double inv = 1.0 / det;
         for (uint32_t v : {v0, v1, v2})
             for (int a = 0; a < 3; ++a) {
-                tan[v * 3 + a] += tt[a];
-                bit[v * 3 + a] += bb[a];
+                tan[v * 3 + a] += (e1[a] * dv2 - e2[a] * dv1) * inv;
+                bit[v * 3 + a] += (e2[a] * du1 - e1[a] * du2) * inv;
             }
     }
     r->tangents.assign(4 * (size_t)n, 0.0f);
     for (uint32_t v = 0; v < n; ++v) {
-        const float *nn = &r->normals[v * 3];
-        float *t = &tan[v * 3];
-        const float d = nn[0] * t[0] + nn[1] * t[1] + nn[2] * t[2];
+        const double nn[3] = {r->normals[v * 3], r->normals[v * 3 + 1], r->normals[v * 3 + 2]};
+        double *t = &tan[v * 3];
+        const double d = nn[0] * t[0] + nn[1] * t[1] + nn[2] * t[2];
         for (int a = 0; a < 3; ++a) t[a] -= nn[a] * d;
-        normalise3(t);
-        const float c[3] = {nn[1] * t[2] - nn[2] * t[1], nn[2] * t[0] - nn[0] * t[2],
-                            nn[0] * t[1] - nn[1] * t[0]};
-        const float *b = &bit[v * 3];
+        normalise(t);
+        const double c[3] = {nn[1] * t[2] - nn[2] * t[1], nn[2] * t[0] - nn[0] * t[2],
+                             nn[0] * t[1] - nn[1] * t[0]};
+        const double *b = &bit[v * 3];
         float *out = &r->tangents[v * 4];
-        for (int a = 0; a < 3; ++a) out[a] = t[a];
-        out[3] = c[0] * b[0] + c[1] * b[1] + c[2] * b[2] < 0.0f ? -1.0f : 1.0f;
+        for (int a = 0; a < 3; ++a) out[a] = static_cast<float>(t[a]);
+        out[3] = c[0] * b[0] + c[1] * b[1] + c[2] * b[2] < 0.0 ? -1.0f : 1.0f;
     }
 }
 
@@ -250,84 +253,217 @@ const char *read_bones_and_materials(const Body &b, ModelReadout *r, const char 
     return nullptr;
 }
 
+// Every table of the body (the material table, the five attribute arrays up to the highest item
+// named, the index arrays and the two bone tables) and every name (the model's, the bones', the
+// materials') lies after the 112-byte header and overlaps no other table: a table inside the
+// header or another table would read bytes meant for something else. Names may share bytes
+// with each other, and one array may serve two attributes of the same shape (the index arrays,
+// or positions and normals) when both start at the same offset.
+const char *check_layout(const Body &b, const Corners &c) {
+    enum Shape { VECTORS, COORDS, SKINS, COLORS, INDICES, MATERIALS, BONE_NAMES, BONE_MATRICES };
+    constexpr Shape ARRAY_SHAPE[ATTRIBUTES] = {VECTORS, VECTORS, COORDS, SKINS, COLORS};
+    struct Table {
+        uint64_t from, to;
+        Shape shape;
+    };
+    Table tables[2 * ATTRIBUTES + 3];
+    int n = 0;
+    auto add = [&](uint32_t offset, uint64_t bytes, Shape shape) {
+        if (bytes) tables[n++] = {offset, offset + bytes, shape};
+    };
+    add(HEADER_SIZE, (uint64_t)MATERIAL_SIZE * b.w[W_MATERIALS], MATERIALS);
+    for (uint32_t a = 0; a < ATTRIBUTES; ++a) {
+        if (!c.present[a]) continue;
+        add(b.w[W_ARRAYS + a], ((uint64_t)c.highest[a] + 1) * ATTRIBUTE_SIZE[a], ARRAY_SHAPE[a]);
+        add(b.w[W_INDEX_ARRAYS + a], 2ull * c.count, INDICES);
+    }
+    const uint32_t bones = b.w[W_BONE_COUNT];
+    add(b.w[W_BONE_NAMES], 4ull * bones, BONE_NAMES);
+    add(b.w[W_BONE_MATRICES], (uint64_t)BONE_MATRIX_SIZE * bones, BONE_MATRICES);
+    for (int i = 0; i < n; ++i) {
+        if (tables[i].from < HEADER_SIZE) return "a table lies inside the header";
+        for (int j = 0; j < i; ++j) {
+            const Table &x = tables[i], &y = tables[j];
+            const bool shared = x.from == y.from && x.shape == y.shape;
+            if (x.from < y.to && y.from < x.to && !shared) return "two tables overlap";
+        }
+    }
+    // Names, read from the header and the tables (all inside the body by now).
+    auto name_fits = [&](uint32_t offset) {
+        uint32_t len;
+        if (!chunk_text_length(b.bytes, b.size, offset, &len)) return false;
+        if (offset < HEADER_SIZE) return false;
+        for (int i = 0; i < n; ++i)
+            if (offset < tables[i].to && tables[i].from < (uint64_t)offset + len + 1) return false;
+        return true;
+    };
+    if (!name_fits(b.w[W_NAME])) return "the model name lies in the header or a table";
+    for (uint32_t i = 0; i < bones; ++i)
+        if (!name_fits(b.u32(b.w[W_BONE_NAMES] + 4 * i)))
+            return "a bone name lies in the header or a table";
+    for (uint32_t i = 0; i < b.w[W_MATERIALS]; ++i) {
+        const uint32_t name = b.u32(HEADER_SIZE + MATERIAL_SIZE * i);
+        if (name && !name_fits(name))
+            return "a material texture name lies in the header or a table";
+    }
+    return nullptr;
+}
+
+// Geometry values are finite and within +-MODEL_VALUE_LIMIT (1e9). Then an edge between two
+// positions is at most 2e9 long, a cross product of two edges at most 8e18 per axis and its
+// squared length at most 1.92e38, below the float maximum of 3.4e38: normals and lengths
+// derived from the model in single precision stay finite. The same limit holds for normals,
+// texture coordinates, skin weights, bone offset matrices and the box and sphere centre. The
+// radius (and the float beside the centre) may reach MODEL_RADIUS_LIMIT (4e9), which holds
+// every position within the limit seen from a centre within it (2 sqrt(3) x 1e9); it squares
+// to 1.6e19, and (|centre| + radius)^2 stays below 3.4e19. Every item up to the highest one
+// named is checked, as the smoothed normals read every position up to there.
+const char *check_values(const Body &b, const Corners &c) {
+    auto usable = [](float f) { return std::fabs(f) <= MODEL_VALUE_LIMIT; }; // false for NaN
+    constexpr uint32_t FLOATS[ATTRIBUTES] = {3, 3, 2, 4, 0};
+    constexpr uint32_t SKIP[ATTRIBUTES] = {0, 0, 0, 4, 0}; // skin entries: bone bytes first
+    static const char *const WHY[ATTRIBUTES] = {
+        "a position is not finite or beyond 1e9", "a normal is not finite or beyond 1e9",
+        "a texture coordinate is not finite or beyond 1e9",
+        "a skin weight is not finite or beyond 1e9", nullptr};
+    for (uint32_t a = 0; a < ATTRIBUTES; ++a) {
+        if (!c.present[a]) continue;
+        for (uint32_t item = 0; item <= c.highest[a]; ++item)
+            for (uint32_t k = 0; k < FLOATS[a]; ++k)
+                if (!usable(b.f32(b.w[W_ARRAYS + a] + ATTRIBUTE_SIZE[a] * item + SKIP[a] + 4 * k)))
+                    return WHY[a];
+    }
+    for (int w = W_BOX; w < W_SPHERE + 3; ++w)
+        if (!usable(b.word_f32(w))) return "a bound is not finite or beyond 1e9";
+    for (int w : {W_SPHERE + 3, (int)W_RADIUS})
+        if (!(std::fabs(b.word_f32(w)) <= MODEL_RADIUS_LIMIT))
+            return "a bound radius is not finite or beyond 4e9";
+    for (uint32_t k = 0; k < 16 * b.w[W_BONE_COUNT]; ++k)
+        if (!usable(b.f32(b.w[W_BONE_MATRICES] + 4 * k)))
+            return "a bone offset is not finite or beyond 1e9";
+    return nullptr;
+}
+
 } // namespace
 
-void model_smooth_normals(const float *positions, uint32_t position_count,
+bool model_smooth_normals(const float *positions, uint32_t position_count,
                           const uint32_t *corner_pos, const float *corner_normals,
                           uint32_t corner_count, std::vector<float> *out) {
-    std::vector<float> &acc = *out;
-    acc.assign(3 * (size_t)position_count, 0.0f);
+    std::vector<double> sum(3 * (size_t)position_count, 0.0);
     if (corner_normals)
         for (uint32_t k = 0; k < corner_count; ++k)
-            for (int a = 0; a < 3; ++a) acc[corner_pos[k] * 3 + a] += corner_normals[k * 3 + a];
+            for (int a = 0; a < 3; ++a) sum[corner_pos[k] * 3 + a] += corner_normals[k * 3 + a];
+    const float *pos = positions;
+    auto finite = [&](uint32_t p) {
+        return std::isfinite(pos[p * 3]) && std::isfinite(pos[p * 3 + 1]) &&
+               std::isfinite(pos[p * 3 + 2]);
+    };
 
-    // Positions closer than the tolerance lie in the same or a neighbouring grid cell, so only
-    // those cells are searched; the pairs found are taken in ascending order of b, as a full
-    // scan over every b would take them. Non-finite positions are never close to anything.
-    constexpr float TOLERANCE_SQ = 2.5e-5f;
+    // Equal positions (+0 and -0 alike) are one point holding their sums together, so any
+    // number of copies costs one comparison per neighbour.
+    struct Point {
+        uint32_t first;  // a position index with this value
+        int64_t cell[3]; // grid cell, a little wider than the tolerance
+        double sum[3];   // the point's own sums, then its group's
+    };
+    constexpr uint32_t NONE = 0xFFFFFFFFu;
+    std::vector<uint32_t> order, point_of(position_count, NONE);
+    for (uint32_t p = 0; p < position_count; ++p)
+        if (finite(p)) order.push_back(p);
+    auto value_less = [&](uint32_t x, uint32_t y) {
+        for (int a = 0; a < 3; ++a)
+            if (pos[x * 3 + a] != pos[y * 3 + a]) return pos[x * 3 + a] < pos[y * 3 + a];
+        return false;
+    };
+    std::sort(order.begin(), order.end(), value_less);
     constexpr double CELL = 0.0051; // a little above sqrt(2.5e-5)
     constexpr double CELL_LIMIT = 1e12;
-    struct Entry {
-        int64_t cell[3];
-        uint32_t index;
-    };
-    auto cell_of = [&](uint32_t p, int64_t *c) {
-        for (int a = 0; a < 3; ++a) {
-            double q = std::floor(positions[p * 3 + a] / CELL);
-            c[a] = static_cast<int64_t>(std::fmax(-CELL_LIMIT, std::fmin(CELL_LIMIT, q)));
-        }
-    };
-    auto finite = [&](uint32_t p) {
-        return std::isfinite(positions[p * 3]) && std::isfinite(positions[p * 3 + 1]) &&
-               std::isfinite(positions[p * 3 + 2]);
-    };
-    auto before = [](const Entry &x, const Entry &y) {
-        for (int a = 0; a < 3; ++a)
-            if (x.cell[a] != y.cell[a]) return x.cell[a] < y.cell[a];
-        return x.index < y.index;
-    };
-    std::vector<Entry> grid;
-    for (uint32_t p = 0; p < position_count; ++p) {
-        if (!finite(p)) continue;
-        Entry e;
-        cell_of(p, e.cell);
-        e.index = p;
-        grid.push_back(e);
-    }
-    std::sort(grid.begin(), grid.end(), before);
-
-    std::vector<uint32_t> close;
-    for (uint32_t a = 0; a < position_count; ++a) {
-        if (!finite(a)) continue;
-        int64_t c[3];
-        cell_of(a, c);
-        close.clear();
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dz = -1; dz <= 1; ++dz) {
-                    Entry lo{{c[0] + dx, c[1] + dy, c[2] + dz}, 0};
-                    for (auto it = std::lower_bound(grid.begin(), grid.end(), lo, before);
-                         it != grid.end() && it->cell[0] == lo.cell[0] &&
-                         it->cell[1] == lo.cell[1] && it->cell[2] == lo.cell[2];
-                         ++it) {
-                        const uint32_t b = it->index;
-                        if (b == a) continue;
-                        float d = 0.0f;
-                        for (int k = 0; k < 3; ++k) {
-                            const float e = positions[a * 3 + k] - positions[b * 3 + k];
-                            d += e * e;
-                        }
-                        if (d < TOLERANCE_SQ) close.push_back(b);
-                    }
-                }
-        std::sort(close.begin(), close.end());
-        for (uint32_t b : close)
-            for (int k = 0; k < 3; ++k) {
-                acc[a * 3 + k] += acc[b * 3 + k];
-                acc[b * 3 + k] = acc[a * 3 + k];
+    std::vector<Point> pts;
+    for (size_t s = 0; s < order.size(); ++s) {
+        const uint32_t p = order[s];
+        if (s == 0 || value_less(order[s - 1], p)) {
+            Point q{p, {}, {0.0, 0.0, 0.0}};
+            for (int a = 0; a < 3; ++a) {
+                const double c = std::floor(pos[p * 3 + a] / CELL);
+                q.cell[a] = static_cast<int64_t>(std::fmax(-CELL_LIMIT, std::fmin(CELL_LIMIT, c)));
             }
+            pts.push_back(q);
+        }
+        point_of[p] = static_cast<uint32_t>(pts.size() - 1);
+        for (int a = 0; a < 3; ++a) pts.back().sum[a] += sum[p * 3 + a];
     }
-    for (uint32_t p = 0; p < position_count; ++p) normalise3(&acc[p * 3]);
+
+    // Points sorted by cell: the points of cells (x, y, z - 1 .. z + 1) are one run, so each
+    // occupied cell finds its 27 neighbours with 9 searches.
+    std::vector<uint32_t> by_cell(pts.size());
+    for (uint32_t i = 0; i < by_cell.size(); ++i) by_cell[i] = i;
+    auto cell_less = [&](const int64_t *x, const int64_t *y) {
+        for (int a = 0; a < 3; ++a)
+            if (x[a] != y[a]) return x[a] < y[a];
+        return false;
+    };
+    std::sort(by_cell.begin(), by_cell.end(), [&](uint32_t x, uint32_t y) {
+        return cell_less(pts[x].cell, pts[y].cell) ||
+               (!cell_less(pts[y].cell, pts[x].cell) && x < y);
+    });
+    // Hostile data can pack many distinct positions within the tolerance of one another; the
+    // comparisons are capped so such a body is refused instead of taking seconds.
+    const uint64_t budget = (1ull << 24) + 64ull * pts.size();
+    uint64_t compared = 0;
+    std::vector<double> group(3 * pts.size(), 0.0);
+    constexpr float TOLERANCE_SQ = 2.5e-5f;
+    for (size_t s = 0; s < by_cell.size();) {
+        const int64_t *c = pts[by_cell[s]].cell;
+        size_t cell_end = s;
+        while (cell_end < by_cell.size() && !cell_less(c, pts[by_cell[cell_end]].cell)) ++cell_end;
+        std::pair<size_t, size_t> rows[9];
+        int row_count = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy) {
+                const int64_t lo[3] = {c[0] + dx, c[1] + dy, c[2] - 1};
+                const int64_t hi[3] = {c[0] + dx, c[1] + dy, c[2] + 1};
+                auto first = std::lower_bound(
+                    by_cell.begin(), by_cell.end(), lo,
+                    [&](uint32_t i, const int64_t *key) { return cell_less(pts[i].cell, key); });
+                size_t from = first - by_cell.begin(), to = from;
+                while (to < by_cell.size() && !cell_less(hi, pts[by_cell[to]].cell)) ++to;
+                if (to > from) rows[row_count++] = {from, to};
+            }
+        for (size_t k = s; k < cell_end; ++k) {
+            const uint32_t i = by_cell[k];
+            const float *pi = &pos[pts[i].first * 3];
+            double *g = &group[i * 3];
+            for (int r = 0; r < row_count; ++r) {
+                compared += rows[r].second - rows[r].first;
+                for (size_t m = rows[r].first; m < rows[r].second; ++m) {
+                    const Point &q = pts[by_cell[m]];
+                    const float *pj = &pos[q.first * 3];
+                    float d = 0.0f;
+                    for (int a = 0; a < 3; ++a) {
+                        const float e = pi[a] - pj[a];
+                        d += e * e;
+                    }
+                    if (d < TOLERANCE_SQ)
+                        for (int a = 0; a < 3; ++a) g[a] += q.sum[a];
+                }
+            }
+            if (compared > budget) {
+                out->clear();
+                return false;
+            }
+        }
+        s = cell_end;
+    }
+
+    out->assign(3 * (size_t)position_count, 0.0f);
+    for (uint32_t p = 0; p < position_count; ++p) {
+        double v[3];
+        const double *from = point_of[p] != NONE ? &group[point_of[p] * 3] : &sum[p * 3];
+        for (int a = 0; a < 3; ++a) v[a] = from[a];
+        normalise(v);
+        for (int a = 0; a < 3; ++a) (*out)[p * 3 + a] = static_cast<float>(v[a]);
+    }
+    return true;
 }
 
 const char *model_read(ModelReadout *r, const uint8_t *bytes, uint32_t size, const char *group,
@@ -341,6 +477,8 @@ const char *model_read(ModelReadout *r, const uint8_t *bytes, uint32_t size, con
     Corners c;
     if (const char *why = read_corners(b, &c)) return why;
     if (const char *why = read_bones_and_materials(b, r, group)) return why;
+    if (const char *why = check_layout(b, c)) return why;
+    if (const char *why = check_values(b, c)) return why;
 
     // Indexed models share welded vertices; from 65,535 triangles on every corner is a vertex.
     const bool indexed = b.w[W_TRIANGLES] < MODEL_UNINDEXED_TRIANGLES;
@@ -414,8 +552,9 @@ const char *model_read(ModelReadout *r, const uint8_t *bytes, uint32_t size, con
                     corner_normals[k * 3 + a] = b.f32(b.w[W_ARRAYS + 1] + 12u * c.at(k, 1) + 4 * a);
         }
         std::vector<float> acc;
-        model_smooth_normals(source.data(), position_count, corner_pos.data(),
-                             c.present[1] ? corner_normals.data() : nullptr, c.count, &acc);
+        if (!model_smooth_normals(source.data(), position_count, corner_pos.data(),
+                                  c.present[1] ? corner_normals.data() : nullptr, c.count, &acc))
+            return "the positions crowd too closely to smooth their normals";
         r->smoothed.resize(3 * (size_t)n);
         for (uint32_t v = 0; v < n; ++v)
             for (int a = 0; a < 3; ++a)

@@ -31,10 +31,20 @@ constexpr uint32_t MODEL_MAX_MATERIALS = 255; // 8-bit material counts
 const char *model_read(ModelReadout *out, const uint8_t *body, uint32_t size, const char *group,
                        uint32_t value, uint32_t suffix_flags);
 
-// Smoothed normals: per position index p, the sum of the corner normals at p, merged with every
-// other position closer than sqrt(2.5e-5) (pairs taken a then b in ascending order, each pair
-// adding b's sum to a's and copying the result to b), then normalised. `corner_pos` and
-// `corner_normal` give each corner's position and normal (null: no normals, all zero).
-void model_smooth_normals(const float *positions, uint32_t position_count,
+// Geometry values a model may hold: finite and within +-1e9; its bounding radius within 4e9.
+// See the reader for why.
+constexpr float MODEL_VALUE_LIMIT = 1e9f;
+constexpr float MODEL_RADIUS_LIMIT = 4e9f;
+
+// Smoothed normals. Per position index p, the sum of the normals of the corners at p. Each
+// position's group is every position closer than sqrt(2.5e-5) to it, itself included (its own
+// neighbourhood, not the union of chained neighbourhoods, so a finely divided surface is not
+// smeared into one normal); each position gets the normalised sum of its group's sums. Where
+// at most two positions lie close together this is the sum of the pair, as a pairwise merge
+// would give. Sums are taken in double; a zero sum stays zero. Non-finite positions are close
+// to nothing. `corner_pos` and `corner_normals` give each corner's position and normal (null:
+// no normals, all zero). False (and `out` empty) when distinct positions crowd so closely that
+// comparing them would take more than about 64 comparisons per position.
+bool model_smooth_normals(const float *positions, uint32_t position_count,
                           const uint32_t *corner_pos, const float *corner_normals,
                           uint32_t corner_count, std::vector<float> *out);

@@ -125,34 +125,65 @@ struct VertexReader {
     }
 };
 
-// Smoothed normals by the rule as written: every pair (a, b), a then b ascending over all
-// position indices.
-std::vector<float> smoothed_by_rule(const std::vector<float> &pos, const std::vector<uint32_t> &cp,
-                                    const std::vector<float> &cn) {
-    const size_t n = pos.size() / 3;
-    std::vector<float> acc(pos.size(), 0.0f);
+// True when two positions are within the smoothing tolerance, squared distance below 2.5e-5
+// taken in single precision.
+bool close_positions(const float *p, const float *q) {
+    float d = 0.0f;
+    for (int k = 0; k < 3; ++k) {
+        const float e = p[k] - q[k];
+        d += e * e;
+    }
+    return d < 2.5e-5f;
+}
+
+std::vector<double> corner_sums(size_t n, const std::vector<uint32_t> &cp,
+                                const std::vector<float> &cn) {
+    std::vector<double> acc(3 * n, 0.0);
     for (size_t k = 0; k < cp.size(); ++k)
         for (int a = 0; a < 3; ++a) acc[cp[k] * 3 + a] += cn[k * 3 + a];
+    return acc;
+}
+
+void normalise_all(std::vector<double> *v) {
+    for (size_t p = 0; p < v->size() / 3; ++p) {
+        double *x = &(*v)[p * 3];
+        const double len = std::sqrt(x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+        if (len > 0.0)
+            for (int k = 0; k < 3; ++k) x[k] /= len;
+    }
+}
+
+// Smoothed normals by the pairwise merge, in double: for every pair (a, b), a then b ascending
+// over all position indices, a's sum gains b's and b takes the result.
+std::vector<double> pairwise_merge(const std::vector<float> &pos, const std::vector<uint32_t> &cp,
+                                   const std::vector<float> &cn) {
+    const size_t n = pos.size() / 3;
+    std::vector<double> acc = corner_sums(n, cp, cn);
     for (size_t a = 0; a < n; ++a)
         for (size_t b = 0; b < n; ++b) {
-            if (a == b) continue;
-            float d = 0.0f;
-            for (int k = 0; k < 3; ++k) {
-                const float e = pos[a * 3 + k] - pos[b * 3 + k];
-                d += e * e;
-            }
-            if (!(d < 2.5e-5f)) continue;
+            if (a == b || !close_positions(&pos[a * 3], &pos[b * 3])) continue;
             for (int k = 0; k < 3; ++k) {
                 acc[a * 3 + k] += acc[b * 3 + k];
                 acc[b * 3 + k] = acc[a * 3 + k];
             }
         }
-    for (size_t p = 0; p < n; ++p) {
-        float *v = &acc[p * 3];
-        const float len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-        if (len > 0.0f)
-            for (int k = 0; k < 3; ++k) v[k] /= len;
-    }
+    normalise_all(&acc);
+    return acc;
+}
+
+// Smoothed normals by neighbourhood, in double: each position sums the corner normals of every
+// position within the tolerance of it, itself included.
+std::vector<double> neighbourhood_sums(const std::vector<float> &pos,
+                                       const std::vector<uint32_t> &cp,
+                                       const std::vector<float> &cn) {
+    const size_t n = pos.size() / 3;
+    const std::vector<double> own = corner_sums(n, cp, cn);
+    std::vector<double> acc(3 * n, 0.0);
+    for (size_t a = 0; a < n; ++a)
+        for (size_t b = 0; b < n; ++b)
+            if (a == b || close_positions(&pos[a * 3], &pos[b * 3]))
+                for (int k = 0; k < 3; ++k) acc[a * 3 + k] += own[b * 3 + k];
+    normalise_all(&acc);
     return acc;
 }
 
@@ -169,9 +200,9 @@ class Models : public ::testing::Test {
         ASSERT_EQ(chdir(dir.c_str()), 0);
         mkdir("bin", 0755);
         ResourcePoolSizes s = *res_default_sizes();
-        s.models = 16;
-        s.model_subsets = 64;
-        s.model_bones = 64;
+        s.models = 64;
+        s.model_subsets = 128;
+        s.model_bones = 256; // room for the 128-bone palette
         s.model_name_bytes = s.material_name_bytes = s.bone_name_bytes = 4096;
         res_init(&s);
         loader_init();
@@ -308,37 +339,101 @@ TEST_F(Models, SmoothedNormalsOfTheCubeCorners) {
     }
 }
 
-// Positions closer than the tolerance merge their sums pair by pair. The grid search must take
-// the same pairs in the same order as a scan over all of them: chains of points 0.004 apart
-// across cell borders, exact duplicates and lone points give bit-identical results.
-TEST(ModelSmoothing, GridTakesTheSamePairsAsTheFullScan) {
-    std::vector<float> pos;
-    uint32_t seed = 12345;
-    auto rnd = [&]() {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<float>(seed >> 8) / 16777216.0f;
-    };
-    for (int chain = 0; chain < 12; ++chain) {
-        const float x = rnd(), y = rnd(), z = rnd();
-        for (int i = 0; i < 6; ++i) {
-            pos.insert(pos.end(), {x + 0.004f * i, y, z + 0.001f * i});
-            if (i % 3 == 0) pos.insert(pos.end(), {x + 0.004f * i, y, z + 0.001f * i});
-        }
+namespace {
+
+uint32_t lcg_seed = 12345;
+float rnd() {
+    lcg_seed = lcg_seed * 1664525u + 1013904223u;
+    return static_cast<float>(lcg_seed >> 8) / 16777216.0f;
+}
+
+// Three corners per position (corner k at position 7k mod n), each with a random normal.
+void random_corners(uint32_t n, std::vector<uint32_t> *cp, std::vector<float> *cn) {
+    for (uint32_t k = 0; k < 3 * n; ++k) {
+        cp->push_back((k * 7) % n);
+        cn->insert(cn->end(), {rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f});
     }
-    for (int i = 0; i < 40; ++i) pos.insert(pos.end(), {rnd(), rnd(), rnd()});
+}
+
+} // namespace
+
+// Where no more than two positions lie close together, the result is the pairwise merge's:
+// lone positions, exact copies and pairs 0.003 apart (across cell borders too) on a lattice
+// 0.05 apart, and one NaN position that is close to nothing.
+TEST(ModelSmoothing, PairsGiveThePairwiseMergesResult) {
+    std::vector<float> pos;
+    for (int i = 0; i < 300; ++i) {
+        const float x = 0.05f * (i % 7), y = 0.05f * ((i / 7) % 7), z = 0.05f * (i / 49);
+        const float jitter[3] = {0.01f * rnd(), 0.01f * rnd(), 0.01f * rnd()};
+        const float p[3] = {x + jitter[0], y + jitter[1], z + jitter[2]};
+        pos.insert(pos.end(), p, p + 3);
+        if (i % 3 == 1) pos.insert(pos.end(), p, p + 3);
+        if (i % 3 == 2) pos.insert(pos.end(), {p[0] + 0.003f * rnd(), p[1] + 0.002f, p[2]});
+    }
     pos.insert(pos.end(), {NAN, 0, 0});
     const uint32_t n = static_cast<uint32_t>(pos.size() / 3);
     std::vector<uint32_t> cp;
     std::vector<float> cn;
-    for (uint32_t k = 0; k < 3 * n; ++k) {
-        cp.push_back((k * 7) % n);
-        cn.insert(cn.end(), {rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f});
+    random_corners(n, &cp, &cn);
+    std::vector<float> got;
+    ASSERT_TRUE(model_smooth_normals(pos.data(), n, cp.data(), cn.data(), 3 * n, &got));
+    const std::vector<double> want = pairwise_merge(pos, cp, cn);
+    ASSERT_EQ(got.size(), want.size());
+    for (uint32_t i = 0; i < 3 * n; ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << "position " << i / 3;
+}
+
+// More than two: each position takes its own neighbourhood. Chains of points 0.004 apart (each
+// close to its neighbours only), clusters of five copies, and 32,768 copies of one point, whose
+// sums would grow without bound under a pairwise merge and which must not take quadratic time.
+// Distinct positions crowded within the tolerance of one another are refused.
+TEST(ModelSmoothing, GroupsAreEachPositionsNeighbourhood) {
+    std::vector<float> pos;
+    for (int chain = 0; chain < 12; ++chain) {
+        const float x = rnd(), y = rnd(), z = rnd();
+        for (int i = 0; i < 6; ++i) {
+            for (int copies = i % 3 == 0 ? 5 : 1; copies > 0; --copies)
+                pos.insert(pos.end(), {x + 0.004f * i, y, z + 0.001f * i});
+        }
     }
-    std::vector<float> grid;
-    model_smooth_normals(pos.data(), n, cp.data(), cn.data(), 3 * n, &grid);
-    const std::vector<float> scan = smoothed_by_rule(pos, cp, cn);
-    ASSERT_EQ(grid.size(), scan.size());
-    for (uint32_t i = 0; i < 3 * n; ++i) EXPECT_EQ(grid[i], scan[i]) << "position " << i / 3;
+    for (int i = 0; i < 40; ++i) pos.insert(pos.end(), {rnd(), rnd(), rnd()});
+    uint32_t n = static_cast<uint32_t>(pos.size() / 3);
+    std::vector<uint32_t> cp;
+    std::vector<float> cn;
+    random_corners(n, &cp, &cn);
+    std::vector<float> got;
+    ASSERT_TRUE(model_smooth_normals(pos.data(), n, cp.data(), cn.data(), 3 * n, &got));
+    const std::vector<double> want = neighbourhood_sums(pos, cp, cn);
+    for (uint32_t i = 0; i < 3 * n; ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << "position " << i / 3;
+
+    // 32,768 copies of (1, 2, 3), each with normal (0.6, 0.8, 0) or, every fourth, (0, 0, 1):
+    // the sum is 24,576 (0.6, 0.8, 0) + 8,192 (0, 0, 1), whose direction is (0.6, 0.8, 1/3)
+    // over its length.
+    n = 32768;
+    pos.clear();
+    cp.clear();
+    cn.clear();
+    for (uint32_t p = 0; p < n; ++p) {
+        pos.insert(pos.end(), {1, 2, 3});
+        cp.push_back(p);
+        if (p % 4 == 3)
+            cn.insert(cn.end(), {0, 0, 1});
+        else
+            cn.insert(cn.end(), {0.6f, 0.8f, 0});
+    }
+    ASSERT_TRUE(model_smooth_normals(pos.data(), n, cp.data(), cn.data(), n, &got));
+    const double len = std::sqrt(1.0 + 1.0 / 9.0);
+    for (uint32_t p = 0; p < n; p += 1111) {
+        EXPECT_NEAR(got[p * 3], 0.6 / len, 1e-6);
+        EXPECT_NEAR(got[p * 3 + 1], 0.8 / len, 1e-6);
+        EXPECT_NEAR(got[p * 3 + 2], 1.0 / 3.0 / len, 1e-6);
+    }
+
+    // 20,000 distinct positions within 0.001 of one point: 4e8 comparisons are refused.
+    pos.clear();
+    for (uint32_t p = 0; p < 20000; ++p)
+        pos.insert(pos.end(), {1 + 1e-7f * static_cast<float>(p % 100),
+                               1 + 1e-7f * static_cast<float>(p / 100), 1});
+    EXPECT_FALSE(model_smooth_normals(pos.data(), 20000, cp.data(), cn.data(), 20000, &got));
 }
 
 // A name with "_NRx" asks for tangents: per face the direction in which the texture u grows,
@@ -652,6 +747,72 @@ TEST_F(Models, DamagedBodiesLeaveTheModelMissing) {
         }
         cases.push_back({"65,538 welded vertices", pack_model_body(m), 0, "65,535 vertices"});
     }
+    // Values that are not finite, or whose squares and cross products would overflow.
+    auto value_case = [&](const char *what, const char *reason, auto damage, bool skinned) {
+        PackModel m = skinned ? skinned_model("bad") : box_model("bad");
+        damage(m);
+        cases.push_back({what, pack_model_body(m), 0, reason});
+    };
+    value_case(
+        "a NaN position", "position", [](PackModel &m) { m.positions[5] = NAN; }, false);
+    value_case(
+        "a position of -2e9", "position", [](PackModel &m) { m.positions[0] = -2e9f; }, false);
+    value_case(
+        "an infinite normal", "normal", [](PackModel &m) { m.normals[4] = INFINITY; }, false);
+    value_case(
+        "a NaN texture coordinate", "texture coordinate",
+        [](PackModel &m) { m.texcoords[3] = NAN; }, false);
+    value_case(
+        "an infinite bone offset", "bone offset",
+        [](PackModel &m) { m.bone_offsets[1][13] = INFINITY; }, true);
+    value_case(
+        "a NaN skin weight", "skin weight", [](PackModel &m) { m.skins[1].weights[2] = NAN; },
+        true);
+    {
+        Bytes b = pack_model_body(box_model("bad"));
+        const float radius = 3e38f, nan = NAN;
+        std::memcpy(b.data() + 4 * PACK_MODEL_RADIUS, &radius, 4);
+        cases.push_back({"a bound radius of 3e38", b, 0, "radius"});
+        b = pack_model_body(box_model("bad"));
+        std::memcpy(b.data() + 4 * (PACK_MODEL_BOX + 3), &nan, 4);
+        cases.push_back({"a NaN box", b, 0, "bound"});
+    }
+    // Tables and names inside the header or inside another table.
+    {
+        Bytes b = pack_model_body(box_model("bad"));
+        set_word(b, 1, 0); // the name would be the triangle count's bytes
+        cases.push_back({"a model name at offset 0", b, 0, "model name"});
+        b = pack_model_body(box_model("bad"));
+        set_word(b, PACK_MODEL_HEADER_SIZE / 4, 8); // the bytes of the positions' offset
+        cases.push_back({"a texture name inside the header", b, 0, "material texture name"});
+        b = pack_model_body(box_model("bad"));
+        set_word(b, PACK_MODEL_INDEX_ARRAYS + PACK_INDEX_NORMAL,
+                 body_word(b, PACK_MODEL_INDEX_ARRAYS + PACK_INDEX_POSITION) + 2);
+        cases.push_back({"an index array inside another", b, 0, "overlap"});
+    }
+    {
+        // One triangle whose position indices are bytes 106-111 of the header: the radius' high
+        // half (0), then the material count (1): corners 0, 1, 0.
+        PackModel m;
+        m.name = "bad";
+        m.positions = {0, 0, 0, 1, 0, 0};
+        m.normals = {0, 0, 1};
+        m.indices[PACK_INDEX_POSITION] = {0, 1, 0};
+        m.indices[PACK_INDEX_NORMAL] = {0, 0, 0};
+        m.materials = {{"", 0, 0, 0}};
+        Bytes b = pack_model_body(m);
+        set_word(b, PACK_MODEL_RADIUS, 0);
+        set_word(b, PACK_MODEL_INDEX_ARRAYS + PACK_INDEX_POSITION, 106);
+        cases.push_back({"an index array inside the header", b, 0, "inside the header"});
+    }
+    {
+        Bytes b = pack_model_body(skinned_model("bad"));
+        set_word(b, 15, body_word(b, 14)); // the bone matrices over the bone name offsets
+        cases.push_back({"bone matrices over the bone names", b, 0, "overlap"});
+        b = pack_model_body(skinned_model("bad"));
+        set_word(b, body_word(b, 14) / 4, body_word(b, 2)); // "" at the first position
+        cases.push_back({"a bone name inside the positions", b, 0, "bone name"});
+    }
     int n = 0;
     for (const Case &c : cases) {
         ModelReadout r;
@@ -670,6 +831,144 @@ TEST_F(Models, DamagedBodiesLeaveTheModelMissing) {
         EXPECT_NE(res_find_model(group.c_str(), "good"), 0u) << c.what;
     }
     EXPECT_EQ(res_model_count(), n);
+}
+
+// A cone of 40 triangles round the y axis whose apex (0, 1, 0) is written once per triangle,
+// as exporters leave it unwelded; the rim lies on the unit circle at y = 0. Every corner
+// carries its triangle's face normal, so the apex's smoothed normal is the normalised sum of 40
+// face normals spread evenly round the axis: (0, 1, 0). No smoothed normal of the cone is
+// anything but unit length.
+TEST_F(Models, UnweldedConeApexSmoothsToTheAxis) {
+    constexpr int SIDES = 40;
+    PackModel m;
+    m.name = "cone";
+    for (int i = 0; i < SIDES; ++i) m.positions.insert(m.positions.end(), {0, 1, 0});
+    for (int i = 0; i < SIDES; ++i) {
+        const double a = 2 * M_PI * i / SIDES;
+        m.positions.insert(m.positions.end(), {float(std::cos(a)), 0, float(std::sin(a))});
+    }
+    for (int i = 0; i < SIDES; ++i) {
+        // Face (apex, rim i + 1, rim i): its normal points out at half the cone's slope angle.
+        const double mid = 2 * M_PI * (i + 0.5) / SIDES, h = std::cos(M_PI / SIDES);
+        const double n[3] = {h * std::cos(mid), h, h * std::sin(mid)};
+        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (double c : n) m.normals.push_back(float(c / len));
+        for (int p : {i, SIDES + (i + 1) % SIDES, SIDES + i}) {
+            m.indices[PACK_INDEX_POSITION].push_back(static_cast<uint16_t>(p));
+            m.indices[PACK_INDEX_NORMAL].push_back(static_cast<uint16_t>(i));
+        }
+    }
+    m.materials = {{"", 0, SIDES - 1, 0}};
+    const ResourceHandle h = load_model("cone", "cone", pack_model_body(m), 1);
+    ASSERT_NE(h, 0u);
+    const MeshBuffers *mesh = res_get_model(h);
+    ASSERT_EQ(mesh->stride, 44u); // position, normal, zero coordinates, smoothed normal
+    VertexReader r(mesh);
+    int apexes = 0;
+    for (uint32_t v = 0; v < mesh->vertex_count; ++v) {
+        const float s[3] = {r.at(v, 32), r.at(v, 36), r.at(v, 40)};
+        EXPECT_NEAR(s[0] * s[0] + s[1] * s[1] + s[2] * s[2], 1.0f, 1e-5) << "vertex " << v;
+        if (r.at(v, 4) != 1.0f) continue;
+        ++apexes;
+        EXPECT_NEAR(s[0], 0.0f, 1e-5);
+        EXPECT_NEAR(s[1], 1.0f, 1e-5);
+        EXPECT_NEAR(s[2], 0.0f, 1e-5);
+    }
+    EXPECT_EQ(apexes, SIDES);
+}
+
+// Values at the limit still load: the box at 2e9 times its size (corners at +-1e9) with
+// texture coordinates scaled by 1e9 gives the unit box's smoothed normals (the corner's corner
+// normals summed, normalised) and tangents (each face's u direction), and a finite squared
+// radius.
+TEST_F(Models, ValuesAtTheLimitGiveTheUnitBoxResults) {
+    double sum[8][3] = {};
+    for (int f = 0; f < 6; ++f)
+        for (const auto &tri : FACE_TRIANGLES)
+            for (int q : tri) {
+                float p[3];
+                corner_position(f, q, p);
+                for (int a = 0; a < 3; ++a) sum[position_index(p)][a] += FACES[f].n[a];
+            }
+    for (int pass = 0; pass < 2; ++pass) {
+        PackModel m = box_model(pass ? "big_NRx" : "big");
+        for (float &p : m.positions) p *= 2e9f;
+        for (float &t : m.texcoords) t *= 1e9f;
+        const std::string group = "limit" + std::to_string(pass);
+        const ResourceHandle h = load_model(group.c_str(), "big", pack_model_body(m), pass ? 0 : 1);
+        ASSERT_NE(h, 0u) << pass;
+        const MeshBuffers *mesh = res_get_model(h);
+        EXPECT_FLOAT_EQ(mesh->extra_bounds[5], 3e18f); // radius sqrt(3) x 1e9, squared
+        VertexReader r(mesh);
+        for (int f = 0, k = 0; f < 6; ++f)
+            for (const auto &tri : FACE_TRIANGLES)
+                for (int q : tri) {
+                    const uint16_t v = r.ib[k++];
+                    float p[3];
+                    corner_position(f, q, p);
+                    const double *s = sum[position_index(p)];
+                    const double len = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+                    for (int a = 0; a < 3; ++a) {
+                        const double want = pass ? FACES[f].u[a] : s[a] / len;
+                        EXPECT_NEAR(r.at(v, 32 + 4 * a), want, 1e-6) << "face " << f;
+                    }
+                }
+    }
+}
+
+// The bone palette holds 128 bones: a model with exactly 128 is made with all of them, one with
+// 129 is not.
+TEST_F(Models, ModelsOfUpTo128BonesAreMade) {
+    for (int bones : {128, 129}) {
+        PackModel m = skinned_model("legs");
+        for (int i = 2; i < bones; ++i) {
+            m.bone_names.push_back("b" + std::to_string(i));
+            m.bone_offsets.push_back(m.bone_offsets[0]);
+        }
+        const std::string group = "bones" + std::to_string(bones);
+        const ResourceHandle h = load_model(group.c_str(), "legs", pack_model_body(m));
+        if (bones == 129) {
+            EXPECT_EQ(h, 0u);
+            continue;
+        }
+        ASSERT_NE(h, 0u);
+        const MeshBuffers *mesh = res_get_model(h);
+        EXPECT_EQ((mesh->counts_flags >> MESH_BONE_COUNT_SHIFT) & 0xFF, 128u);
+        EXPECT_STREQ(mesh->bones[127].name, "b127");
+    }
+}
+
+// One array may serve two attributes of one shape: an octahedron whose normals are its
+// positions, both read through one array and one index array, loads with those normals.
+TEST_F(Models, AnArrayMayServeTwoAttributesOfOneShape) {
+    PackModel m;
+    m.name = "oct";
+    for (int a = 0; a < 3; ++a)
+        for (float sign : {1.0f, -1.0f}) {
+            float p[3] = {0, 0, 0};
+            p[a] = sign;
+            m.positions.insert(m.positions.end(), p, p + 3);
+        }
+    m.normals = {0, 0, 1};
+    for (uint16_t x : {0, 1})
+        for (uint16_t y : {2, 3})
+            for (uint16_t z : {4, 5})
+                for (uint16_t p : {x, y, z}) {
+                    m.indices[PACK_INDEX_POSITION].push_back(p);
+                    m.indices[PACK_INDEX_NORMAL].push_back(0);
+                }
+    m.materials = {{"", 0, 7, 0}};
+    Bytes b = pack_model_body(m);
+    set_word(b, 3, body_word(b, 2));
+    set_word(b, PACK_MODEL_INDEX_ARRAYS + PACK_INDEX_NORMAL,
+             body_word(b, PACK_MODEL_INDEX_ARRAYS + PACK_INDEX_POSITION));
+    const ResourceHandle h = load_model("oct", "oct", b);
+    ASSERT_NE(h, 0u);
+    const MeshBuffers *mesh = res_get_model(h);
+    EXPECT_EQ(mesh->vertex_count, 6u);
+    VertexReader r(mesh);
+    for (uint32_t v = 0; v < 6; ++v)
+        for (int a = 0; a < 3; ++a) EXPECT_EQ(r.at(v, 12 + 4 * a), r.at(v, 4 * a));
 }
 
 // Beyond 65,535 indices (or vertices, unindexed) the counts are 32-bit: such models load.
