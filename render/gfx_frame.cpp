@@ -35,8 +35,12 @@ namespace {
 constexpr uint16_t FATAL_DEVICE = 2; // fatal category of a device that cannot be made
 constexpr int32_t FULL = -1;         // viewport and scissor over the whole client area
 constexpr uint16_t BLEND_OPAQUE = 0;
+constexpr uint32_t LAYER_TARGET_CLEAR = 0; // transparent black
 
 LayerTarget s_layer_target;
+SceneObject *s_target_sprite; // this frame's sprite of the layer target, null when none
+bool s_direct_allowed = true;
+GfxFramePath s_last_path = GFX_PATH_NONE;
 
 // Signs of x and y per orientation option; options 3 and 5 swap the client axes.
 const int32_t OrientationSigns[GFX_ORIENTATION_COUNT][2] = {
@@ -202,6 +206,7 @@ void gfx_render_frame(int32_t argument) {
     rtview_update_all();
 
     DisplayRecord *d = gfx_display();
+    s_last_path = GFX_PATH_NONE;
     if (d->scene_drawing) {
         plight_update_all();
         gfx_draw_frame_sync(d->window, (uint32_t)argument);
@@ -232,13 +237,29 @@ void gfx_draw_scene(void) {
         tex_set_render_targets(0, 0, nullptr);
         gfx_set_scissor_view(FULL);
         gfx_set_viewport_view(FULL);
-        gfx_clear(GFX_CLEAR_ALL, background);
-
-        gfx_render_layer_target();
-
-        gfx_set_scissor_view(FULL);
-        gfx_set_viewport_view(FULL);
-        obj_draw_layers(GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
+        // The layer target is then left as it was: only draws read it, and a frame with a draw
+        // that samples it takes the layer-target path, which fills it first. Filling it
+        // anyway would cost the very clear, draws and switch of targets this path saves. A
+        // render view draws before the fill and sees the last frame that took that path:
+        // while an object that samples the target stays, every frame fills it.
+        const int32_t direct = s_direct_allowed ? gfx_direct_layers_start(s_target_sprite) : -1;
+        if (direct >= 0) {
+            gfx_clear(GFX_CLEAR_ALL, LAYER_TARGET_CLEAR);
+            obj_draw_layers(GFX_TARGET_FIRST_LAYER, GFX_TARGET_LAST_LAYER);
+            gfx_set_scissor_view(FULL);
+            gfx_set_viewport_view(FULL);
+            // From just past the target's sprite: what the other path draws before it is
+            // covered by it.
+            obj_draw_layers_from((uint32_t)direct, GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
+            s_last_path = GFX_PATH_DIRECT;
+        } else {
+            gfx_clear(GFX_CLEAR_ALL, background);
+            gfx_render_layer_target();
+            gfx_set_scissor_view(FULL);
+            gfx_set_viewport_view(FULL);
+            obj_draw_layers(GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
+            s_last_path = GFX_PATH_LAYER_TARGET;
+        }
 
         gfx_set_viewport_view(FULL);
         GfxDevice *device = gfx_get_device();
@@ -249,6 +270,7 @@ void gfx_draw_scene(void) {
 
     gfx_present();
     sprite2d_end_frame();
+    s_target_sprite = nullptr; // destroyed with this frame's other one-frame objects
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -271,18 +293,28 @@ const LayerTarget *gfx_layer_target(void) {
 }
 
 void gfx_show_layer_target(void) {
+    s_target_sprite = nullptr;
     if (!s_layer_target.texture) return;
     SceneObject *s = sprite2d_put_texture(
         0, s_layer_target.texture, 0xFFFFFFFFu, (float)gfx_get_screen_width() * 0.5f,
         (float)gfx_get_screen_height() * 0.5f, 0.5f, 0.5f, 1.0f, 1.0f, GFX_LAYER_TARGET_LAYER);
     if (s) sprite2d_set_blend(s, BLEND_OPAQUE);
+    s_target_sprite = s;
+}
+
+void gfx_allow_direct_layers(bool allowed) {
+    s_direct_allowed = allowed;
+}
+
+GfxFramePath gfx_last_frame_path(void) {
+    return s_last_path;
 }
 
 void gfx_render_layer_target(void) {
     gfx_set_viewport_view(FULL);
     gfx_set_scissor_view(FULL);
     tex_set_render_targets(s_layer_target.texture, 0, nullptr);
-    gfx_clear(GFX_CLEAR_ALL, 0);
+    gfx_clear(GFX_CLEAR_ALL, LAYER_TARGET_CLEAR);
     obj_draw_layers(GFX_TARGET_FIRST_LAYER, GFX_TARGET_LAST_LAYER);
     tex_set_render_targets(0, 0, nullptr);
 }

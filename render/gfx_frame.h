@@ -9,6 +9,8 @@
 #include "render/gfx_display.h"
 #include "resource/res_pools.h"
 
+struct SceneObject;
+
 // Sizes from the program entry: render width and height (the layer target), screen width and
 // height (the 2D layout), orientation option. A size of 0 takes the client size.
 using DisplayOptions = AppDisplayOptions;
@@ -22,6 +24,14 @@ enum : int32_t {
     GFX_BACK_FIRST_LAYER = 5,
     GFX_BACK_LAST_LAYER = 9,
     GFX_ORIENTATION_COUNT = 6,
+};
+
+// How the last frame drew layers 10-39: into the layer target shown by its layer-7 sprite, or
+// straight into the back buffer where that gives the same pixels (render/gfx_frame_direct.cpp).
+enum GfxFramePath : int32_t {
+    GFX_PATH_NONE = 0, // nothing drawn: scene drawing off, device lost or no scene begun
+    GFX_PATH_LAYER_TARGET = 1,
+    GFX_PATH_DIRECT = 2,
 };
 
 // The off-screen target of layers 10-39: a mark and the render-target texture made after it.
@@ -45,6 +55,13 @@ void gfx_render_frame(int32_t argument);
 void gfx_show_layer_target(void);
 void gfx_render_layer_target(void);
 const LayerTarget *gfx_layer_target(void);
+
+// The direct path is on by default; off, every frame takes the layer target.
+void gfx_allow_direct_layers(bool allowed);
+GfxFramePath gfx_last_frame_path(void);
+// With this frame's draw list built: the draw-list index just past the layer target's sprite
+// when layers 10-39 may go straight to the back buffer with the same pixels, else -1.
+int32_t gfx_direct_layers_start(const SceneObject *target_sprite);
 
 uint32_t gfx_pack_argb(uint32_t rgb, uint32_t alpha);
 uint32_t gfx_scale_rgb(uint32_t argb, uint32_t shift);

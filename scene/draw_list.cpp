@@ -96,11 +96,12 @@ bool same_run(const SceneObject *head, const SceneObject *o, uint32_t mask, bool
 }
 
 // Calls each run's kind with the run; a run is a maximal sequence whose keys agree in `mask`.
-void draw_runs(uint32_t mask, bool test_layer, int32_t first, int32_t last) {
+// The walk starts at entry `start`.
+void draw_runs(uint32_t mask, bool test_layer, int32_t first, int32_t last, uint32_t start = 0) {
     const DrawList *list = obj_draw_list();
     const ObjectKind *kinds = obj_kind_table();
     const uint32_t count = list->count;
-    uint32_t k = 0;
+    uint32_t k = start;
     while (k < count) {
         SceneObject *head = list->entries[k];
         uint32_t end = k + 1;
@@ -154,6 +155,10 @@ void obj_build_draw_list(void) {
 
 void obj_draw_layers(int32_t first, int32_t last) {
     draw_runs(OBJ_KEY_RUN_MASK, true, first, last);
+}
+
+void obj_draw_layers_from(uint32_t start, int32_t first, int32_t last) {
+    draw_runs(OBJ_KEY_RUN_MASK, true, first, last, start);
 }
 
 void obj_draw_all(void) {

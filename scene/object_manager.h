@@ -125,6 +125,8 @@ void obj_skip_next_update(void);
 void obj_update_pass(void);
 void obj_build_draw_list(void);
 void obj_draw_layers(int32_t first, int32_t last);
+// The same walk from draw-list entry `start` on: the entries before it are passed over.
+void obj_draw_layers_from(uint32_t start, int32_t first, int32_t last);
 void obj_draw_all(void);
 void obj_destroy_killed(void);
 // Sorts a layer's visible objects into the draw list (part of the build).

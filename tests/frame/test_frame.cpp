@@ -24,6 +24,7 @@ class FrameTest : public ::testing::Test {
     }
     void TearDown() override {
         gpu_trace_enable(false);
+        gfx_allow_direct_layers(true);
         gfx_device_state()->lost = 0;
     }
 };
@@ -77,6 +78,7 @@ TEST_F(FrameTest, LayerTargetIsShownOpaqueThroughLayerSeven) {
 }
 
 TEST_F(FrameTest, FramePassClearsBindsAndPresentsInOrder) {
+    gfx_allow_direct_layers(false);   // the pass through the layer target
     gfx_set_clear_color(0xFF123456u); // the top byte is not part of the colour
     SceneObject *kept = sprite2d_create_rect(0, 0xFFFFFFFFu, 0, 0, 4, 4, 0, 0, 1, 1, 20);
     ASSERT_NE(kept, nullptr);
