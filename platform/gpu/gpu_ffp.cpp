@@ -94,29 +94,11 @@ static GLuint compile_program(GLenum stage, const std::string &src) {
 // ---------------------------------------------------------------------------------------------
 // Vertex stage
 
-// A GLSL float literal of v with every digit a 1/256 step needs.
-static std::string fixed_number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.10f", v);
-    return buf;
-}
-
-std::string gpu_fill_rule_glsl(const char *offset) {
+std::string gpu_position_glsl(const char *offset) {
     const std::string o = offset;
-    return "    if (" + o +
-           ".y != 0.0 && gl_Position.w > 0.0) {\n"
-           "        float row = (1.0 - gl_Position.y / gl_Position.w) * 0.5 / -" +
-           o +
-           ".y;\n"
-           "        if (abs(row - round(row)) < " +
-           fixed_number(GPU_FILL_NUDGE / 2) +
-           ")\n"
-           "            gl_Position.y -= " +
-           fixed_number(2 * GPU_FILL_NUDGE) + " * " + o +
-           ".y * gl_Position.w;\n"
-           "    }\n"
-           "    gl_Position.xy += " +
-           o + " * gl_Position.w;\n";
+    return "    gl_Position.xy += " + o +
+           " * gl_Position.w;\n"
+           "    gl_Position.y = -gl_Position.y;\n";
 }
 
 static std::string vertex_source(uint32_t key) {
@@ -152,13 +134,10 @@ static std::string vertex_source(uint32_t key) {
             s += "    v_tex" + std::to_string(i) + " = a_tex" + std::to_string(i) + ";\n";
     if (pre) {
         // x, y are pixels of the target addressing pixel centres; GL's centres sit at +0.5.
+        // y runs down the picture, as clip y does once turned over for the clip origin.
         s += "    float w = a_pos.w != 0.0 ? 1.0 / a_pos.w : 1.0;\n"
-             "    float y = a_pos.y;\n"
-             "    if (abs(y - round(y)) < " +
-             fixed_number(GPU_FILL_NUDGE / 2) + ") y -= " + fixed_number(GPU_FILL_NUDGE) +
-             ";\n"
              "    vec2 ndc = vec2((a_pos.x + 0.5 - u_vp.x) * u_vp.z - 1.0,\n"
-             "                    1.0 - (y + 0.5 - u_vp.y) * u_vp.w);\n"
+             "                    (a_pos.y + 0.5 - u_vp.y) * u_vp.w - 1.0);\n"
              "    float z = (a_pos.z - u_depth.x) * u_depth.y;\n"
              "    gl_Position = vec4(ndc * w, z * w, w);\n"
              "    v_diffuse = a_color;\n";
@@ -173,7 +152,7 @@ static std::string vertex_source(uint32_t key) {
              "    vec4 wp = p * u_world;\n"
              "    for (int i = 0; i < 6; i++) gl_ClipDistance[i] = dot(wp, u_clip[i]);\n"
              "    vec3 vpos = (p * u_wv).xyz;\n";
-        s += gpu_fill_rule_glsl("u_offset");
+        s += gpu_position_glsl("u_offset");
         // Table fog reads the projected z under an orthographic projection and w under a
         // perspective one; vertex fog the view-space z.
         s += key & FFV_FOG_Z   ? "    v_fog = gl_Position.z / gl_Position.w;\n"

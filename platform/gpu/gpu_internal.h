@@ -13,13 +13,13 @@
 
 enum { GPU_MAX_LEVELS = 16, GPU_ATTR_COUNT = 14, GPU_MAX_CLIP_PLANES = 6 };
 
-// Fill rule. The renderer's rule draws the row under a top edge that passes exactly through
-// pixel centres and not the row of such a bottom edge; GL judges top and bottom in its own
-// window rows, which run the other way up in our targets (left and right agree). A vertex on a
-// row of pixel centres (within half a step of the rasteriser's 1/256-pixel grid, which would
-// snap it there) moves up the picture by one step: such edges then fall the renderer's way
-// whichever way GL counts rows, and no other vertex moves, so texels mapped 1:1 stay exact.
-constexpr double GPU_FILL_NUDGE = 1.0 / 256.0;
+// Fill rule. The renderer's rule draws a pixel whose centre lies exactly on a top or left edge
+// and not one on a bottom or right edge, with top meaning the first stored row. Mesa's
+// rasteriser picks its rule from the clip origin and from whether the target is the window's
+// framebuffer (rows stored top first) or a framebuffer object: its rule is this one with the
+// lower-left origin in an object and the upper-left one in the window. Targets are drawn with
+// that origin, and every vertex program turns its y over to match, so the picture lands on the
+// same pixels as with the other origin and only the rule changes.
 
 // One row of the format table: how a device format lives in GL.
 struct GpuFormatInfo {
@@ -131,7 +131,7 @@ struct GpuGlCache {
     GLsizei vertex_stride;
     GLuint bound_tex[GPU_MAX_STAGES];
     GLuint draw_fbo;      // bound draw framebuffer: 0 is the window's
-    bool clip_lower_left; // clip origin: lower left while drawing into the window
+    bool clip_lower_left; // clip origin: lower left while drawing into a framebuffer object
     GLuint fbo_color[2], fbo_depth;
     GLenum fbo_depth_attachment;
     int draw_buffers;
@@ -264,8 +264,8 @@ bool gpu_bind_programs(const GpuLayout *layout);
 void gpu_shader_release_all(void);
 void gpu_shader_apply_pixel_offset(GpuShader *vs);
 // GLSL that moves gl_Position from the renderer's pixel centres to GL's by the vec2 uniform
-// `offset` (half a pixel in clip units per w), with the fill-rule nudge.
-std::string gpu_fill_rule_glsl(const char *offset);
+// `offset` (half a pixel in clip units per w) and turns its y over for the clip origin.
+std::string gpu_position_glsl(const char *offset);
 
 // Trace (gpu_trace.cpp)
 void gpu_trace(GpuTraceKind kind, uint32_t a, uint32_t b, uint32_t c, const void *ptr);

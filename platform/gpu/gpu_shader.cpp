@@ -1,6 +1,7 @@
 // GLSL shaders: a source defines `void <entry>()`; the layer appends the main that calls it
 // and compiles a separable program. The appended vertex main writes the clip distances and
-// moves the position by the half pixel that separates the renderer's pixel centres from GL's;
+// moves the position by the half pixel that separates the renderer's pixel centres from GL's
+// and turns it over for the clip origin;
 // the appended pixel main applies the alpha test and linear fog to the source's colour output.
 // The constant table answers the source's own top-level uniforms by name.
 #include "platform/gpu/gpu_internal.h"
@@ -122,7 +123,7 @@ static std::string build_source(const char *source, const char *entry, GpuShader
             out += "    gl_ClipDistance[" + std::to_string(i) +
                    "] = dot(gl_Position, gpu_clip_planes[" + std::to_string(i) + "]);\n";
         if (own_depth) out += "    gpu_fog_depth = gl_Position.w;\n";
-        out += gpu_fill_rule_glsl("gpu_pixel_offset");
+        out += gpu_position_glsl("gpu_pixel_offset");
         out += "    gl_PointSize = 1.0;\n}\n";
     } else {
         std::string col = colour_output(src);

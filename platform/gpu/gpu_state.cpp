@@ -233,11 +233,12 @@ void gpu_apply_draw_states(void) {
         glBlendFunc(bs, bd);
     }
 
-    // With the upper-left origin GL judges winding as seen on the target (y down), like the
-    // renderer: culling CCW keeps clockwise triangles, so clockwise is the front face.
+    // GL judges winding from clip coordinates as the origin places them; the vertex programs
+    // turn y over against the origin (gpu_internal.h), so a triangle clockwise on the target
+    // is counter-clockwise to GL. Culling CCW keeps clockwise triangles: GL's CCW is the front.
     uint32_t cull = rs[GPU_RS_CULLMODE];
     gl_enable(GL_CULL_FACE, cull == 2 || cull == 3, &c.cull);
-    GLenum front = cull == 2 ? GL_CCW : GL_CW;
+    GLenum front = cull == 2 ? GL_CW : GL_CCW;
     if ((cull == 2 || cull == 3) && c.front_face != front) glFrontFace(c.front_face = front);
 
     uint32_t fill = rs[GPU_RS_FILLMODE];

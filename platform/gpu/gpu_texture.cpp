@@ -304,15 +304,16 @@ GpuSurface *gpu_get_depth_surface(void) {
     return g_gpu.depth;
 }
 
-// Binds the draw framebuffer. The window's rows count from the bottom: drawing into it flips
-// the clip origin, so the rows still come out top first as seen on screen.
+// Binds the draw framebuffer with the clip origin that gives the renderer's fill rule there
+// (gpu_internal.h). The vertex programs turn y over, so the picture comes out top first in a
+// texture and upright in the window, whose rows count from the bottom.
 static void bind_draw_framebuffer(GLuint fbo) {
     GpuGlCache &c = g_gpu.gl;
     if (c.draw_fbo != fbo) {
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
         c.draw_fbo = fbo;
     }
-    bool lower_left = fbo == 0;
+    bool lower_left = fbo != 0;
     if (c.clip_lower_left != lower_left) {
         glClipControl(lower_left ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
         c.clip_lower_left = lower_left;

@@ -322,3 +322,120 @@ TEST_F(GpuTest, FlatShadingTakesTheFirstVertexColour) {
     EXPECT_NE(pixel(15, 15), c[0]);
     EXPECT_NE(pixel(44, 44), c[1]);
 }
+
+namespace {
+
+// Reference coverage with the top-left rule, in double precision, y downwards: a pixel centre
+// is inside when it is strictly inside every edge, or on an edge that is a left edge (the
+// triangle lies to its +x side) or a top edge (horizontal, the triangle below it).
+bool reference_covers(const double t[3][2], double px, double py) {
+    const double area =
+        (t[1][0] - t[0][0]) * (t[2][1] - t[0][1]) - (t[1][1] - t[0][1]) * (t[2][0] - t[0][0]);
+    if (area == 0) return false;
+    const double s = area > 0 ? 1.0 : -1.0;
+    for (int i = 0; i < 3; i++) {
+        const double *a = t[i], *b = t[(i + 1) % 3];
+        double e = s * ((b[0] - a[0]) * (py - a[1]) - (b[1] - a[1]) * (px - a[0]));
+        if (e > 0) continue;
+        if (e < 0) return false;
+        const double inward_x = -s * (b[1] - a[1]), inward_y = s * (b[0] - a[0]);
+        const bool left = inward_x > 0, top = b[1] == a[1] && inward_y > 0;
+        if (!left && !top) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Four triangles meeting at one point near the centre of pixel (3, 3) of an 8 x 8 area, in
+// every kind of target (the back buffer in the window, the back buffer at another size, a
+// render-target texture), through the screen-space and the transformed paths: each pixel takes
+// the colour of the triangle the top-left rule gives it, whether the meeting point lies exactly
+// on the pixel centre or a sixteenth of a pixel beside it.
+TEST_F(GpuTest, MeetingTrianglesFollowTheTopLeftRuleInEveryTarget) {
+    const uint32_t black = 0xFF000000u;
+    const uint32_t colour[4] = {0xFF00FF00u, 0xFFFF0000u, 0xFF0000FFu, 0xFFFFFFFFu};
+    enum { LEFT, TOP, RIGHT, BOTTOM };
+    // Corners (x, y) in pixels; -1 marks the meeting point.
+    const double corner[4][3][2] = {{{2, 1}, {-1, -1}, {2, 5}},
+                                    {{2, 1}, {4, 1}, {-1, -1}},
+                                    {{4, 1}, {4, 5}, {-1, -1}},
+                                    {{-1, -1}, {4, 5}, {2, 5}}};
+    const double moves[5][2] = {
+        {0, 0}, {0, -1.0 / 16}, {0, 1.0 / 16}, {-1.0 / 16, 0}, {1.0 / 16, 0}};
+
+    GpuTexture *rt =
+        gpu_texture_create(8, 8, 1, GPU_USAGE_RENDER_TARGET, GPU_FMT_X8R8G8B8, GPU_POOL_DEFAULT);
+    ASSERT_NE(rt, nullptr);
+    gpu_set_render_state(GPU_RS_CULLMODE, 1);
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    for (int target = 0; target < 3; target++) {
+        if (target == 1) {
+            ASSERT_EQ(gpu_reset(W - 16, H - 8), GPU_OK);
+        } else if (target == 2) {
+            ASSERT_EQ(gpu_set_render_target(0, gpu_texture_get_surface(rt)), GPU_OK);
+        }
+        GpuSurface *surface = target == 2 ? gpu_texture_get_surface(rt) : nullptr;
+        gpu_set_render_state(GPU_RS_CULLMODE, 1);
+        gpu_set_render_state(GPU_RS_LIGHTING, 0);
+        const GpuViewport vp = {0, 0, 8, 8, 0.0f, 1.0f};
+        gpu_set_viewport(&vp);
+        for (const auto &move : moves)
+            for (int path = 0; path < 2; path++) {
+                SCOPED_TRACE(testing::Message() << "target " << target << ", path " << path
+                                                << ", move " << move[0] << ", " << move[1]);
+                double tri[4][3][2];
+                for (int t = 0; t < 4; t++)
+                    for (int k = 0; k < 3; k++)
+                        for (int c = 0; c < 2; c++)
+                            tri[t][k][c] = corner[t][k][c] < 0 ? 3 + move[c] : corner[t][k][c];
+                gpu_clear(GPU_CLEAR_TARGET, black, 1.0f, 0);
+                if (path == 0) {
+                    ScreenVertex v[12];
+                    for (int i = 0; i < 12; i++)
+                        v[i] = {(float)tri[i / 3][i % 3][0],
+                                (float)tri[i / 3][i % 3][1],
+                                0,
+                                1,
+                                colour[i / 3],
+                                0,
+                                0,
+                                0,
+                                0};
+                    gpu_set_fvf(0x244);
+                    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 4, v, sizeof(v[0])),
+                              GPU_OK);
+                } else {
+                    // Centre k of the 8-pixel viewport is at 2k / 8 - 1, y downwards from +1.
+                    PosColor v[12];
+                    for (int i = 0; i < 12; i++)
+                        v[i] = {(float)(tri[i / 3][i % 3][0] / 4 - 1),
+                                (float)(1 - tri[i / 3][i % 3][1] / 4), 0.5f, colour[i / 3]};
+                    gpu_set_fvf(0x42);
+                    ASSERT_EQ(gpu_draw_primitive_up(GPU_PT_TRIANGLELIST, 4, v, sizeof(v[0])),
+                              GPU_OK);
+                }
+                std::vector<uint32_t> got = pixels(0, 0, 8, 8, surface);
+                for (int y = 0; y < 8; y++)
+                    for (int x = 0; x < 8; x++) {
+                        uint32_t want = black;
+                        for (int t = 0; t < 4; t++)
+                            if (reference_covers(tri[t], x, y)) want = colour[t];
+                        EXPECT_EQ(got[(size_t)y * 8 + x], want) << "pixel " << x << ", " << y;
+                    }
+                if (move[0] == 0 && move[1] == 0) {
+                    // The exact meeting point, pixel by pixel as the rule gives it.
+                    const struct {
+                        int x, y, tri;
+                    } exact[] = {{2, 1, TOP},  {3, 1, TOP},   {2, 2, LEFT}, {3, 2, TOP},
+                                 {2, 3, LEFT}, {3, 3, RIGHT}, {2, 4, LEFT}, {3, 4, BOTTOM}};
+                    for (const auto &e : exact)
+                        EXPECT_EQ(got[(size_t)e.y * 8 + e.x], colour[e.tri])
+                            << "pixel " << e.x << ", " << e.y;
+                }
+            }
+    }
+    gpu_texture_release(rt);
+}
