@@ -272,7 +272,10 @@ void shader_set_consts_common(ShaderSlot *slot, const void *, GfxDevice *) {
         set_vector(slot, VH_V8, s->fog_factors[view][shader_requested(gfx_get_req_fog()) ? 0 : 1]);
     }
     set_vector(slot, VH_V9, s->material[0]);
-    set_vector(slot, VH_VA, s->material[1]);
+    // In the point-light slots "va" also carries the light positions, set after this over all
+    // its elements: the ambient term would only be overwritten, at the cost of two uploads.
+    if (slot->handles[VH_VA] != slot->handles[VH_LIGHT_POS])
+        set_vector(slot, VH_VA, s->material[1]);
     set_vector(slot, VH_VB, s->material[2]);
 }
 

@@ -464,3 +464,6 @@ struct GpuTraceEntry {
 void gpu_trace_enable(bool on);
 void gpu_trace_clear(void);
 const GpuTraceEntry *gpu_trace_entries(size_t *count);
+// Uniform uploads sent to GL since the device was created (a changed value of a program's
+// uniform, or of an array's elements, counts one).
+uint64_t gpu_debug_uniform_uploads(void);

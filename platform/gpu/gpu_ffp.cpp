@@ -42,6 +42,7 @@ struct FfVertexProgram {
     GLint loc_wvp, loc_wv, loc_world, loc_normal, loc_vp, loc_depth, loc_offset, loc_clip;
     GLint loc_light_dir, loc_ld, loc_ls, loc_la, loc_md, loc_ma, loc_ms, loc_me, loc_power,
         loc_ambient, loc_light_on;
+    GpuUniformCache cache;
 };
 
 struct FfPixelProgram {
@@ -49,6 +50,7 @@ struct FfPixelProgram {
     GLuint program;
     uint32_t generation;
     GLint loc_alpha_ref, loc_fog_color, loc_fog;
+    GpuUniformCache cache;
 };
 
 static FfVertexProgram s_vs[FF_MAX_PROGRAMS];
@@ -218,6 +220,7 @@ static FfVertexProgram *vertex_program(uint32_t key) {
     v.loc_power = loc("u_power");
     v.loc_ambient = loc("u_ambient");
     v.loc_light_on = loc("u_light_on");
+    gpu_uniform_cache_init(&v.cache, prog);
     return &v;
 }
 
@@ -252,13 +255,28 @@ static void normal_matrix(float out[9], const float wv[16]) {
         }
 }
 
-static void color4(GLuint prog, GLint loc, const GpuColorValue &c) {
-    glProgramUniform4f(prog, loc, c.r, c.g, c.b, c.a);
+static void color4(GpuUniformCache *c, GLint loc, const GpuColorValue &v) {
+    const float f[4] = {v.r, v.g, v.b, v.a};
+    gpu_uniform_floats(c, loc, 4, 1, f);
 }
 
-static void argb4(GLuint prog, GLint loc, uint32_t c) {
-    glProgramUniform4f(prog, loc, ((c >> 16) & 255) / 255.0f, ((c >> 8) & 255) / 255.0f,
-                       (c & 255) / 255.0f, (c >> 24) / 255.0f);
+static void argb4(GpuUniformCache *c, GLint loc, uint32_t v) {
+    const float f[4] = {((v >> 16) & 255) / 255.0f, ((v >> 8) & 255) / 255.0f, (v & 255) / 255.0f,
+                        (v >> 24) / 255.0f};
+    gpu_uniform_floats(c, loc, 4, 1, f);
+}
+
+static void float1(GpuUniformCache *c, GLint loc, float v) {
+    gpu_uniform_floats(c, loc, 1, 1, &v);
+}
+
+static void float2(GpuUniformCache *c, GLint loc, float x, float y) {
+    const float f[2] = {x, y};
+    gpu_uniform_floats(c, loc, 2, 1, f);
+}
+
+static void int1(GpuUniformCache *c, GLint loc, GLint v) {
+    gpu_uniform_ints(c, loc, 1, 1, &v);
 }
 
 // The shift from the renderer's pixel centres to GL's, in clip units per w: half a pixel right
@@ -283,32 +301,31 @@ static const float *enabled_clip_planes(void) {
 static void vertex_uniforms(FfVertexProgram *v) {
     if (v->generation == g_gpu.ff_generation) return;
     v->generation = g_gpu.ff_generation;
-    GLuint p = v->program;
+    GpuUniformCache *c = &v->cache;
     const GpuViewport &vp = g_gpu.viewport;
     if (v->key & FFV_PRETRANSFORMED) {
-        glProgramUniform4f(p, v->loc_vp, (float)vp.x, (float)vp.y,
-                           vp.width ? 2.0f / (float)vp.width : 0.0f,
-                           vp.height ? 2.0f / (float)vp.height : 0.0f);
+        const float f[4] = {(float)vp.x, (float)vp.y, vp.width ? 2.0f / (float)vp.width : 0.0f,
+                            vp.height ? 2.0f / (float)vp.height : 0.0f};
+        gpu_uniform_floats(c, v->loc_vp, 4, 1, f);
         float range = vp.max_z - vp.min_z;
-        glProgramUniform2f(p, v->loc_depth, vp.min_z, range != 0.0f ? 1.0f / range : 0.0f);
+        float2(c, v->loc_depth, vp.min_z, range != 0.0f ? 1.0f / range : 0.0f);
         return;
     }
     float wv[16], wvp[16];
     mat_mul(wv, g_gpu.world, g_gpu.view);
     mat_mul(wvp, wv, g_gpu.proj);
-    // GL_TRUE: the GLSL matrix equals the row-major one, so `p * m` is the row-vector product.
-    glProgramUniformMatrix4fv(p, v->loc_wvp, 1, GL_TRUE, wvp);
-    glProgramUniformMatrix4fv(p, v->loc_wv, 1, GL_TRUE, wv);
-    glProgramUniformMatrix4fv(p, v->loc_world, 1, GL_TRUE, g_gpu.world);
+    gpu_uniform_matrices(c, v->loc_wvp, GL_FLOAT_MAT4, 1, wvp);
+    gpu_uniform_matrices(c, v->loc_wv, GL_FLOAT_MAT4, 1, wv);
+    gpu_uniform_matrices(c, v->loc_world, GL_FLOAT_MAT4, 1, g_gpu.world);
     if (v->loc_normal >= 0) {
         float nm[9];
         normal_matrix(nm, wv);
-        glProgramUniformMatrix3fv(p, v->loc_normal, 1, GL_TRUE, nm);
+        gpu_uniform_matrices(c, v->loc_normal, GL_FLOAT_MAT3, 1, nm);
     }
     float off[2];
     half_pixel(off);
-    glProgramUniform2fv(p, v->loc_offset, 1, off);
-    glProgramUniform4fv(p, v->loc_clip, GPU_MAX_CLIP_PLANES, enabled_clip_planes());
+    gpu_uniform_floats(c, v->loc_offset, 2, 1, off);
+    gpu_uniform_floats(c, v->loc_clip, 4, GPU_MAX_CLIP_PLANES, enabled_clip_planes());
     if (!(v->key & FFV_LIGHTING)) return;
     // Direction towards the light, in view space.
     const float *d = g_gpu.light.direction, *m = g_gpu.view;
@@ -316,18 +333,18 @@ static void vertex_uniforms(FfVertexProgram *v) {
     for (int j = 0; j < 3; j++) l[j] = -(d[0] * m[j] + d[1] * m[4 + j] + d[2] * m[8 + j]);
     float len = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
     if (len > 0) l[0] /= len, l[1] /= len, l[2] /= len;
-    glProgramUniform3fv(p, v->loc_light_dir, 1, l);
-    color4(p, v->loc_ld, g_gpu.light.diffuse);
-    color4(p, v->loc_ls, g_gpu.light.specular);
-    color4(p, v->loc_la, g_gpu.light.ambient);
-    color4(p, v->loc_md, g_gpu.material.diffuse);
-    color4(p, v->loc_ma, g_gpu.material.ambient);
-    color4(p, v->loc_ms, g_gpu.material.specular);
-    color4(p, v->loc_me, g_gpu.material.emissive);
-    glProgramUniform1f(p, v->loc_power, g_gpu.material.power);
-    argb4(p, v->loc_ambient, g_gpu.rs[GPU_RS_AMBIENT]);
+    gpu_uniform_floats(c, v->loc_light_dir, 3, 1, l);
+    color4(c, v->loc_ld, g_gpu.light.diffuse);
+    color4(c, v->loc_ls, g_gpu.light.specular);
+    color4(c, v->loc_la, g_gpu.light.ambient);
+    color4(c, v->loc_md, g_gpu.material.diffuse);
+    color4(c, v->loc_ma, g_gpu.material.ambient);
+    color4(c, v->loc_ms, g_gpu.material.specular);
+    color4(c, v->loc_me, g_gpu.material.emissive);
+    float1(c, v->loc_power, g_gpu.material.power);
+    argb4(c, v->loc_ambient, g_gpu.rs[GPU_RS_AMBIENT]);
     bool on = g_gpu.light_enabled && g_gpu.light.type == 3;
-    glProgramUniform1f(p, v->loc_light_on, on ? 1.0f : 0.0f);
+    float1(c, v->loc_light_on, on ? 1.0f : 0.0f);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -473,6 +490,7 @@ static FfPixelProgram *pixel_program(const FfPixelKey &key) {
     p.loc_alpha_ref = glGetUniformLocation(prog, "u_alpha_ref");
     p.loc_fog_color = glGetUniformLocation(prog, "u_fog_color");
     p.loc_fog = glGetUniformLocation(prog, "u_fog");
+    gpu_uniform_cache_init(&p.cache, prog);
     return &p;
 }
 
@@ -483,23 +501,29 @@ static float bits_float(uint32_t u) {
 }
 
 // Fog colour and the linear range (end, 1 / (end - start)) of one program.
-static void fog_uniforms(GLuint prog, GLint color_loc, GLint range_loc) {
-    argb4(prog, color_loc, g_gpu.rs[GPU_RS_FOGCOLOR]);
+static void fog_uniforms(GpuUniformCache *c, GLint color_loc, GLint range_loc) {
+    argb4(c, color_loc, g_gpu.rs[GPU_RS_FOGCOLOR]);
     float start = bits_float(g_gpu.rs[GPU_RS_FOGSTART]), end = bits_float(g_gpu.rs[GPU_RS_FOGEND]);
     float range = end - start;
-    glProgramUniform2f(prog, range_loc, end, range != 0.0f ? 1.0f / range : 0.0f);
+    float2(c, range_loc, end, range != 0.0f ? 1.0f / range : 0.0f);
 }
 
 static void pixel_uniforms(FfPixelProgram *p) {
     if (p->generation == g_gpu.ff_generation) return;
     p->generation = g_gpu.ff_generation;
-    glProgramUniform1i(p->program, p->loc_alpha_ref, (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
-    fog_uniforms(p->program, p->loc_fog_color, p->loc_fog);
+    int1(&p->cache, p->loc_alpha_ref, (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
+    fog_uniforms(&p->cache, p->loc_fog_color, p->loc_fog);
 }
 
 void gpu_ffp_shutdown(void) {
-    for (int i = 0; i < s_vs_count; i++) glDeleteProgram(s_vs[i].program);
-    for (int i = 0; i < s_ps_count; i++) glDeleteProgram(s_ps[i].program);
+    for (int i = 0; i < s_vs_count; i++) {
+        glDeleteProgram(s_vs[i].program);
+        gpu_uniform_cache_free(&s_vs[i].cache);
+    }
+    for (int i = 0; i < s_ps_count; i++) {
+        glDeleteProgram(s_ps[i].program);
+        gpu_uniform_cache_free(&s_ps[i].cache);
+    }
     s_vs_count = s_ps_count = 0;
 }
 
@@ -516,35 +540,26 @@ static void use_stage(GLbitfield bit, GLuint prog, GLuint *cached) {
 static void user_uniforms(GpuShader *sh) {
     if (sh->generation == g_gpu.ff_generation) return;
     sh->generation = g_gpu.ff_generation;
-    if (sh->pixel_offset_loc >= 0) {
-        float off[2];
-        half_pixel(off);
-        glProgramUniform2fv(sh->program, sh->pixel_offset_loc, 1, off);
-    }
-    if (sh->clip_planes_loc >= 0)
-        glProgramUniform4fv(sh->program, sh->clip_planes_loc, GPU_MAX_CLIP_PLANES,
-                            enabled_clip_planes());
-    if (sh->alpha_func_loc >= 0) {
-        uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] : 8;
-        glProgramUniform1i(sh->program, sh->alpha_func_loc, (GLint)func);
-        glProgramUniform1i(sh->program, sh->alpha_ref_loc,
-                           (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
-    }
+    GpuUniformCache *c = &sh->cache;
+    float off[2];
+    half_pixel(off);
+    gpu_uniform_floats(c, sh->pixel_offset_loc, 2, 1, off);
+    gpu_uniform_floats(c, sh->clip_planes_loc, 4, GPU_MAX_CLIP_PLANES, enabled_clip_planes());
+    uint32_t func = g_gpu.rs[GPU_RS_ALPHATESTENABLE] ? g_gpu.rs[GPU_RS_ALPHAFUNC] : 8;
+    int1(c, sh->alpha_func_loc, (GLint)func);
+    int1(c, sh->alpha_ref_loc, (GLint)(g_gpu.rs[GPU_RS_ALPHAREF] & 0xFF));
     if (sh->fog_on_loc >= 0) {
-        glProgramUniform1i(sh->program, sh->fog_on_loc, fog_on() ? 1 : 0);
-        fog_uniforms(sh->program, sh->fog_color_loc, sh->fog_loc);
+        int1(c, sh->fog_on_loc, fog_on() ? 1 : 0);
+        fog_uniforms(c, sh->fog_color_loc, sh->fog_loc);
     }
 }
 
 // The number of blend weights each vertex of the draw stores, for a vertex shader that asks:
 // components past them read 0 (and the fourth 1), so the shader cannot tell them apart itself.
 static void blend_weights(GpuShader *vs, const GpuLayout *layout) {
-    if (vs->blend_weights_loc < 0) return;
     int n = layout->present[GPU_ATTR_BLENDWEIGHT] ? (int)layout->size[GPU_ATTR_BLENDWEIGHT] : 0;
     if (n > 4) n = 4; // a packed colour word counts as four
-    if (n == vs->blend_weights) return;
-    vs->blend_weights = n;
-    glProgramUniform1i(vs->program, vs->blend_weights_loc, n);
+    int1(&vs->cache, vs->blend_weights_loc, n);
 }
 
 // What a pre-transformed vertex program writes besides position and diffuse: everything for

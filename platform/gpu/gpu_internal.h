@@ -88,7 +88,15 @@ struct GpuVertexDecl {
     GLuint vao;
 };
 
-enum { GPU_MAX_UNIFORMS = 64 };
+enum { GPU_MAX_UNIFORMS = 64, GPU_UNIFORM_ELEMENT_BYTES = 64 /* a mat4 */ };
+
+// The values a program's uniforms last received, one element per location (gpu_uniform.cpp).
+struct GpuUniformCache {
+    GLuint program;
+    GLint locations; // locations held; higher ones are always sent
+    uint8_t *values; // GPU_UNIFORM_ELEMENT_BYTES per location
+    uint8_t *known;  // 1 where the location's value was sent through the cache
+};
 
 struct GpuUniform {
     char name[48];
@@ -109,8 +117,8 @@ struct GpuShader {
     GLint fog_color_loc;
     GLint fog_loc;
     GLint blend_weights_loc; // vertex shaders that declare gpu_blend_weights
-    int blend_weights;       // the value it holds, -1 before the first draw
     uint32_t generation;     // ff_generation when the layer's own uniforms were last set
+    GpuUniformCache cache;
     GpuUniform uniforms[GPU_MAX_UNIFORMS];
     uint32_t uniform_count;
 };
@@ -196,7 +204,8 @@ struct GpuDevice {
     GpuIndexBuffer *indices;
     GpuShader *vs, *ps;
 
-    uint32_t ff_generation; // bumped by any change the fixed-function uniforms read
+    uint32_t ff_generation;   // bumped by any change the fixed-function uniforms read
+    uint64_t uniform_uploads; // uniform values sent to GL
     GpuGlCache gl;
 };
 
@@ -266,6 +275,16 @@ void gpu_shader_apply_pixel_offset(GpuShader *vs);
 // GLSL that moves gl_Position from the renderer's pixel centres to GL's by the vec2 uniform
 // `offset` (half a pixel in clip units per w) and turns its y over for the clip origin.
 std::string gpu_position_glsl(const char *offset);
+
+// Uniforms through a program's cache (gpu_uniform.cpp): each sends `count` elements from `loc`
+// (vectors of `width` components, or matrices of a GL type, row-major) unless the program
+// holds them already; location -1 is never sent.
+void gpu_uniform_cache_init(GpuUniformCache *c, GLuint program);
+void gpu_uniform_cache_free(GpuUniformCache *c);
+void gpu_uniform_floats(GpuUniformCache *c, GLint loc, int width, GLsizei count, const float *v);
+void gpu_uniform_ints(GpuUniformCache *c, GLint loc, int width, GLsizei count, const GLint *v);
+void gpu_uniform_matrices(GpuUniformCache *c, GLint loc, GLenum type, GLsizei count,
+                          const float *v);
 
 // Trace (gpu_trace.cpp)
 void gpu_trace(GpuTraceKind kind, uint32_t a, uint32_t b, uint32_t c, const void *ptr);

@@ -248,8 +248,8 @@ GpuShader *gpu_shader_compile_source(const char *source, const char *entry, GpuS
     sh->fog_color_loc = glGetUniformLocation(prog, "gpu_fog_color");
     sh->fog_loc = glGetUniformLocation(prog, "gpu_fog");
     sh->blend_weights_loc = glGetUniformLocation(prog, "gpu_blend_weights");
-    sh->blend_weights = -1;
     sh->generation = g_gpu.ff_generation - 1;
+    gpu_uniform_cache_init(&sh->cache, prog);
     reflect(sh);
     return sh;
 }
@@ -288,6 +288,7 @@ void gpu_shader_release(GpuShader *shader) {
         if (g_gpu.gl.fs_program == shader->program) g_gpu.gl.fs_program = ~0u;
         glDeleteProgram(shader->program);
     }
+    gpu_uniform_cache_free(&shader->cache);
     shader->used = false;
 }
 
@@ -358,45 +359,18 @@ static void set_rows(GpuShader *sh, const GpuUniform *u, const float *v, uint32_
     int w = vector_width(u->type);
     if (w == 0) return;
     if (count > (uint32_t)u->count) count = (uint32_t)u->count;
+    if (count > 128) count = 128;
     if (count == 0) return;
     if (is_float_type(u->type)) {
         float packed[4 * 128];
-        if (count > 128) count = 128;
         for (uint32_t i = 0; i < count; i++)
             for (int c = 0; c < w; c++) packed[i * w + c] = v[i * 4 + c];
-        switch (w) {
-            case 1:
-                glProgramUniform1fv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            case 2:
-                glProgramUniform2fv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            case 3:
-                glProgramUniform3fv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            default:
-                glProgramUniform4fv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-        }
+        gpu_uniform_floats(&sh->cache, u->location, w, (GLsizei)count, packed);
     } else {
         GLint packed[4 * 128];
-        if (count > 128) count = 128;
         for (uint32_t i = 0; i < count; i++)
             for (int c = 0; c < w; c++) packed[i * w + c] = (GLint)v[i * 4 + c];
-        switch (w) {
-            case 1:
-                glProgramUniform1iv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            case 2:
-                glProgramUniform2iv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            case 3:
-                glProgramUniform3iv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-            default:
-                glProgramUniform4iv(sh->program, u->location, (GLsizei)count, packed);
-                break;
-        }
+        gpu_uniform_ints(&sh->cache, u->location, w, (GLsizei)count, packed);
     }
 }
 
@@ -406,22 +380,21 @@ void gpu_constant_set_matrix_array(GpuShader *shader, uint32_t handle, const flo
     if (!u || !m) return;
     if (count > (uint32_t)u->count) count = (uint32_t)u->count;
     if (count == 0) return;
-    // GL_TRUE: each GLSL matrix equals the row-major one, so `p * m` is the row-vector product.
     if (u->type == GL_FLOAT_MAT4) {
-        glProgramUniformMatrix4fv(shader->program, u->location, (GLsizei)count, GL_TRUE, m);
+        gpu_uniform_matrices(&shader->cache, u->location, GL_FLOAT_MAT4, (GLsizei)count, m);
     } else if (u->type == GL_FLOAT_MAT3) {
         for (uint32_t i = 0; i < count; i++) {
             float r[9];
             for (int row = 0; row < 3; row++)
                 for (int col = 0; col < 3; col++) r[row * 3 + col] = m[i * 16 + row * 4 + col];
-            glProgramUniformMatrix3fv(shader->program, u->location + (GLint)i, 1, GL_TRUE, r);
+            gpu_uniform_matrices(&shader->cache, u->location + (GLint)i, GL_FLOAT_MAT3, 1, r);
         }
     } else if (u->type == GL_FLOAT_MAT3x4) { // `p * m` giving three columns
         for (uint32_t i = 0; i < count; i++) {
             float r[12];
             for (int row = 0; row < 4; row++)
                 for (int col = 0; col < 3; col++) r[row * 3 + col] = m[i * 16 + row * 4 + col];
-            glProgramUniformMatrix3x4fv(shader->program, u->location + (GLint)i, 1, GL_TRUE, r);
+            gpu_uniform_matrices(&shader->cache, u->location + (GLint)i, GL_FLOAT_MAT3x4, 1, r);
         }
     } else if (vector_width(u->type) == 4) { // a vec4 array takes the rows
         set_rows(shader, u, m, count * 4);

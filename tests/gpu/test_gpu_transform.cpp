@@ -521,3 +521,90 @@ void PsMain() { o_col = vec4(0.0, 1.0, 0.0, 1.0) + v_sets[0] * 0.0; }
     EXPECT_EQ(pixel(32, 32), 0xFF00FF00u);
     gpu_shader_release(ps);
 }
+
+// Constant values reach the program they were set on: after a switch between two programs
+// whose constant shares a location, in a program made again in a released one's place, and
+// across a device loss and reset. A draw that changes nothing a program reads sends nothing.
+TEST_F(GpuTest, ConstantValuesFollowTheirProgram) {
+    const char *src = R"(
+layout(location = 0) out vec4 o_col;
+uniform vec4 tint;
+void PsMain() { o_col = tint; }
+)";
+    const float red[4] = {1, 0, 0, 1}, green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
+    char err[512];
+    GpuShader *a = gpu_shader_compile_source(src, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    GpuShader *b = gpu_shader_compile_source(src, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_TRUE(a && b) << err;
+    // Sets `tint` on `sh` when a colour is given, then draws with `sh` and reads the centre.
+    auto draw = [&](GpuShader *sh, const float *tint) {
+        if (tint) gpu_constant_set_vector(sh, gpu_constant_find(sh, "tint"), tint);
+        gpu_set_pixel_shader(sh);
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        quad(0, 0, W, H, 0xFFFFFFFFu);
+        return pixel(32, 32);
+    };
+    EXPECT_EQ(draw(a, red), 0xFFFF0000u);
+    EXPECT_EQ(draw(b, green), 0xFF00FF00u);
+    EXPECT_EQ(draw(a, green), 0xFF00FF00u); // the value b holds is new to a
+    EXPECT_EQ(draw(b, nullptr), 0xFF00FF00u);
+    EXPECT_EQ(draw(b, red), 0xFFFF0000u);
+    EXPECT_EQ(draw(a, nullptr), 0xFF00FF00u);
+
+    // Setting what a program holds, drawing again, or changing a state the bound programs do
+    // not read (the ambient colour of lit vertices; fog colour while the fixed-function pixel
+    // stage draws without fog) uploads nothing.
+    uint64_t before = gpu_debug_uniform_uploads();
+    EXPECT_EQ(draw(a, green), 0xFF00FF00u);
+    gpu_set_render_state(GPU_RS_AMBIENT, 0xFF123456u);
+    EXPECT_EQ(draw(a, green), 0xFF00FF00u);
+    EXPECT_EQ(gpu_debug_uniform_uploads() - before, 0u);
+    EXPECT_EQ(draw(a, blue), 0xFF0000FFu);
+    EXPECT_EQ(gpu_debug_uniform_uploads() - before, 1u);
+    EXPECT_EQ(draw(nullptr, nullptr), 0xFFFFFFFFu);
+    before = gpu_debug_uniform_uploads();
+    gpu_set_render_state(GPU_RS_FOGCOLOR, 0xFF123456u);
+    EXPECT_EQ(draw(nullptr, nullptr), 0xFFFFFFFFu);
+    EXPECT_EQ(gpu_debug_uniform_uploads() - before, 0u);
+
+    // A program made where a released one was starts from its own values.
+    gpu_shader_release(a);
+    GpuShader *a2 = gpu_shader_compile_source(src, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(a2, nullptr) << err;
+    EXPECT_EQ(draw(a2, blue), 0xFF0000FFu);
+
+    // Programs keep their values through a loss and a reset.
+    gpu_debug_lose_device();
+    EXPECT_EQ(gpu_present(), GPU_ERR_DEVICE_LOST);
+    EXPECT_EQ(gpu_test_cooperative_level(), GPU_ERR_DEVICE_NOT_RESET);
+    ASSERT_EQ(gpu_reset(W, H), GPU_OK);
+    EXPECT_EQ(draw(a2, nullptr), 0xFF0000FFu);
+    EXPECT_EQ(draw(a2, blue), 0xFF0000FFu);
+    EXPECT_EQ(draw(a2, red), 0xFFFF0000u);
+    EXPECT_EQ(draw(b, nullptr), 0xFFFF0000u);
+    gpu_set_pixel_shader(nullptr);
+    gpu_shader_release(a2);
+    gpu_shader_release(b);
+}
+
+// Fixed-function programs: moving the world between two draws sends the matrices that depend
+// on it (world x view x projection, world x view, world) and nothing else, and the moved quad
+// lands where the new world puts it.
+TEST_F(GpuTest, MovedWorldSendsOnlyItsMatrices) {
+    gpu_set_transform(GPU_TS_VIEW, IDENTITY);
+    gpu_set_transform(GPU_TS_PROJECTION, IDENTITY);
+    gpu_set_transform(GPU_TS_WORLD, IDENTITY);
+    small_quad();
+    small_quad();
+    const uint64_t before = gpu_debug_uniform_uploads();
+    float move[16];
+    std::memcpy(move, IDENTITY, sizeof(move));
+    move[12] = 0.5f;
+    gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    gpu_set_transform(GPU_TS_WORLD, move);
+    small_quad();
+    EXPECT_EQ(gpu_debug_uniform_uploads() - before, 3u);
+    // NDC x 0.3..0.7: pixel centres 42..54.
+    EXPECT_EQ(pixel(48, 32), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(32, 32), 0xFF000000u);
+}

@@ -424,4 +424,80 @@ TEST_F(ShaderDrawTest, ImpliedLastWeightFollowsTheStoredOnes) {
     EXPECT_NE(pixel_at({-0.6f, 0, 0}), kClear);
 }
 
+// Constants reach the draw however the programs' values were last changed: after a constant
+// set on the device behind the set's back, and after a device loss whose reset loads the
+// shaders again. A second figure that differs only in place and pose sends only what depends
+// on them: the two matrices, the palette and the eye position.
+TEST_F(ShaderDrawTest, ConstantsReachTheDrawAfterDirectSetsAndALoss) {
+    const NodeMaterial red = {0x00FFFFFF, 0xFFFF0000, 0, 0, 0.0f, 1.0f};
+    Mat4 world = moved(0);
+    auto lit_red = [&](const char *what) {
+        uint32_t c = pixel_at({0, 0, 0});
+        EXPECT_NEAR(channel(c, 16), 0xB0, 2) << what;
+        EXPECT_NEAR(channel(c, 8), 0x30, 2) << what;
+    };
+    select(1, &world, &red);
+    draw_quad();
+    lit_red("first draw");
+
+    // A zero matrix set straight on the device collapses the quad; the next select puts the
+    // set's own matrix back.
+    GpuShader *vs = shader_get_set()->vertex[2].shader;
+    ASSERT_NE(vs, nullptr);
+    static const float zero[16] = {};
+    gpu_constant_set_matrix(vs, gpu_constant_find(vs, "m1"), zero);
+    gfx_test_clear(kClear);
+    draw_quad();
+    EXPECT_EQ(pixel_at({0, 0, 0}), kClear);
+    select(1, &world, &red);
+    draw_quad();
+    lit_red("after a direct set");
+
+    // Loss: the reset callback loads the shaders again.
+    gpu_debug_lose_device();
+    gfx_present();
+    ASSERT_EQ(gfx_is_device_lost(), 0u);
+    gfx_test_reset_states();
+    gfx_set_draw_states(1, 0, 3, 0, 0, 2, 0, 5, 0);
+    gpu_set_texture(0, gfx_default_texture()->texture);
+    gfx_test_clear(kClear);
+    select(1, &world, &red);
+    draw_quad();
+    lit_red("after a loss");
+
+    // Two skinned figures, each a small quad on one bone.
+    static MeshBone bone = {"b0", 70, {}};
+    mat4_identity(&bone.offset);
+    MeshBuffers mesh = {};
+    mesh.bones = &bone;
+    mesh.counts_flags = 1u << MESH_BONE_COUNT_SHIFT;
+    InstanceBone ib = {};
+    ModelInstance instance = {};
+    instance.bones = &ib;
+    instance.palette_model = &mesh;
+    SkinVertex v[4];
+    const float xy[4][2] = {{-0.1f, -0.1f}, {0.1f, -0.1f}, {-0.1f, 0.1f}, {0.1f, 0.1f}};
+    for (int i = 0; i < 4; ++i) v[i] = {xy[i][0], xy[i][1], 0, 1.0f, {0, 0, 0, 0}, 0, 0, 1, 0, 0};
+    auto figure = [&](float x, float lift) {
+        Mat4 at = moved(x);
+        Vec3 up = {0, lift, 0};
+        mat4_translation(&ib.palette, &up);
+        shader_set_light_params(view_get_view_matrix(0), view_get_camera_matrix(0),
+                                view_get_proj(0), view_get_view_proj(0), view_get_proj_view(0));
+        shader_select(1, nullptr, 0, shader_find_vertex_decl(0x1118), &at, &red, &mesh, &instance,
+                      1.0f, nullptr, 0);
+        gpu_begin_scene();
+        gpu_draw_primitive_up(GPU_PT_TRIANGLESTRIP, 2, v, sizeof(SkinVertex));
+        gpu_end_scene();
+    };
+    gfx_test_clear(kClear);
+    figure(-0.6f, 0.0f);
+    const uint64_t before = gpu_debug_uniform_uploads();
+    figure(0.6f, 0.3f);
+    EXPECT_EQ(gpu_debug_uniform_uploads() - before, 4u);
+    EXPECT_NE(pixel_at({-0.6f, 0, 0}), kClear);
+    EXPECT_NE(pixel_at({0.6f, 0.3f, 0}), kClear);
+    EXPECT_EQ(pixel_at({0.6f, 0, 0}), kClear);
+}
+
 } // namespace
