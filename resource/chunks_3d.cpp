@@ -6,6 +6,7 @@
 #include "resource/chunks.h"
 #include "resource/model_reader.h"
 #include "resource/names.h"
+#include "resource/res_body_check.h"
 #include "resource/res_model.h"
 #include "resource/res_pools.h"
 
@@ -82,8 +83,11 @@ bool chunk_load_camera_track(const char *group, uint8_t *body, uint32_t size, ui
         !chunk_read_u32(body, size, 16, &bits0) || !chunk_read_u32(body, size, 20, &bits1))
         return false;
     if (keys_offset > size || key_count > (size - keys_offset) / 16) return false;
+    // The keys and the name lie after the 24-byte header, apart from each other.
+    BodyRanges ranges = res_ranges_start(24);
+    res_ranges_table(&ranges, keys_offset, uint64_t(key_count) * 16);
+    if (!res_ranges_text(&ranges, body, size, name_offset) || !res_ranges_ok(&ranges)) return false;
     char *name = body_text(body, size, name_offset);
-    if (!name) return false;
     float v0, v1;
     std::memcpy(&v0, &bits0, 4);
     std::memcpy(&v1, &bits1, 4);

@@ -79,12 +79,20 @@ struct ShapeSphere {
 };
 
 // True when every table of the body lies inside it (sizes computed in 64 bits, tables 4-byte
-// aligned), the cell count equals nx * ny * nz, the grid's floats are finite with max > min on
-// every axis, every node has four children and every child and cell number is below its
-// table's count.
+// aligned), after the 88-byte header and apart from every other table, with the name a text
+// there too; the cell count equals nx * ny * nz without overflow; the grid has max > min on
+// every axis; every float is finite and every coordinate, radius and extent within
+// RES_VALUE_LIMIT (resource/res_body_check.h); every node has four children and every child
+// and cell number is below its table's count.
 bool res_collmesh_validate(const uint8_t *body, uint32_t size);
-// True when the sphere list lies inside the body and its floats are finite; *radius (may be
-// null) gets the set's reach: the largest |centre| + radius, |centre| 0 below 1e-10 squared.
+// Validates a record's copy of a body held in `owner` (its pool's data buffer) and settles the
+// triangle normals in place. After load every triangle's normal is either unit length or
+// exactly (0, 0, 0) (zero stored normal, or corners spanning no area), and a zero normal never
+// hits.
+bool res_collmesh_prepare(CollisionMeshRecord *record, const ResourceBuffer *owner);
+// True when the name and the sphere list lie inside the body after its 12-byte header, apart
+// from each other, and the sphere values lie within RES_VALUE_LIMIT; *radius (may be null) gets
+// the set's reach: the largest |centre| + radius, |centre| 0 below 1e-10 squared.
 bool res_shape_set_validate(const uint8_t *body, uint32_t size, float *radius);
 
 // The record at `offset` when it lies wholly inside the body and is aligned; else null.
@@ -169,5 +177,17 @@ struct CollMeshTriangleInfo {
 
 // Triangles held by the cells (large triangles are not counted); 0 for an invalid handle.
 int32_t res_collmesh_triangle_count(ResourceHandle mesh);
-// Triangle `index` counting through the cells in order; false outside.
+// Triangle `index` counting through the cells in order; false outside. Each call counts from
+// the first cell: to visit every triangle, walk them instead.
 bool res_collmesh_triangle(ResourceHandle mesh, int32_t index, CollMeshTriangleInfo *out);
+
+// The cells' triangles one after another, in the order res_collmesh_triangle numbers them.
+struct CollMeshWalk {
+    const CollisionMeshRecord *record;
+    const CollMeshHeader *header;
+    uint32_t cell, next; // the next triangle: number `next` of cell `cell`
+};
+// False (and no triangles) for an invalid handle.
+bool res_collmesh_walk_begin(CollMeshWalk *walk, ResourceHandle mesh);
+// The next triangle; false after the last.
+bool res_collmesh_walk_next(CollMeshWalk *walk, CollMeshTriangleInfo *out);

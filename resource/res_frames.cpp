@@ -1,10 +1,12 @@
 // Frame hierarchies: the check and finish of a stored body, the walk, and the queries.
 #include "resource/res_frames.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "math/mat4.h"
 #include "resource/chunks.h"
+#include "resource/res_body_check.h"
 #include "resource/res_matrix.h"
 
 // Item sizes in bytes, tag word included.
@@ -52,16 +54,53 @@ static bool check_list(const uint8_t *b, uint32_t size, ListShape *shape) {
                 break;
         }
         if (next > size) return false;
+        if (tag == RES_FRAME_MATRIX && !res_values_ok(b + pos + 4, 16)) return false;
         pos = static_cast<uint32_t>(next);
     }
     return false; // the list runs past the body without its end tag
+}
+
+// Walks a checked list as a pose or a world-matrix query does (a matrix multiplies the top of
+// its depth as mat4_multiply(top, top, matrix), a push starts the new depth from its parent's top),
+// in double precision: true when every product stays within RES_VALUE_LIMIT. Each matrix alone is
+// within the limit, but a chain of them can multiply its way past the float range; refused here, no
+// rest pose or world matrix of a stored hierarchy can overflow.
+static bool rest_products_bounded(const uint8_t *b, uint32_t end) {
+    static double stack[RES_FRAME_MAX_DEPTH + 1][16];
+    for (int k = 0; k < 16; ++k) stack[0][k] = k % 5 == 0 ? 1.0 : 0.0;
+    uint32_t pos = 0, tag;
+    int32_t depth = 0;
+    while (pos < end && chunk_read_u32(b, end, pos, &tag)) {
+        if (tag == RES_FRAME_PUSH) {
+            ++depth;
+            std::memcpy(stack[depth], stack[depth - 1], sizeof stack[0]);
+        } else if (tag == RES_FRAME_POP) {
+            --depth;
+        } else if (tag == RES_FRAME_MATRIX) {
+            float m[16];
+            std::memcpy(m, b + pos + 4, 64);
+            double *top = stack[depth], out[16];
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) {
+                    double sum = 0.0;
+                    for (int k = 0; k < 4; ++k) sum += m[4 * i + k] * top[4 * k + j];
+                    if (!(std::fabs(sum) <= RES_VALUE_LIMIT)) return false;
+                    out[4 * i + j] = sum;
+                }
+            std::memcpy(top, out, sizeof out);
+            pos += MATRIX_ITEM;
+            continue;
+        }
+        pos += tag == RES_FRAME_NAME ? NAME_ITEM : 4;
+    }
+    return true;
 }
 
 bool res_frames_prepare(HierarchyRecord *r) {
     if (!r || !r->frames) return false;
     uint8_t *b = r->frames;
     ListShape shape;
-    if (!check_list(b, r->size, &shape)) return false;
+    if (!check_list(b, r->size, &shape) || !rest_products_bounded(b, shape.end)) return false;
     // Names lie after the list, so that stripping them in place never touches an item. Every
     // name is stripped before any hash is taken: texts may share bytes.
     for (int pass = 0; pass < 2; ++pass) {

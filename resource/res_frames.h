@@ -31,9 +31,10 @@ constexpr int32_t RES_FRAME_MAX_DEPTH = RES_MATRIX_DEPTH - 3;
 // Checks the record's copy of a body and finishes it: every item inside the body, the list
 // ended by the end tag, no pop below the start, nesting at most RES_FRAME_MAX_DEPTH, at most
 // RES_FRAME_MAX_NAMED named frames, every name a text inside the body after the list (name
-// offset 0: a frame without a name). Names lose their "_NRx" / "_SPx" parts in place, their
-// hashes are stored, and the named frames, matrices and deepest nesting are counted into the
-// record. False when the body is refused.
+// offset 0: a frame without a name), every matrix value within RES_VALUE_LIMIT
+// (resource/res_body_check.h) and every product of the rest walk too. Names lose their "_NRx" /
+// "_SPx" parts in place, their hashes are stored, and the named frames, matrices and deepest
+// nesting are counted into the record. False when the body is refused.
 bool res_frames_prepare(HierarchyRecord *record);
 
 // One item of a walk.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "resource/chunks.h"
+#include "resource/res_body_check.h"
 
 // The words of a body that validation has accepted; an unreadable word reads as 0.
 static uint32_t word(const MotionRecord *r, uint64_t at) {
@@ -25,24 +26,34 @@ static const char *text_at(const MotionRecord *r, uint32_t offset) {
                : nullptr;
 }
 
-// The header, the track table and every track with its keys and name inside the body; with
-// `hashes`, every track's hash word equal to the hash of its name.
+// The header, the track table and every track with its keys and name inside the body; the
+// table, the tracks and the names after the header and no table sharing bytes with another or
+// with a name; every key value within RES_VALUE_LIMIT; with `hashes`, every track's hash word
+// equal to the hash of its name.
 static bool check_motion(const MotionRecord *r, bool hashes) {
     const uint64_t size = r->size;
     if (!r->data || size < RES_MOTION_HEADER) return false;
-    uint32_t tracks = word(r, 0), table = word(r, 12);
+    uint32_t tracks = word(r, 0), table = word(r, 12), second = word(r, 16);
     if (tracks > RES_MOTION_MAX_TRACKS || word(r, 4) > RES_MOTION_MAX_FRAMES) return false;
     if (tracks && static_cast<uint64_t>(table) + 4ull * tracks > size) return false;
+    // The second block is not read here, so only its start can be checked.
+    if (second != 0 && second < RES_MOTION_HEADER) return false;
+    BodyRanges ranges = res_ranges_start(RES_MOTION_HEADER);
+    if (!res_ranges_text(&ranges, r->data, r->size, word(r, 8))) return false;
+    res_ranges_table(&ranges, table, 4ull * tracks);
     for (uint32_t i = 0; i < tracks; ++i) {
         uint32_t at = word(r, table + 4ull * i);
         if (at == 0 || at % 4 || at + static_cast<uint64_t>(RES_MOTION_TRACK_HEAD) > size)
             return false;
         uint64_t keys = static_cast<uint64_t>(word(r, at + 8ull)) * RES_MOTION_KEY;
         if (at + RES_MOTION_TRACK_HEAD + keys > size) return false;
+        res_ranges_table(&ranges, at, RES_MOTION_TRACK_HEAD + keys);
+        if (!res_values_ok(r->data + at + RES_MOTION_TRACK_HEAD, keys / 4)) return false;
+        if (!res_ranges_text(&ranges, r->data, r->size, word(r, at))) return false;
         const char *name = text_at(r, word(r, at));
         if (!name || (hashes && word(r, at + 4ull) != res_hash_name(name))) return false;
     }
-    return true;
+    return res_ranges_ok(&ranges);
 }
 
 bool res_motion_prepare(MotionRecord *r) {
@@ -138,4 +149,8 @@ bool res_camera_track_key(ResourceHandle h, uint32_t i, float out[4]) {
     if (!r || !r->keys || !out || i >= r->key_count) return false;
     std::memcpy(out, r->keys + static_cast<size_t>(i) * RES_CAMERA_KEY, RES_CAMERA_KEY);
     return true;
+}
+
+bool res_camera_keys_valid(const uint8_t *keys, uint32_t key_count) {
+    return key_count == 0 || (keys && res_values_ok(keys, uint64_t(key_count) * 4));
 }

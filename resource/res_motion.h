@@ -21,9 +21,12 @@ constexpr uint32_t RES_MOTION_KEY = 64;
 constexpr uint32_t RES_CAMERA_KEY = 16;
 
 // Checks the record's copy of a body and finishes it: the track count at most 254, the frame
-// count below 65,536, the track table, every track (4-byte aligned) with its keys and every
-// track name inside the body. Track names lose their "_NRx" / "_SPx" parts in place and their
-// hashes are stored. False when the body is refused.
+// count below 65,536, the track table, every track (4-byte aligned) with its keys, every track
+// name and the motion's name inside the body after its 20-byte header, no two of the table and
+// the tracks sharing a byte and no name inside either, a second block (when there is one)
+// after the header, and every key value within RES_VALUE_LIMIT (resource/res_body_check.h). Track
+// names lose their "_NRx" / "_SPx" parts in place and their hashes are stored. False when the body
+// is refused.
 bool res_motion_prepare(MotionRecord *record);
 
 // The frame count (the word at offset 4); 0 for an invalid handle.
@@ -44,5 +47,8 @@ const Mat4 *res_motion_track_keys(ResourceHandle motion, const char *name);
 // Offset of the second block when it lies inside the body, else 0.
 uint32_t res_motion_second_block(ResourceHandle motion);
 
+// True when every value of `key_count` camera keys (four floats each) lies within
+// RES_VALUE_LIMIT.
+bool res_camera_keys_valid(const uint8_t *keys, uint32_t key_count);
 // Key i of a camera track (four floats); false when out of range.
 bool res_camera_track_key(ResourceHandle track, uint32_t i, float out[4]);

@@ -500,8 +500,10 @@ ResourceHandle res_create_collmesh(const char *group, const char *name, const ui
                        [&](CollisionMeshRecord *r, uint8_t *copy) {
                            r->data = copy;
                            r->size = size;
+                           if (!res_collmesh_prepare(r, &g_pools.collmeshes.data)) return false;
                            if (++s_stamp == 0) ++s_stamp;
                            r->stamp = s_stamp;
+                           return true;
                        });
 }
 
@@ -520,7 +522,7 @@ ResourceHandle res_create_shape_set(const char *group, const char *name, const u
 ResourceHandle res_create_camera_track(const char *group, const char *name, const uint8_t *keys,
                                        uint32_t key_count, uint32_t word, float value0,
                                        float value1) {
-    if (key_count > 0x0FFFFFFFu) return 0;
+    if (key_count > 0x0FFFFFFFu || !res_camera_keys_valid(keys, key_count)) return 0;
     return data_create(&g_pools.camera_tracks, group, name, keys, key_count * 16u,
                        [&](CameraTrackRecord *r, uint8_t *copy) {
                            r->key_count = key_count;

@@ -60,10 +60,10 @@ void mesh_wire_geometry(SceneObject *node, void *) {
     const MeshWire *w = reinterpret_cast<const MeshWire *>(node->user);
     primnode_begin(node, PRIM_TRIANGLES, 0);
     primnode_set_vertex_color(node, w->color);
-    const int32_t n = res_collmesh_triangle_count(w->mesh);
+    CollMeshWalk walk;
     CollMeshTriangleInfo t;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!res_collmesh_triangle(w->mesh, i, &t)) continue;
+    res_collmesh_walk_begin(&walk, w->mesh);
+    while (res_collmesh_walk_next(&walk, &t)) {
         primnode_set_normal(node, &t.normal);
         for (const Vec3 &c : t.corners) primnode_add_vertex(node, &c);
     }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "coll_test_env.h"
+#include "collision/collider.h"
 #include "resource/chunks.h"
 #include "resource/res_collmesh.h"
 
@@ -161,6 +162,199 @@ TEST_F(CollMeshData, DamagedBodiesAreRefused) {
         EXPECT_TRUE(loads(b));
     }
     EXPECT_FALSE(loads(std::vector<uint8_t>(good.begin(), good.begin() + 80)));
+}
+
+// Triangle k of cell 0 of a body packed on a one-cell grid without levels (input order).
+size_t cell0_triangle(const std::vector<uint8_t> &b, uint32_t k) {
+    return get_u32(b, get_u32(b, 64) + 4) + 72 * k;
+}
+void set_vec(std::vector<uint8_t> &b, size_t at, float x, float y, float z) {
+    set_f32(b, at, x);
+    set_f32(b, at + 4, y);
+    set_f32(b, at + 8, z);
+}
+
+TEST_F(CollMeshData, NormalsAreUnitOrZeroAfterLoad) {
+    // A 4 x 4 floor at height 0 (32 triangles), then: a triangle whose corners coincide at
+    // height 2, one whose corners lie on a line, one with a tiny and one with a long stored
+    // normal, one with a zero stored normal and one with a slanted normal of length 3.
+    std::vector<PackCollTriangle> tris = coll_test_floor(4, 0.0f, 0);
+    const PackCollTriangle extra[] = {
+        {{1.5f, 2, 1.5f}, {1.5f, 2, 1.5f}, {1.5f, 2, 1.5f}, 100},
+        {{0.5f, 1, 0.5f}, {1, 1, 1}, {2, 1, 2}, 101},
+        {{0, 0.5f, 0}, {0, 0.5f, 0.25f}, {0.25f, 0.5f, 0}, 102},
+        {{0, 0.7f, 0}, {0, 0.7f, 0.25f}, {0.25f, 0.7f, 0}, 103},
+        {{0, 0.9f, 0}, {0, 0.9f, 0.25f}, {0.25f, 0.9f, 0}, 104},
+        {{3, 3, 3}, {3, 3, 3.25f}, {3.25f, 3, 3}, 105},
+    };
+    tris.insert(tris.end(), std::begin(extra), std::end(extra));
+    std::vector<uint8_t> b = pack_collision_mesh_body("cm_normals", tris, {1, 1, 1, 0});
+    const size_t normal = 36;
+    set_vec(b, cell0_triangle(b, 32) + normal, 0, 1, 0); // the point: stored upward
+    set_vec(b, cell0_triangle(b, 33) + normal, 0, 1, 0); // the line: stored upward
+    set_vec(b, cell0_triangle(b, 34) + normal, 0, 1e-40f, 0);
+    set_vec(b, cell0_triangle(b, 35) + normal, 0, 1000, 0);
+    set_vec(b, cell0_triangle(b, 36) + normal, 0, 0, 0);
+    set_vec(b, cell0_triangle(b, 37) + normal, 1, 2, 2); // length 3
+    // The tiny normal replaces the floor's: (0, 1e-40, 0) on every floor triangle.
+    for (uint32_t k = 0; k < 32; ++k) set_vec(b, cell0_triangle(b, k) + normal, 0, 1e-40f, 0);
+    ASSERT_TRUE(coll_test_load("cm_normals", CHUNK_TAG_COLLISION_MESH, b));
+    ResourceHandle h = res_find_collmesh(nullptr, "cm_normals");
+    ASSERT_NE(h, 0u);
+
+    const float want[6][3] = {{0, 0, 0}, {0, 0, 0}, {0, 1, 0},
+                              {0, 1, 0}, {0, 0, 0}, {1 / 3.0f, 2 / 3.0f, 2 / 3.0f}};
+    for (int k = 0; k < 6; ++k) {
+        CollMeshTriangleInfo t;
+        ASSERT_TRUE(res_collmesh_triangle(h, 32 + k, &t));
+        EXPECT_NEAR(t.normal.x, want[k][0], 1e-7) << k;
+        EXPECT_NEAR(t.normal.y, want[k][1], 1e-7) << k;
+        EXPECT_NEAR(t.normal.z, want[k][2], 1e-7) << k;
+        if (want[k][1] == 0) {
+            EXPECT_EQ(t.normal.y, 0.0f) << k; // exactly zero
+        }
+    }
+
+    // The floor is found at its own height beside the collapsed triangle and under it, and
+    // neither the point nor the line stands in for an infinite plane.
+    ASSERT_NE(coll_create_model_collider(h, nullptr, 1, 1, 0, nullptr), nullptr);
+    for (const Vec3 &p : {Vec3{1.2f, 5, 1.7f}, Vec3{1.5f, 5, 1.5f}, Vec3{2.6f, 5, 0.4f}}) {
+        float height = -1;
+        ASSERT_EQ(coll_ground_height(&p, &height, nullptr, nullptr, 0, COLL_FILTER_ANY), 1);
+        EXPECT_NEAR(height, 0.0f, 1e-3) << p.x << " " << p.z;
+    }
+}
+
+TEST_F(CollMeshData, NonFiniteAndHugeValuesAreRefused) {
+    std::vector<PackCollTriangle> soup = coll_test_soup(60, 0, 8, 1.5f, 5);
+    const std::vector<uint8_t> good = pack_collision_mesh_body("damaged", soup, {4, 2, 4, -1});
+    ASSERT_TRUE(loads(good));
+    const uint32_t cell = get_u32(good, 64), large = get_u32(good, 72);
+    uint32_t tri = 0;
+    for (uint32_t c = 0; c < get_u32(good, 4) && !tri; ++c)
+        if (get_u32(good, cell + 48 * c)) tri = get_u32(good, cell + 48 * c + 4);
+    ASSERT_NE(tri, 0u);
+    const uint32_t nodes = get_u32(good, get_u32(good, 80) + 24);
+    struct Where {
+        const char *what;
+        uint32_t at;
+        bool normal; // normals only need to be finite: they are made unit length at load
+    } places[] = {
+        {"header grid min", 20, false},       {"header centre", 48, false},
+        {"header size float", 56, false},     {"header radius", 60, false},
+        {"cell box", cell + 8, false},        {"cell radius", cell + 44, false},
+        {"triangle corner", tri + 28, false}, {"triangle normal", tri + 40, true},
+        {"triangle centre", tri + 52, false}, {"triangle radius", tri + 60, false},
+        {"large corner", large + 4, false},   {"large normal", large + 4 + 36, true},
+        {"node box half", nodes + 20, false}, {"node radius", nodes + 40, false},
+    };
+    for (const Where &w : places) {
+        for (float f : {std::numeric_limits<float>::quiet_NaN(), -INFINITY, 3e38f, -1.5e8f}) {
+            std::vector<uint8_t> b = good;
+            set_f32(b, w.at, f);
+            const bool finite = std::isfinite(f);
+            EXPECT_EQ(loads(b), w.normal && finite) << w.what << " = " << f;
+        }
+    }
+    // 1e8 itself is accepted.
+    std::vector<uint8_t> b = good;
+    set_f32(b, 60, 1e8f);
+    EXPECT_TRUE(loads(b));
+
+    // 65536 x 4294901761 x 65537 is 2^64 + 65536: in 64 bits it wraps to a cell count of 65536.
+    b = good;
+    set_u32(b, 8, 65536);
+    set_u32(b, 12, 4294901761u);
+    set_u32(b, 16, 65537);
+    set_u32(b, 4, 65536);
+    EXPECT_FALSE(loads(b));
+}
+
+TEST_F(CollMeshData, TablesOverTheHeaderOrEachOtherAreRefused) {
+    std::vector<PackCollTriangle> soup = coll_test_soup(60, 0, 8, 1.5f, 5);
+    const std::vector<uint8_t> good = pack_collision_mesh_body("damaged", soup, {4, 2, 4, -1});
+    const uint32_t cells = get_u32(good, 64), large = get_u32(good, 72);
+    const uint32_t levels = get_u32(good, 80), cell_count = get_u32(good, 4);
+    // Cells with triangles, and the first triangle bytes of each.
+    std::vector<uint32_t> full;
+    for (uint32_t c = 0; c < cell_count; ++c)
+        if (get_u32(good, cells + 48 * c)) full.push_back(c);
+    ASSERT_GE(full.size(), 2u);
+    const uint32_t tri0 = get_u32(good, cells + 48 * full[0] + 4);
+    const uint32_t tri1 = get_u32(good, cells + 48 * full[1] + 4);
+    struct Damage {
+        const char *what;
+        uint32_t at, value;
+    } damages[] = {
+        {"name at offset 0", 0, 0},
+        {"name inside the header", 0, 40},
+        {"name inside the cells", 0, cells + 8},
+        {"cells inside the header", 64, 0},
+        {"large triangles inside the header", 72, 8},
+        {"levels inside the header", 80, 4},
+        {"a cell's triangles at the header", cells + 48 * full[0] + 4, 0},
+        {"a cell's triangles over another cell's", cells + 48 * full[1] + 4, tri0},
+        {"a cell's triangles over the cell table", cells + 48 * full[0] + 4, cells},
+        {"a cell's triangles over the large triangles", cells + 48 * full[0] + 4, large},
+        {"a large triangle's cell list over a triangle", large + 76, tri1},
+        {"a level's nodes over the level table", levels + 24, levels},
+    };
+    ASSERT_TRUE(loads(good));
+    for (const Damage &d : damages) {
+        std::vector<uint8_t> b = good;
+        set_u32(b, d.at, d.value);
+        EXPECT_FALSE(loads(b)) << d.what;
+    }
+}
+
+TEST_F(CollMeshData, WalkGivesEveryTriangleInIndexOrder) {
+    // Empty cells among full ones, on a grid fine enough to leave many empty.
+    std::vector<PackCollTriangle> soup = coll_test_soup(300, 0, 20, 1.0f, 11);
+    PackCollInfo info;
+    std::vector<uint8_t> body = pack_collision_mesh_body("cm_walk", soup, {8, 2, 8, -1}, &info);
+    ASSERT_TRUE(coll_test_load("cm_walk", CHUNK_TAG_COLLISION_MESH, body));
+    ResourceHandle h = res_find_collmesh(nullptr, "cm_walk");
+    ASSERT_NE(h, 0u);
+    const int32_t n = res_collmesh_triangle_count(h);
+    ASSERT_EQ(n, int32_t(info.cell_triangles));
+    CollMeshWalk w;
+    ASSERT_TRUE(res_collmesh_walk_begin(&w, h));
+    CollMeshTriangleInfo got, want;
+    int32_t i = 0;
+    for (; res_collmesh_walk_next(&w, &got); ++i) {
+        ASSERT_TRUE(res_collmesh_triangle(h, i, &want)) << i;
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << i;
+    }
+    EXPECT_EQ(i, n);
+    EXPECT_FALSE(res_collmesh_walk_next(&w, &got)); // stays at the end
+    EXPECT_FALSE(res_collmesh_walk_begin(&w, 0));
+    EXPECT_FALSE(res_collmesh_walk_next(&w, &got));
+}
+
+TEST_F(CollMeshData, ShapeSetsWithHostileValuesOrLayoutAreLeftUnmade) {
+    const std::vector<PackSphere> spheres = {{1, 0, 0, 0}, {0.5f, 2, 0, 0}};
+    const std::vector<uint8_t> good = pack_shape_set_body("hostile", spheres);
+    auto made = [](std::vector<uint8_t> b) {
+        const int32_t before = res_shape_set_count();
+        EXPECT_TRUE(chunk_load_shape_set("g", b.data(), uint32_t(b.size()), 0));
+        const bool made = res_shape_set_count() == before + 1;
+        if (made) res_release_shape_set(res_index_to_handle(before));
+        return made;
+    };
+    ASSERT_TRUE(made(good));
+    const uint32_t list = get_u32(good, 4);
+    // Radius 3e38 at x = 3e38 would reach past the float range; NaN and infinity anywhere.
+    for (uint32_t field = 0; field < 4; ++field)
+        for (float f : {3e38f, std::numeric_limits<float>::quiet_NaN(), INFINITY}) {
+            std::vector<uint8_t> b = good;
+            set_f32(b, list + 16 + 4 * field, f);
+            EXPECT_FALSE(made(b)) << field << " " << f;
+        }
+    for (auto [at, v] : {std::pair<uint32_t, uint32_t>{4, 4}, {4, 0}, {0, 0}, {0, 8}, {0, list}}) {
+        std::vector<uint8_t> b = good;
+        set_u32(b, at, v);
+        EXPECT_FALSE(made(b)) << "word " << at << " = " << v;
+    }
 }
 
 } // namespace
