@@ -4,10 +4,13 @@
 
 #include "collision/collider.h"
 #include "nodes_test_env.h"
+#include "resource/chunks.h"
+#include "resource/res_pools.h"
 #include "scene/model_node.h"
 #include "scene/node_collision.h"
 #include "scene/point_light.h"
 #include "scene/prim_node.h"
+#include "tools/packer/pack_collision.h"
 
 namespace {
 
@@ -49,6 +52,36 @@ TEST_F(NodeCollision, DebugSphereShowsInTheColliderColour) {
     // 0x8000FFFF at alpha 128/255 over black.
     const double a = 128.0 / 255.0;
     EXPECT_TRUE(rgb_near(nodes_test_pixel_at({0.5f, 0.2f, 0}), rgb_of(0, a, a), 1));
+}
+
+TEST_F(NodeCollision, DebugMeshWireDrawsEveryFaceInTheColour) {
+    // Two squares in the z = 0 plane, each of two faces lying in one cell of a 4 x 1 x 1 grid
+    // whose middle cells stay empty: every face drawn fills both squares and leaves the gap.
+    std::vector<PackCollTriangle> tris;
+    for (float x0 : {-0.7f, 0.4f}) {
+        const float x1 = x0 + 0.3f;
+        tris.push_back({{x0, -0.3f, 0}, {x1, -0.3f, 0}, {x1, 0.3f, 0}, 1});
+        tris.push_back({{x0, -0.3f, 0}, {x1, 0.3f, 0}, {x0, 0.3f, 0}, 2});
+    }
+    ResourcePoolSizes sizes = *res_default_sizes(); // with room for one collision mesh
+    sizes.collmeshes = ResourcePoolSize{1, 64, 4096};
+    res_init(&sizes);
+    PackCollInfo info;
+    std::vector<uint8_t> body = pack_collision_mesh_body("wire", tris, {4, 1, 1, -1}, &info);
+    ASSERT_EQ(info.cell_triangles, 4u);
+    ASSERT_TRUE(chunk_load_collision_mesh("g", body.data(), uint32_t(body.size()), 0));
+    const ResourceHandle mesh = res_find_collmesh("g", "wire");
+    ASSERT_NE(mesh, 0u);
+    Mat4 identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    ASSERT_NE(coldebug_add_mesh_wire(0, &identity, mesh, 0x80FF0000u), nullptr);
+    nodes_test_frame();
+    const uint32_t red = rgb_of(128.0 / 255.0, 0, 0), black = rgb_of(0, 0, 0);
+    // Inside each face of both squares (the faces split along the rising diagonal).
+    for (float x0 : {-0.7f, 0.4f}) {
+        EXPECT_TRUE(rgb_near(nodes_test_pixel_at({x0 + 0.2f, -0.15f, 0}), red, 1)) << x0;
+        EXPECT_TRUE(rgb_near(nodes_test_pixel_at({x0 + 0.08f, 0.15f, 0}), red, 1)) << x0;
+    }
+    EXPECT_TRUE(rgb_near(nodes_test_pixel_at({0, 0, 0}), black, 0));
 }
 
 TEST_F(NodeCollision, LightDiscShowsTheLightColour) {

@@ -19,6 +19,12 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
+void pack_set_f32(Bytes &b, size_t at, float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    pack_set_u32(b, at, v);
+}
+
 // Rotation about z by a (row vectors: x turns towards y), then the translation t.
 PackMatrix turn_z(double a, float tx, float ty, float tz) {
     float c = static_cast<float>(std::cos(a)), s = static_cast<float>(std::sin(a));
@@ -197,6 +203,34 @@ TEST_F(Frames, ListsThatCannotBeWalkedSoundlyAreRefused) {
     EXPECT_EQ(res_pools()->hierarchies.names.cursor, res_pools()->hierarchies.names.start);
 }
 
+TEST_F(Frames, HierarchiesWithHostileMatricesAreRefused) {
+    // NaN, an infinity and a value past 1e8 in one frame's matrix.
+    for (float f : {NAN, -INFINITY, 2e8f}) {
+        PackFrame root = body_frames();
+        root.children[1].children[0].matrix[5] = f;
+        EXPECT_EQ(load_hierarchy(pack_hierarchy_body(root)), 0u) << f;
+    }
+    // A chain of n frames each scaling by 10 stays within 1e8 up to n = 8: the deepest world
+    // matrix then scales by exactly 10^8. At n = 9 every matrix alone is still small, but
+    // the product is not.
+    auto chain = [](int n) {
+        const PackMatrix ten = {10, 0, 0, 0, 0, 10, 0, 0, 0, 0, 10, 0, 0, 0, 0, 1};
+        PackFrame f{"s" + std::to_string(n - 1), ten, {}};
+        for (int i = n - 2; i >= 0; --i) f = PackFrame{"s" + std::to_string(i), ten, {f}};
+        return pack_hierarchy_body(f);
+    };
+    ResourceHandle h = load_hierarchy(chain(8));
+    ASSERT_NE(h, 0u);
+    Mat4 m;
+    ASSERT_TRUE(res_frame_world_matrix(h, "s7", &m));
+    EXPECT_EQ(m.m[0][0], 1e8f);
+    EXPECT_EQ(m.m[2][2], 1e8f);
+    EXPECT_EQ(m.m[3][3], 1.0f);
+    res_test_start_pools(true);
+    EXPECT_EQ(load_hierarchy(chain(9)), 0u);
+    EXPECT_EQ(res_find_hierarchy("g", "s0"), 0u);
+}
+
 namespace {
 
 PackMotion two_tracks(void) {
@@ -267,6 +301,18 @@ TEST_F(Frames, MotionsThatDoNotFitTheirBodyAreRefused) {
         {"key count wrapping 32 bits", [&](Bytes &b) { pack_set_u32(b, first + 8, 0x04000000u); }},
         {"track name past the body", [&](Bytes &b) { pack_set_u32(b, second, 1u << 30); }},
         {"track inside the table", [&](Bytes &b) { pack_set_u32(b, table, table - 4); }},
+        // Values: NaN, an infinity and past 1e8 in a key.
+        {"NaN key", [&](Bytes &b) { pack_set_f32(b, first + 12 + 4 * 5, NAN); }},
+        {"infinite key", [&](Bytes &b) { pack_set_f32(b, second + 12 + 4 * 12, -INFINITY); }},
+        {"key past 1e8", [&](Bytes &b) { pack_set_f32(b, second + 12, 1.5e8f); }},
+        // Ranges inside the 20-byte header or over another table.
+        {"motion name inside the header", [](Bytes &b) { pack_set_u32(b, 8, 4); }},
+        {"track table inside the header", [](Bytes &b) { pack_set_u32(b, 12, 8); }},
+        {"track at offset 4", [&](Bytes &b) { pack_set_u32(b, table, 4); }},
+        {"second block inside the header", [](Bytes &b) { pack_set_u32(b, 16, 4); }},
+        {"two tracks sharing one record", [&](Bytes &b) { pack_set_u32(b, table + 4, first); }},
+        {"keys running into the next track", [&](Bytes &b) { pack_set_u32(b, first + 8, 4); }},
+        {"track name inside a track", [&](Bytes &b) { pack_set_u32(b, second, first + 12); }},
     };
     for (const Damage &d : damages) {
         Bytes b = good;
@@ -292,4 +338,30 @@ TEST_F(Frames, CameraTrackKeys) {
     EXPECT_EQ(k[0], 5.0f);
     EXPECT_EQ(k[3], 8.0f);
     EXPECT_FALSE(res_camera_track_key(h, 2, k));
+}
+
+TEST_F(Frames, CameraTracksWithHostileKeysOrLayoutAreRefused) {
+    const PackCamera c{"cam", 7, {1.5f, -2.0f}, {{1, 2, 3, 4}, {5, 6, 7, 8}}};
+    const Bytes good = pack_camera_body(c); // header 24 bytes, keys at 24, then the name
+    struct Damage {
+        const char *what;
+        std::function<void(Bytes &)> apply;
+    } damages[] = {
+        {"NaN key", [](Bytes &b) { pack_set_f32(b, 24 + 4, NAN); }},
+        {"infinite key", [](Bytes &b) { pack_set_f32(b, 24 + 16 + 12, INFINITY); }},
+        {"key past 1e8", [](Bytes &b) { pack_set_f32(b, 24, -3e38f); }},
+        {"keys inside the header", [](Bytes &b) { pack_set_u32(b, 4, 8); }},
+        {"name inside the header", [](Bytes &b) { pack_set_u32(b, 0, 12); }},
+        {"name over the keys", [](Bytes &b) { pack_set_u32(b, 0, 24 + 16 + 12); }},
+    };
+    for (const Damage &d : damages) {
+        Bytes b = good;
+        d.apply(b);
+        EXPECT_FALSE(chunk_load_camera_track("g", b.data(), static_cast<uint32_t>(b.size()), 0))
+            << d.what;
+        EXPECT_EQ(res_camera_track_count(), 0) << d.what;
+    }
+    Bytes b = good;
+    pack_set_f32(b, 24, 1e8f); // the limit itself is taken
+    EXPECT_TRUE(chunk_load_camera_track("g", b.data(), static_cast<uint32_t>(b.size()), 0));
 }

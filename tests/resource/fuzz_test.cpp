@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <map>
@@ -378,6 +379,37 @@ TEST_F(Fuzz, AimedDamagesEndInALoaderErrorOrAMissingResource) {
         pack_set_u32(b, level->nodes + offsetof(CollMeshNode, children), h->cell_count);
         cases.push_back({"a child number equal to the cell count", "CCCL", b, 11, false});
     }
+    // Values no use can carry: NaN, infinities, finite values past 1e8.
+    auto set_f32 = [](Bytes &b, size_t at, float f) {
+        uint32_t v;
+        std::memcpy(&v, &f, 4);
+        pack_set_u32(b, at, v);
+    };
+    {
+        Bytes b = body_of("BBBB");
+        set_f32(b, 4 + 4 * 5, NAN); // the root's matrix follows the first tag
+        cases.push_back({"a NaN frame matrix", "BBBB", b, 7, false});
+        b = body_of("AAAA");
+        uint32_t table, track;
+        ASSERT_TRUE(chunk_read_u32(b.data(), (uint32_t)b.size(), 12, &table));
+        ASSERT_TRUE(chunk_read_u32(b.data(), (uint32_t)b.size(), table, &track));
+        set_f32(b, track + 12 + 4 * 13, 3e38f);
+        cases.push_back({"a motion key of 3e38", "AAAA", b, 9, false});
+        b = body_of("CCCL");
+        const auto *h = reinterpret_cast<const CollMeshHeader *>(b.data());
+        ASSERT_GE(h->large_count, 1u);
+        set_f32(b, h->large + offsetof(CollMeshLarge, triangle) + 4, -INFINITY);
+        cases.push_back({"an infinite collision corner", "CCCL", b, 11, false});
+        b = body_of("CAMR");
+        set_f32(b, 24 + 8, NAN);
+        cases.push_back({"a NaN camera key", "CAMR", b, 19, false});
+        b = body_of("SXZA");
+        uint32_t spheres;
+        ASSERT_TRUE(chunk_read_u32(b.data(), (uint32_t)b.size(), 4, &spheres));
+        set_f32(b, spheres, 3e38f);
+        set_f32(b, spheres + 4, 3e38f);
+        cases.push_back({"a sphere reaching past the float range", "SXZA", b, 0, true});
+    }
     {
         PackModel m = fuzz_model();
         m.indices[PACK_INDEX_TEXCOORD][4] = 0xFFFF;
@@ -405,7 +437,12 @@ TEST_F(Fuzz, AimedDamagesEndInALoaderErrorOrAMissingResource) {
         ASSERT_TRUE(loader_enqueue("aim", 0));
         int steps = 0;
         EXPECT_EQ(run_loader(&steps), c.code) << c.what;
-        if (c.code == 0) EXPECT_EQ(res_find_model("aim", "mdl") == 0, c.missing) << c.what;
+        if (c.code == 0 && std::strcmp(c.tag, "MMMM") == 0) {
+            EXPECT_EQ(res_find_model("aim", "mdl") == 0, c.missing) << c.what;
+        }
+        if (c.code == 0 && std::strcmp(c.tag, "SXZA") == 0) {
+            EXPECT_EQ(res_find_shape_set("aim", "balls") == 0, c.missing) << c.what;
+        }
         expect_back_at_mark(res_texture_memory(), 0);
     }
 }
