@@ -522,9 +522,10 @@ ResourceHandle res_create_shape_set(const char *group, const char *name, const u
 ResourceHandle res_create_camera_track(const char *group, const char *name, const uint8_t *keys,
                                        uint32_t key_count, uint32_t word, float value0,
                                        float value1) {
-    if (key_count > 0x0FFFFFFFu || !res_camera_keys_valid(keys, key_count)) return 0;
+    if (key_count > 0x0FFFFFFFu) return 0;
     return data_create(&g_pools.camera_tracks, group, name, keys, key_count * 16u,
                        [&](CameraTrackRecord *r, uint8_t *copy) {
+                           if (!res_camera_keys_valid(copy, key_count)) return false;
                            r->key_count = key_count;
                            r->word = word;
                            r->values[0] = value0;
