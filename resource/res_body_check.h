@@ -9,12 +9,13 @@
 #include "math/math_types.h"
 
 // Largest magnitude accepted for a coordinate, radius, matrix element or key value of a stored
-// 3D body (NaN and infinities are refused with it). Past 1e8 a float no longer resolves steps
-// of 8 units, so no real scene places anything there; below it every use the engine makes of
-// stored values (differences of two, squared lengths, cross and triple products of
-// differences, up to fourth powers: (2e8)^4 x 4 is about 6e33) stays far inside the float
-// range, so a query or bound built on a body never overflows to infinity or NaN.
-constexpr float RES_VALUE_LIMIT = 1e8f;
+// 3D body (NaN and infinities are refused with it); models hold their values to the same 1e9.
+// Past it a float no longer resolves steps of 64 units, so no real scene places anything
+// there; below it every use the engine makes of stored values (differences of two, squared
+// lengths, cross and triple products of differences, up to fourth powers: (2e9)^4 x 4 is
+// about 6.4e37 against the float range's 3.4e38) stays finite, so a query or bound built on a
+// body never overflows to infinity or NaN.
+constexpr float RES_VALUE_LIMIT = 1e9f;
 
 // False for NaN (the comparison fails), infinities and finite values past the limit.
 inline bool res_value_ok(float v) {

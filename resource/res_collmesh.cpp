@@ -146,7 +146,7 @@ bool res_shape_set_validate(const uint8_t *body, uint32_t size, float *radius) {
         return false;
     float reach = 0.0f;
     for (uint32_t i = 0; i < words[2]; ++i) {
-        // Within the value limit, a reach is below 3e8 and its squares stay finite.
+        // Within the value limit, a reach is below 3e9 and its square stays finite.
         const ShapeSphere *s = res_body_table<ShapeSphere>(body, size, words[1], words[2], i);
         if (!res_value_ok(s->radius) || !res_vec_ok({s->x, s->y, s->z})) return false;
         float sq = s->x * s->x + s->y * s->y + s->z * s->z;

@@ -249,16 +249,16 @@ TEST_F(CollMeshData, NonFiniteAndHugeValuesAreRefused) {
         {"node box half", nodes + 20, false}, {"node radius", nodes + 40, false},
     };
     for (const Where &w : places) {
-        for (float f : {std::numeric_limits<float>::quiet_NaN(), -INFINITY, 3e38f, -1.5e8f}) {
+        for (float f : {std::numeric_limits<float>::quiet_NaN(), -INFINITY, 3e38f, -1.5e9f}) {
             std::vector<uint8_t> b = good;
             set_f32(b, w.at, f);
             const bool finite = std::isfinite(f);
             EXPECT_EQ(loads(b), w.normal && finite) << w.what << " = " << f;
         }
     }
-    // 1e8 itself is accepted.
+    // 1e9 itself is accepted.
     std::vector<uint8_t> b = good;
-    set_f32(b, 60, 1e8f);
+    set_f32(b, 60, 1e9f);
     EXPECT_TRUE(loads(b));
 
     // 65536 x 4294901761 x 65537 is 2^64 + 65536: in 64 bits it wraps to a cell count of 65536.

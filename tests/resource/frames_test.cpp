@@ -204,14 +204,14 @@ TEST_F(Frames, ListsThatCannotBeWalkedSoundlyAreRefused) {
 }
 
 TEST_F(Frames, HierarchiesWithHostileMatricesAreRefused) {
-    // NaN, an infinity and a value past 1e8 in one frame's matrix.
-    for (float f : {NAN, -INFINITY, 2e8f}) {
+    // NaN, an infinity and a value past 1e9 in one frame's matrix.
+    for (float f : {NAN, -INFINITY, 2e9f}) {
         PackFrame root = body_frames();
         root.children[1].children[0].matrix[5] = f;
         EXPECT_EQ(load_hierarchy(pack_hierarchy_body(root)), 0u) << f;
     }
-    // A chain of n frames each scaling by 10 stays within 1e8 up to n = 8: the deepest world
-    // matrix then scales by exactly 10^8. At n = 9 every matrix alone is still small, but
+    // A chain of n frames each scaling by 10 stays within 1e9 up to n = 9: the deepest world
+    // matrix then scales by exactly 10^9. At n = 10 every matrix alone is still small, but
     // the product is not.
     auto chain = [](int n) {
         const PackMatrix ten = {10, 0, 0, 0, 0, 10, 0, 0, 0, 0, 10, 0, 0, 0, 0, 1};
@@ -219,15 +219,15 @@ TEST_F(Frames, HierarchiesWithHostileMatricesAreRefused) {
         for (int i = n - 2; i >= 0; --i) f = PackFrame{"s" + std::to_string(i), ten, {f}};
         return pack_hierarchy_body(f);
     };
-    ResourceHandle h = load_hierarchy(chain(8));
+    ResourceHandle h = load_hierarchy(chain(9));
     ASSERT_NE(h, 0u);
     Mat4 m;
-    ASSERT_TRUE(res_frame_world_matrix(h, "s7", &m));
-    EXPECT_EQ(m.m[0][0], 1e8f);
-    EXPECT_EQ(m.m[2][2], 1e8f);
+    ASSERT_TRUE(res_frame_world_matrix(h, "s8", &m));
+    EXPECT_EQ(m.m[0][0], 1e9f);
+    EXPECT_EQ(m.m[2][2], 1e9f);
     EXPECT_EQ(m.m[3][3], 1.0f);
     res_test_start_pools(true);
-    EXPECT_EQ(load_hierarchy(chain(9)), 0u);
+    EXPECT_EQ(load_hierarchy(chain(10)), 0u);
     EXPECT_EQ(res_find_hierarchy("g", "s0"), 0u);
 }
 
@@ -301,10 +301,10 @@ TEST_F(Frames, MotionsThatDoNotFitTheirBodyAreRefused) {
         {"key count wrapping 32 bits", [&](Bytes &b) { pack_set_u32(b, first + 8, 0x04000000u); }},
         {"track name past the body", [&](Bytes &b) { pack_set_u32(b, second, 1u << 30); }},
         {"track inside the table", [&](Bytes &b) { pack_set_u32(b, table, table - 4); }},
-        // Values: NaN, an infinity and past 1e8 in a key.
+        // Values: NaN, an infinity and past 1e9 in a key.
         {"NaN key", [&](Bytes &b) { pack_set_f32(b, first + 12 + 4 * 5, NAN); }},
         {"infinite key", [&](Bytes &b) { pack_set_f32(b, second + 12 + 4 * 12, -INFINITY); }},
-        {"key past 1e8", [&](Bytes &b) { pack_set_f32(b, second + 12, 1.5e8f); }},
+        {"key past 1e9", [&](Bytes &b) { pack_set_f32(b, second + 12, 1.5e9f); }},
         // Ranges inside the 20-byte header or over another table.
         {"motion name inside the header", [](Bytes &b) { pack_set_u32(b, 8, 4); }},
         {"track table inside the header", [](Bytes &b) { pack_set_u32(b, 12, 8); }},
@@ -349,7 +349,7 @@ TEST_F(Frames, CameraTracksWithHostileKeysOrLayoutAreRefused) {
     } damages[] = {
         {"NaN key", [](Bytes &b) { pack_set_f32(b, 24 + 4, NAN); }},
         {"infinite key", [](Bytes &b) { pack_set_f32(b, 24 + 16 + 12, INFINITY); }},
-        {"key past 1e8", [](Bytes &b) { pack_set_f32(b, 24, -3e38f); }},
+        {"key past 1e9", [](Bytes &b) { pack_set_f32(b, 24, -3e38f); }},
         {"keys inside the header", [](Bytes &b) { pack_set_u32(b, 4, 8); }},
         {"name inside the header", [](Bytes &b) { pack_set_u32(b, 0, 12); }},
         {"name over the keys", [](Bytes &b) { pack_set_u32(b, 0, 24 + 16 + 12); }},
@@ -362,6 +362,6 @@ TEST_F(Frames, CameraTracksWithHostileKeysOrLayoutAreRefused) {
         EXPECT_EQ(res_camera_track_count(), 0) << d.what;
     }
     Bytes b = good;
-    pack_set_f32(b, 24, 1e8f); // the limit itself is taken
+    pack_set_f32(b, 24, 1e9f); // the limit itself is taken
     EXPECT_TRUE(chunk_load_camera_track("g", b.data(), static_cast<uint32_t>(b.size()), 0));
 }

@@ -379,7 +379,7 @@ TEST_F(Fuzz, AimedDamagesEndInALoaderErrorOrAMissingResource) {
         pack_set_u32(b, level->nodes + offsetof(CollMeshNode, children), h->cell_count);
         cases.push_back({"a child number equal to the cell count", "CCCL", b, 11, false});
     }
-    // Values no use can carry: NaN, infinities, finite values past 1e8.
+    // Values no use can carry: NaN, infinities, finite values past 1e9.
     auto set_f32 = [](Bytes &b, size_t at, float f) {
         uint32_t v;
         std::memcpy(&v, &f, 4);
