@@ -360,21 +360,28 @@ class RawMesh {
     const CollisionMeshRecord *record() const { return &record_; }
     const std::vector<uint8_t> &bytes() const { return body_; }
     CollMeshHeader *header() { return reinterpret_cast<CollMeshHeader *>(body_.data()); }
-    // The triangle with this face word, in a cell or as a large triangle; null when none.
-    CollMeshTriangle *triangle(uint32_t face) {
+    // Every triangle with this face word, in the cells and among the large triangles.
+    std::vector<CollMeshTriangle *> triangles(uint32_t face) {
+        std::vector<CollMeshTriangle *> out;
         const CollMeshHeader *h = res_collmesh_header(&record_);
         for (uint32_t i = 0; h && i < h->cell_count; ++i) {
             const CollMeshCell *cell = res_collmesh_cell(&record_, h, i);
             for (uint32_t j = 0; cell && j < cell->triangle_count; ++j) {
                 const CollMeshTriangle *t = res_collmesh_cell_triangle(&record_, cell, j);
-                if (t && t->face == face) return const_cast<CollMeshTriangle *>(t);
+                if (t && t->face == face) out.push_back(const_cast<CollMeshTriangle *>(t));
             }
         }
         for (uint32_t i = 0; h && i < h->large_count; ++i) {
             const CollMeshLarge *l = res_collmesh_large(&record_, h, i);
-            if (l && l->triangle.face == face) return const_cast<CollMeshTriangle *>(&l->triangle);
+            if (l && l->triangle.face == face)
+                out.push_back(const_cast<CollMeshTriangle *>(&l->triangle));
         }
-        return nullptr;
+        return out;
+    }
+    // The one triangle with this face word; null when there is not exactly one.
+    CollMeshTriangle *triangle(uint32_t face) {
+        std::vector<CollMeshTriangle *> all = triangles(face);
+        return all.size() == 1 ? all[0] : nullptr;
     }
 
   private:
@@ -520,6 +527,43 @@ TEST_F(Queries, NoGroundAtTheGridsMaximumEdge) {
     for (Vec3 p : {Vec3{3.999f, 1, 2.5f}, Vec3{2.5f, 1, 3.999f}, Vec3{0.0f, 1, 2.5f}}) {
         ASSERT_TRUE(coll_mesh_ground(raw.record(), nullptr, &p, &hit)) << p.x << " " << p.z;
         EXPECT_NEAR(p.y - 10000.0f * hit.t, 0.0f, 1e-3);
+    }
+}
+
+TEST_F(Queries, StoredNormalsOfAnyLengthAreFoundAtTheirPlane) {
+    // Floors whose stored normals point up with lengths 1e-40 and 1000: loaded, each is found at
+    // its own height (0 and 1) with a unit normal, on the column and the hierarchy paths.
+    std::vector<PackCollTriangle> tris = coll_test_floor(2, 0.0f, 1);
+    for (PackCollTriangle t : coll_test_floor(2, 1.0f, 11)) {
+        for (float *p : {t.a, t.b, t.c}) p[0] += 4;
+        tris.push_back(t);
+    }
+    RawMesh raw(pack_collision_mesh_body("q_lengths", tris, {2, 1, 1, -1}));
+    for (uint32_t face = 1; face <= 4; ++face) {
+        ASSERT_EQ(raw.triangles(face).size(), 2u);
+        for (CollMeshTriangle *t : raw.triangles(face)) t->normal = Vec3{0, 1e-40f, 0};
+        for (CollMeshTriangle *t : raw.triangles(face + 10)) t->normal = Vec3{0, 1000, 0};
+    }
+    ASSERT_TRUE(coll_test_load("q_lengths", CHUNK_TAG_COLLISION_MESH, raw.bytes()));
+    ResourceHandle h = res_find_collmesh(nullptr, "q_lengths");
+    ASSERT_NE(coll_create_model_collider(h, nullptr, 1, 1, 0, nullptr), nullptr);
+    Mat4 shift;
+    const Vec3 by = {0, 0, 10};
+    mat4_translation(&shift, &by);
+    // Both triangles of a tile: x + z below and above the tile's diagonal.
+    for (int i = 0; i < 8; ++i) {
+        const float x = (i % 4 < 2 ? 0.3f : 4.3f) + (i % 2 ? 1.3f : 0.0f), z = i < 4 ? 0.2f : 0.9f;
+        const float want = x < 4 ? 0.0f : 1.0f;
+        const Vec3 p = {x, 2.0f, z}, moved = {x, 2.0f, z + 10};
+        float height = -1;
+        Vec3 n{};
+        ASSERT_EQ(coll_ground_height(&p, &height, &n, nullptr, 0, COLL_FILTER_ANY), 1) << x;
+        EXPECT_NEAR(height, want, 1e-3) << x;
+        EXPECT_NEAR(n.y, 1.0f, 1e-6) << x;
+        CollMeshHit hit;
+        ASSERT_TRUE(coll_mesh_ground(res_collmesh_record(h), &shift, &moved, &hit)) << x;
+        EXPECT_NEAR(moved.y - 10000.0f * hit.t, want, 1e-3) << x;
+        EXPECT_NEAR(hit.normal.y, 1.0f, 1e-6) << x;
     }
 }
 
