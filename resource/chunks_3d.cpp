@@ -68,9 +68,9 @@ bool chunk_load_collision_mesh(const char *group, uint8_t *body, uint32_t size, 
 }
 
 bool chunk_load_shape_set(const char *group, uint8_t *body, uint32_t size, uint32_t) {
-    char *name = name_at(body, size, 0);
-    if (!name) return false;
-    res_create_shape_set(group, name, body, size); // a refused set leaves the resource missing
+    // A set that cannot be made (its name included) leaves the resource missing; the chunk
+    // still loads.
+    if (char *name = name_at(body, size, 0)) res_create_shape_set(group, name, body, size);
     return true;
 }
 

@@ -309,7 +309,7 @@ const char *check_layout(const Body &b, const Corners &c) {
     return nullptr;
 }
 
-// Geometry values are finite and within +-MODEL_VALUE_LIMIT (1e9). Then an edge between two
+// Geometry values are finite and within +-RES_VALUE_LIMIT (1e9). Then an edge between two
 // positions is at most 2e9 long, a cross product of two edges at most 8e18 per axis and its
 // squared length at most 1.92e38, below the float maximum of 3.4e38: normals and lengths
 // derived from the model in single precision stay finite. The same limit holds for normals,
@@ -319,7 +319,6 @@ const char *check_layout(const Body &b, const Corners &c) {
 // to 1.6e19, and (|centre| + radius)^2 stays below 3.4e19. Every item up to the highest one
 // named is checked, as the smoothed normals read every position up to there.
 const char *check_values(const Body &b, const Corners &c) {
-    auto usable = [](float f) { return std::fabs(f) <= MODEL_VALUE_LIMIT; }; // false for NaN
     constexpr uint32_t FLOATS[ATTRIBUTES] = {3, 3, 2, 4, 0};
     constexpr uint32_t SKIP[ATTRIBUTES] = {0, 0, 0, 4, 0}; // skin entries: bone bytes first
     static const char *const WHY[ATTRIBUTES] = {
@@ -330,16 +329,17 @@ const char *check_values(const Body &b, const Corners &c) {
         if (!c.present[a]) continue;
         for (uint32_t item = 0; item <= c.highest[a]; ++item)
             for (uint32_t k = 0; k < FLOATS[a]; ++k)
-                if (!usable(b.f32(b.w[W_ARRAYS + a] + ATTRIBUTE_SIZE[a] * item + SKIP[a] + 4 * k)))
+                if (!res_value_ok(
+                        b.f32(b.w[W_ARRAYS + a] + ATTRIBUTE_SIZE[a] * item + SKIP[a] + 4 * k)))
                     return WHY[a];
     }
     for (int w = W_BOX; w < W_SPHERE + 3; ++w)
-        if (!usable(b.word_f32(w))) return "a bound is not finite or beyond 1e9";
+        if (!res_value_ok(b.word_f32(w))) return "a bound is not finite or beyond 1e9";
     for (int w : {W_SPHERE + 3, (int)W_RADIUS})
         if (!(std::fabs(b.word_f32(w)) <= MODEL_RADIUS_LIMIT))
             return "a bound radius is not finite or beyond 4e9";
     for (uint32_t k = 0; k < 16 * b.w[W_BONE_COUNT]; ++k)
-        if (!usable(b.f32(b.w[W_BONE_MATRICES] + 4 * k)))
+        if (!res_value_ok(b.f32(b.w[W_BONE_MATRICES] + 4 * k)))
             return "a bone offset is not finite or beyond 1e9";
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "render/gfx_mesh.h"
+#include "resource/res_body_check.h"
 #include "resource/res_pools.h"
 
 // The description and the arrays it points to. Bone names, material texture names and the
@@ -31,9 +32,8 @@ constexpr uint32_t MODEL_MAX_MATERIALS = 255; // 8-bit material counts
 const char *model_read(ModelReadout *out, const uint8_t *body, uint32_t size, const char *group,
                        uint32_t value, uint32_t suffix_flags);
 
-// Geometry values a model may hold: finite and within +-1e9; its bounding radius within 4e9.
-// See the reader for why.
-constexpr float MODEL_VALUE_LIMIT = 1e9f;
+// Geometry values a model may hold: finite and within RES_VALUE_LIMIT, as every 3D body's;
+// its bounding radius within 4e9. See the reader for why.
 constexpr float MODEL_RADIUS_LIMIT = 4e9f;
 
 // Smoothed normals. Per position index p, the sum of the normals of the corners at p. Each

@@ -71,6 +71,13 @@ TEST_F(CollMeshData, ShapeSetReach) {
     bad[8] = 4;
     EXPECT_TRUE(chunk_load_shape_set("g", bad.data(), uint32_t(bad.size()), 0));
     EXPECT_EQ(res_find_shape_set(nullptr, "bad"), 0u);
+    // So does a name offset past the body, which no set can be made from.
+    const int32_t sets = res_shape_set_count();
+    bad = pack_shape_set_body("bad", spheres);
+    const uint32_t past = uint32_t(bad.size());
+    std::memcpy(&bad[0], &past, 4);
+    EXPECT_TRUE(chunk_load_shape_set("g", bad.data(), uint32_t(bad.size()), 0));
+    EXPECT_EQ(res_shape_set_count(), sets);
 }
 
 void set_u32(std::vector<uint8_t> &b, size_t at, uint32_t v) {

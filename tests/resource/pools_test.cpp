@@ -324,13 +324,16 @@ TEST_F(Pools, ThreeDChunksAreNamedByTheTextTheirBodyPointsAt) {
     EXPECT_NE(res_find_collmesh("g", "wall"), 0u);
     EXPECT_NE(res_find_shape_set("g", "ball_NRx"), 0u); // kept whole
 
-    // A name offset past the body, or a text that does not end inside it, is refused.
+    // A name offset past the body, or a text that does not end inside it, is refused; a shape
+    // set is then left missing and its chunk still loads.
     motion[8] = 200;
     EXPECT_FALSE(chunk_load_motion("g", motion.data(), (uint32_t)motion.size(), 0));
     std::vector<uint8_t> cut = body("cut");
     cut.pop_back();
     EXPECT_FALSE(chunk_load_collision_mesh("g", cut.data(), (uint32_t)cut.size(), 0));
-    EXPECT_FALSE(chunk_load_shape_set("g", shape.data(), 3, 0));
+    const int32_t sets = res_shape_set_count();
+    EXPECT_TRUE(chunk_load_shape_set("g", shape.data(), 3, 0));
+    EXPECT_EQ(res_shape_set_count(), sets);
     EXPECT_EQ(res_motion_count(), 1);
     EXPECT_EQ(res_collmesh_count(), 1);
     // Models: a body too short for its header, a name past the body or a model of no
