@@ -46,6 +46,8 @@ static bool changed(GpuUniformCache *c, GLint loc, const void *data, uint32_t by
                     GLsizei count) {
     if (loc < 0 || count <= 0) return false;
     if (bytes > GPU_UNIFORM_ELEMENT_BYTES || loc + count > c->locations) {
+        // Sent uncached: whatever part of it the cache covers no longer holds a known value.
+        for (GLint i = loc; i < c->locations && i < loc + count; i++) c->known[i] = 0;
         g_gpu.uniform_uploads++;
         return true;
     }
