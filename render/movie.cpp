@@ -1,5 +1,6 @@
 #include "render/movie.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,6 @@ namespace {
 
 constexpr int32_t FRAME_FORMAT_INDEX = 1; // X8R8G8B8
 constexpr uint32_t LARGEST_SIDE = 32768;  // a power of two a texture handle's sizes can hold
-constexpr uint32_t IDLE_MS = 5;
 
 struct MovieBlock {
     MovieSlot slots[MOVIE_SLOT_COUNT];
@@ -64,9 +64,34 @@ uint32_t frame_due(uint32_t elapsed, double rate, uint32_t count) {
     return frame < (double)count ? (uint32_t)frame : count;
 }
 
+// Milliseconds from `now` until the frame after the last fetched is due; 0 when it is due.
+uint32_t ms_to_next_frame(const MoviePlayer *p, uint32_t now) {
+    const uint32_t due = ms_before(p->last_frame + 1, p->rate), elapsed = now - p->start_time;
+    return due > elapsed ? due - elapsed : 0;
+}
+
+// Decode thread: true when a frame can be handed over now. Otherwise the thread asks to be woken
+// when the frame on screen is consumed (under the same lock, so that wake-up is not missed).
 bool can_hand_over(MoviePlayer *p) {
     std::lock_guard<std::mutex> guard(p->lock);
-    return !p->frame_ready && !p->frame_pending;
+    if (!p->frame_ready && !p->frame_pending) return true;
+    p->wants_screen = 1;
+    return false;
+}
+
+// Main thread: the decode thread steps again now, whatever it waits for.
+void signal_decoder(MoviePlayer *p) {
+    {
+        std::lock_guard<std::mutex> guard(p->lock);
+        p->signalled = 1;
+    }
+    p->wake.notify_one();
+}
+
+void set_state(MovieSlot *s, uint32_t state) {
+    if (!is_slot(s)) return;
+    s->player.state = state;
+    signal_decoder(&s->player);
 }
 
 // Decode thread: the frame becomes pending unless one is pending or on screen unconsumed.
@@ -79,9 +104,17 @@ void hand_over(MoviePlayer *p, const uint8_t *rows, uint32_t frame) {
 }
 
 void decode_thread(MovieSlot *s) {
+    MoviePlayer *p = &s->player;
     while (s->run.load()) {
-        if (!movie_decode_step(&s->player)) sys_sleep_ms(1);
-        sys_sleep_ms(0);
+        movie_decode_step(p);
+        std::unique_lock<std::mutex> guard(p->lock);
+        const auto woken = [s, p] { return p->signalled || !s->run.load(); };
+        if (p->wait_ms == MOVIE_WAIT_SIGNAL)
+            p->wake.wait(guard, woken);
+        else if (p->wait_ms > 0)
+            p->wake.wait_for(guard, std::chrono::milliseconds(p->wait_ms), woken);
+        p->signalled = 0;
+        p->wants_screen = 0; // asked again by the next step if the screen is still busy
     }
     s_live_decoders.fetch_sub(1);
 }
@@ -231,6 +264,7 @@ void movie_join_thread(MovieSlot *s) {
     if (!is_slot(s)) return;
     s->player.state = MOVIE_STATE_STOPPED;
     s->run = 0;
+    signal_decoder(&s->player);
     if (s->thread.joinable()) s->thread.join();
     if (s->player.movie) movie_close_player(&s->player);
     s->flags &= ~MOVIE_SLOT_THREAD;
@@ -243,13 +277,13 @@ ResourceHandle movie_get_sprite(MovieSlot *s) {
 }
 
 void movie_play_on(MovieSlot *s) {
-    if (is_slot(s)) s->player.state = MOVIE_STATE_PLAYING;
+    set_state(s, MOVIE_STATE_PLAYING);
 }
 void movie_pause(MovieSlot *s) {
-    if (is_slot(s)) s->player.state = MOVIE_STATE_PAUSED;
+    set_state(s, MOVIE_STATE_PAUSED);
 }
 void movie_rewind(MovieSlot *s) {
-    if (is_slot(s)) s->player.state = MOVIE_STATE_REWIND;
+    set_state(s, MOVIE_STATE_REWIND);
 }
 
 int32_t movie_step_to(MovieSlot *s, uint32_t frame) {
@@ -258,6 +292,7 @@ int32_t movie_step_to(MovieSlot *s, uint32_t frame) {
     if (p->mode.load() != MOVIE_MODE_STEPPED) return 1;
     if (frame >= p->frame_count) return 0;
     p->current_frame = frame;
+    signal_decoder(p);
     return 1;
 }
 
@@ -265,7 +300,9 @@ uint32_t movie_get_mode(MovieSlot *s) {
     return is_slot(s) ? s->player.mode.load() : 0;
 }
 void movie_set_mode(MovieSlot *s, uint32_t mode) {
-    if (is_slot(s)) s->player.mode = mode;
+    if (!is_slot(s)) return;
+    s->player.mode = mode;
+    signal_decoder(&s->player);
 }
 uint32_t movie_get_frame_count(MovieSlot *s) {
     return is_slot(s) ? s->player.frame_count : 0;
@@ -290,8 +327,10 @@ int32_t movie_open_player(MoviePlayer *p, const char *path) {
         std::lock_guard<std::mutex> guard(p->lock);
         p->frame_ready = p->frame_pending = 0;
         p->front = 0;
+        p->signalled = p->wants_screen = 0;
     }
     p->busy = 0;
+    p->wait_ms = 0;
     p->current_frame = 0;
     p->last_frame = 0;
     p->handed_frame = 0;
@@ -367,6 +406,8 @@ void movie_close_player(MoviePlayer *p) {
 
 int32_t movie_decode_step(MoviePlayer *p) {
     p->busy = 1;
+    // Unless a frame comes due by itself below, nothing changes until the main thread signals.
+    p->wait_ms = MOVIE_WAIT_SIGNAL;
     const uint32_t now = sys_time_ms();
     const uint32_t state = p->state.load();
     const uint32_t mode = p->mode.load();
@@ -374,16 +415,12 @@ int32_t movie_decode_step(MoviePlayer *p) {
     if (state == MOVIE_STATE_PAUSED) {
         p->resync = 1;
         p->current_frame = p->last_frame + 1;
-        sys_sleep_ms(IDLE_MS);
         return 0;
     }
     if (state == MOVIE_STATE_REWIND) {
         p->resync = 1;
         p->current_frame = 0;
-        if (p->last_frame == 0) {
-            sys_sleep_ms(IDLE_MS);
-            return 1;
-        }
+        if (p->last_frame == 0) return 1;
         // Frame 0 waits until the frame on screen is done with, so the rewind is not lost.
         if (!can_hand_over(p)) return 1;
     } else if (mode == MOVIE_MODE_STEPPED) {
@@ -398,7 +435,12 @@ int32_t movie_decode_step(MoviePlayer *p) {
         // Nothing new while the due frame is the one fetched last. (After a pause the current
         // frame is already the next one, so it is compared with the last, not the current.)
         const uint32_t frame = frame_due(now - p->start_time, p->rate, p->frame_count);
-        if (frame == p->last_frame && frame < p->frame_count) return 1;
+        if (frame == p->last_frame && frame < p->frame_count) {
+            // At least a millisecond: the frame is not due yet, whatever the rounding says.
+            const uint32_t wait = ms_to_next_frame(p, now);
+            p->wait_ms = wait > 0 ? wait : 1;
+            return 1;
+        }
         p->current_frame = frame;
     }
 
@@ -420,10 +462,12 @@ int32_t movie_decode_step(MoviePlayer *p) {
         p->last_frame = 0;
         p->start_time = now;
     }
+    const bool timed = state != MOVIE_STATE_REWIND && mode != MOVIE_MODE_STEPPED;
+    if (timed) p->wait_ms = ms_to_next_frame(p, now);
+    // A frame that fails is not fetched again: the thread goes on to the next one.
     const uint8_t *rows = mvl_fetch_frame(p->movie, current);
     if (!rows) {
         p->busy = 0;
-        sys_sleep_ms(IDLE_MS);
         return 0;
     }
     hand_over(p, rows, current);
@@ -447,8 +491,15 @@ int32_t movie_upload_frame(MoviePlayer *p) {
 }
 
 void movie_consume_frame(MoviePlayer *p) {
-    std::lock_guard<std::mutex> guard(p->lock);
-    p->frame_ready = 0;
+    bool wanted;
+    {
+        std::lock_guard<std::mutex> guard(p->lock);
+        p->frame_ready = 0;
+        // A decoder holding a frame back for the screen steps again now.
+        wanted = p->wants_screen != 0;
+        if (wanted) p->signalled = 1;
+    }
+    if (wanted) p->wake.notify_one();
 }
 
 uint32_t movie_next_pow2(uint32_t n) {

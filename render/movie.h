@@ -8,8 +8,14 @@
 // into the texture that is not in front, flips front and sets frame ready; movie_consume_frames
 // clears frame ready after drawing. The run flag, state and mode are written by the main thread
 // only; the current frame by the main thread in stepped mode and by the decode step otherwise.
+//
+// Between steps the decode thread waits on the player's `wake` until its next frame is due, or
+// without a time limit when no frame comes due by itself (paused, stepped, rewound, ended). The
+// main thread signals it whenever it changes the slot (play, pause, rewind, mode, step, stop),
+// and when it consumes a frame while the thread holds one back for the screen to be free.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -36,6 +42,8 @@ enum : uint32_t {
     MOVIE_MODE_ONCE = 0, // any value but the two below plays once
     MOVIE_MODE_LOOP = 1,
     MOVIE_MODE_STEPPED = 2, // the caller moves the current frame
+
+    MOVIE_WAIT_SIGNAL = 0xFFFFFFFFu, // wait for the main thread, however long
 };
 
 struct MoviePlayer {
@@ -59,9 +67,13 @@ struct MoviePlayer {
     double rate;         // frames per second
     uint32_t row_stride; // bytes of one packed row: width x 3
     MvlMovie *movie;
-    uint8_t *pending;    // one frame of packed bottom-up BGR24 rows
-    uint32_t start_time; // millisecond time of frame 0
+    uint8_t *pending;      // one frame of packed bottom-up BGR24 rows
+    uint32_t start_time;   // millisecond time of frame 0
+    uint32_t wait_ms;      // set by each decode step: how long the thread may wait before the next
+    uint32_t signalled;    // the main thread changed something since the last wait; under the lock
+    uint32_t wants_screen; // a frame waits for frame ready and pending to clear; under the lock
     std::mutex lock;
+    std::condition_variable wake;
 };
 
 struct MovieSlot {
@@ -107,7 +119,8 @@ int32_t movie_live_decoders(void);
 // Players. Open hands frame 0 over as the first pending frame.
 int32_t movie_open_player(MoviePlayer *player, const char *path);
 void movie_close_player(MoviePlayer *player);
-// One step of the decode thread: 1 when it did work or has nothing new, 0 when it idles.
+// One step of the decode thread: 1 when it did work or has nothing new, 0 when it idles. Sets
+// wait_ms: the milliseconds until the next frame is due, or MOVIE_WAIT_SIGNAL.
 int32_t movie_decode_step(MoviePlayer *player);
 // Main thread: uploads a pending frame into the back texture and flips; 1 when it did.
 int32_t movie_upload_frame(MoviePlayer *player);

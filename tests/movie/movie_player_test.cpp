@@ -25,7 +25,9 @@ class MoviePlayerTest : public ::testing::Test {
         player = &movie_slot_at(0)->player;
     }
     void TearDown() override {
+        // Closed and stopped, as a join leaves it: the slot tests start threads on this player.
         movie_close_player(player);
+        player->state = MOVIE_STATE_STOPPED;
         sys_time_set_hooks(nullptr);
     }
     bool open(const std::string &path, uint32_t mode) {
@@ -181,11 +183,47 @@ TEST_F(MoviePlayerTest, RewindShowsFrameZeroOnceTheScreenIsFree) {
     EXPECT_EQ(frame(), 0);
 }
 
+TEST_F(MoviePlayerTest, EachStepSaysHowLongTheThreadMayWait) {
+    // Frame n of a movie at r frames per second is due n * 1000 / r ms after frame 0.
+    ASSERT_TRUE(open(movie_files().colours, MOVIE_MODE_ONCE)); // frame 0 at 1000, 10 per second
+    frame();
+    EXPECT_EQ(step_at(1030), 1);
+    EXPECT_EQ(player->wait_ms, 70u); // frame 1 at 1100
+    EXPECT_EQ(step_at(1099), 1);
+    EXPECT_EQ(player->wait_ms, 1u);
+    EXPECT_EQ(step_at(1100), 1); // frame 1 handed over
+    EXPECT_EQ(player->wait_ms, 100u);
+    EXPECT_EQ(step_at(1250), 1); // frame 2, late: the end is due at 1300 all the same
+    EXPECT_EQ(player->wait_ms, 50u);
+    EXPECT_EQ(step_at(1300), 0); // past the end: no frame comes due by itself any more
+    EXPECT_EQ(player->wait_ms, MOVIE_WAIT_SIGNAL);
+    // Paused, rewound and stepped movies move only when the main thread says so.
+    movie_pause(slot());
+    EXPECT_EQ(step_at(1400), 0);
+    EXPECT_EQ(player->wait_ms, MOVIE_WAIT_SIGNAL);
+    movie_rewind(slot());
+    step_at(1500);
+    EXPECT_EQ(player->wait_ms, MOVIE_WAIT_SIGNAL);
+    movie_set_mode(slot(), MOVIE_MODE_STEPPED);
+    movie_play_on(slot());
+    step_at(1600);
+    EXPECT_EQ(player->wait_ms, MOVIE_WAIT_SIGNAL);
+
+    // A loop restarts its timing: four frames at 1,000 per second, restarted at 2004.
+    s_now_ms = 2000;
+    ASSERT_TRUE(open(movie_files().fast, MOVIE_MODE_LOOP)); // frame 0 at 2000
+    frame();
+    EXPECT_EQ(step_at(2004), 1);
+    EXPECT_EQ(player->current_frame.load(), 0u);
+    EXPECT_EQ(player->wait_ms, 1u); // frame 1 at 2005
+}
+
 TEST_F(MoviePlayerTest, UnusableMoviesAreRefusedAndLeaveThePlayerClosed) {
     const std::string too_wide = movie_test_too_wide_for_device();
     ASSERT_FALSE(too_wide.empty());
     for (const std::string &path : {movie_files().not_avi, movie_files().folder + too_wide}) {
         SCOPED_TRACE(path);
+        ASSERT_EQ(movie_open_player(player, movie_files().colours.c_str()), 1);
         EXPECT_EQ(movie_open_player(player, path.c_str()), 0);
         EXPECT_EQ(player->movie, nullptr);
         EXPECT_EQ(player->frame_count, 1u);

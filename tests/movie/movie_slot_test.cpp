@@ -138,6 +138,63 @@ TEST_F(MovieSlotTest, SceneResetEndsEveryLoopingDecoder) {
     EXPECT_EQ(movie_live_decoders(), 0);
 }
 
+// A decoder waiting for a frame 10 s away, or for the main thread without a time limit, is
+// reached at once by a stop, a step, a rewind and a consumed frame. The bounds are far above any
+// scheduling delay and far below the frame time: they fail only when the thread waits it out.
+TEST_F(MovieSlotTest, MainThreadChangesReachAWaitingDecoderAtOnce) {
+    using clock = std::chrono::steady_clock;
+    const auto bound = std::chrono::seconds(5);
+    const std::string name = movie_name(movie_files().slow);
+    const auto ground = [](MovieSlot *slot) {
+        MoviePlayer *p = &slot->player;
+        return res_texture_read_pixel(p->textures[p->front], MOVIE_W / 2, MOVIE_H / 2);
+    };
+    // Lets a decode thread reach its wait; nothing is asserted on this time.
+    const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); };
+
+    MovieSlot *timed = movie_play(1, name.c_str(), MOVIE_MODE_LOOP);
+    ASSERT_NE(timed, nullptr);
+    ASSERT_TRUE(timed->flags & MOVIE_SLOT_THREAD);
+    gfx_render_frame(0);
+    settle();
+    auto start = clock::now();
+    movie_stop(timed);
+    EXPECT_LT(clock::now() - start, bound);
+    EXPECT_EQ(movie_live_decoders(), 0);
+
+    MovieSlot *stepped = movie_play(1, name.c_str(), MOVIE_MODE_STEPPED);
+    ASSERT_NE(stepped, nullptr);
+    gfx_render_frame(0); // frame 0 uploaded and consumed
+    settle();
+    ASSERT_EQ(movie_step_to(stepped, 1), 1);
+    ASSERT_TRUE(wait_for([&] { return frame_pending(stepped); }));
+    // Stepped back while frame 1 still waits for upload: the decoder holds frame 0 back until
+    // the frame pass has shown and consumed frame 1.
+    settle();
+    ASSERT_EQ(movie_step_to(stepped, 0), 1);
+    settle();
+    gfx_render_frame(0);
+    EXPECT_EQ(ground(stepped), movie_frame_argb(1));
+    ASSERT_TRUE(wait_for([&] { return frame_pending(stepped); }));
+    gfx_render_frame(0);
+    EXPECT_EQ(ground(stepped), movie_frame_argb(0));
+    // From frame 1, a rewind brings frame 0 back.
+    ASSERT_EQ(movie_step_to(stepped, 1), 1);
+    ASSERT_TRUE(wait_for([&] { return frame_pending(stepped); }));
+    gfx_render_frame(0);
+    EXPECT_EQ(ground(stepped), movie_frame_argb(1));
+    settle();
+    movie_rewind(stepped);
+    ASSERT_TRUE(wait_for([&] { return frame_pending(stepped); }));
+    gfx_render_frame(0);
+    EXPECT_EQ(ground(stepped), movie_frame_argb(0));
+    settle();
+    start = clock::now();
+    movie_stop(stepped);
+    EXPECT_LT(clock::now() - start, bound);
+    EXPECT_EQ(movie_live_decoders(), 0);
+}
+
 // Run in a process of its own by the next test: the whole graphics chain started, movies looping,
 // then shut down. Prints how many decoders started and how many outlived the shutdown; a decoder
 // thread still joinable when the process exits would abort it.

@@ -40,12 +40,14 @@ MovieFiles make_files(void) {
     f.colours = f.folder + "colours.avi";
     f.one = f.folder + "one.avi";
     f.fast = f.folder + "fast.avi";
+    f.slow = f.folder + "slow.avi";
     f.truncated = f.folder + "truncated.avi";
     f.not_avi = f.folder + "text.avi";
     bool ok =
         movie_write_avi(f.colours, MOVIE_W, MOVIE_H, MOVIE_FRAMES, MOVIE_FPS, paint_colour_frame) &&
         movie_write_avi(f.one, MOVIE_W, MOVIE_H, 1, MOVIE_FPS, paint_colour_frame) &&
-        movie_write_avi(f.fast, MOVIE_W, MOVIE_H, 4, 1000, paint_colour_frame);
+        movie_write_avi(f.fast, MOVIE_W, MOVIE_H, 4, 1000, paint_colour_frame) &&
+        movie_write_avi(f.slow, MOVIE_W, MOVIE_H, 2, 1, paint_colour_frame, 10);
     const std::string whole = test_read_file(f.colours);
     // Cut inside the second frame: the header and frame 0 stay whole, the index is lost.
     ok = ok && whole.size() > 1000 &&

@@ -22,6 +22,7 @@ struct MovieFiles {
     std::string colours;   // the colour movie
     std::string one;       // one frame of the colour movie's size
     std::string fast;      // four frames of the colour movie at 1,000 per second
+    std::string slow;      // two frames of the colour movie at one per 10 seconds
     std::string truncated; // the colour movie cut short
     std::string not_avi;   // a text file named .avi
     std::string too_wide;  // 1 pixel high, one wider than the layer allows
