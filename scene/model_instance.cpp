@@ -376,13 +376,7 @@ const char *model_bone_name(ModelInstance *in, int32_t index) {
 const Mat4 *model_bone_world(ModelInstance *in, int32_t index, const Mat4 *world, int32_t force) {
     InstanceBone *b = model_bone_at(in, index);
     if (!b) return nullptr;
-    if (force || !(b->flags & BONE_WORLD_CURRENT)) {
-        if (world)
-            mat4_multiply(&b->world, world, &b->pose);
-        else
-            b->world = b->pose;
-        b->flags |= BONE_WORLD_CURRENT;
-    }
+    if (force || !(b->flags & BONE_WORLD_CURRENT)) model_bone_place(b, world);
     return &b->world;
 }
 

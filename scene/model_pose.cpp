@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "math/mat4.h"
-#include "math/transform.h"
 #include "render/gfx_mesh.h"
 #include "resource/res_frames.h"
 #include "resource/res_motion.h"
@@ -66,19 +65,18 @@ void step_frame(ModelInstance *in, int32_t frame) {
 
 // Mirrors a sample across the x = 0 plane of its parent: the top frame negates its position's
 // z and its rotation's x and y, every other frame its position's y and rotation's x and z.
+// That is the key conjugated by the reflection of the mirrored axis (z for the top frame, y for
+// the others): the elements with exactly one index on that axis change sign. Done on the matrix
+// it is exact and keeps a scaled key's scale, which a split into position, scale and a rotation
+// taken from the scaled rows would distort; the last column is (0, 0, 0, 1) as a rebuilt
+// transform's.
 void mirror_sample(Mat4 *m, bool top) {
-    Transform t;
-    xform_from_mat4(&t, m);
-    if (top) {
-        t.position.z = -t.position.z;
-        t.rotation.x = -t.rotation.x;
-        t.rotation.y = -t.rotation.y;
-    } else {
-        t.position.y = -t.position.y;
-        t.rotation.x = -t.rotation.x;
-        t.rotation.z = -t.rotation.z;
-    }
-    xform_to_mat4(m, &t);
+    const int axis = top ? 2 : 1;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 3; ++j)
+            if ((i == axis) != (j == axis)) m->m[i][j] = -m->m[i][j];
+    m->m[0][3] = m->m[1][3] = m->m[2][3] = 0.0f;
+    m->m[3][3] = 1.0f;
 }
 
 void apply_root_mode(Mat4 *m, uint32_t mode) {
@@ -122,6 +120,20 @@ InstanceBone *root_bone(ModelInstance *in) {
 }
 
 } // namespace
+
+void model_bone_place(InstanceBone *b, const Mat4 *world) {
+    if (world) {
+        mat4_multiply(&b->world, world, &b->pose);
+        for (int i = 0; i < 16; ++i)
+            if (!std::isfinite(b->world.m[i / 4][i % 4])) {
+                b->world = *world;
+                break;
+            }
+    } else {
+        b->world = b->pose;
+    }
+    b->flags |= BONE_WORLD_CURRENT;
+}
 
 bool model_sample_track(const ModelInstance *in, const InstanceBone *bone, Mat4 *out) {
     const uint8_t track = (in->state & MODEL_MIRRORED) ? bone->mirrored_track : bone->track;
@@ -200,16 +212,28 @@ void model_instance_pose(ModelInstance *in, const Mat4 *world, int32_t frame,
         }
         if (it.tag != RES_FRAME_NAME) continue;
         // One bone per named frame: its rest pose is the top, then its sample goes before it.
+        // Keys and rests each lie within the value limit, but their products along a chain can
+        // grow past the float range. Every placement is held to the limit: a sample that would
+        // carry its bone past it is left out for this update (the bone keeps its rest pose under
+        // its parent, as a bone without a track does), and a rest that is past it already
+        // (under a parent its keys made huge) gives way to the parent's placement. Data within
+        // reach of a scene never meets either case and is posed as it always was.
+        if (!model_matrix_ok(*top)) *top = d > 0 ? stack[d - 1] : identity;
         b->palette = *top;
         b->palette_index = 255;
         b->flags &= ~BONE_WORLD_CURRENT;
         Mat4 sample;
         if (model_sample_track(in, b, &sample)) {
             if (index == root) apply_root_mode(&sample, root_mode);
-            mat4_multiply(top, top, &sample);
+            Mat4 posed;
+            mat4_multiply(&posed, top, &sample);
+            if (model_matrix_ok(posed)) *top = posed;
         }
         if (blending) {
+            // A fade blends the scales of both ends, which may pass the limit by up to the
+            // length of a row: the fade then shows the new pose.
             mat4_interpolate(&b->pose, &b->previous_pose, top, w);
+            if (!model_matrix_ok(b->pose)) b->pose = *top;
         } else if (snap) {
             b->pose = b->previous_pose = *top;
         } else {
@@ -225,10 +249,7 @@ void model_instance_pose(ModelInstance *in, const Mat4 *world, int32_t frame,
     in->state = blending ? in->state | MODEL_BLENDED : in->state & ~MODEL_BLENDED;
     in->state &= ~(0x1Fu << MODEL_REQUEST_SHIFT);
     for (InstanceBone *k = in->bones; k; k = k->next)
-        if (!(k->flags & BONE_WORLD_CURRENT)) {
-            mat4_multiply(&k->world, world, &k->pose);
-            k->flags |= BONE_WORLD_CURRENT;
-        }
+        if (!(k->flags & BONE_WORLD_CURRENT)) model_bone_place(k, world);
     if (chains && inverse) swing_chain_simulate(in, world, inverse, chain_group);
 
     Mat4 root_now;

@@ -137,10 +137,20 @@ void reach(InstanceBone *b, const Vec3 *target, const Mat4 *inverse_world) {
     mat4_transform_point(&local, inverse_world, target);
     aim = Vec3{pos.x + (local.x - pos.x) * b->weight, pos.y + (local.y - pos.y) * b->weight,
                pos.z + (local.z - pos.z) * b->weight};
+    // The solvers work from poses within the value limit, but a target far out (or a chain
+    // squeezed to a near-singular pose) can still carry a solved pose past it: the chain then
+    // keeps the poses it had.
+    Mat4 kept[MAX_CHAIN];
+    for (int i = 0; i < count; ++i) kept[i] = chain[i]->pose;
     if (count == 3)
         solve_three(chain[0], chain[1], chain[2], &aim);
     else
         solve_iterative(chain, count, &aim);
+    for (int i = 0; i < count; ++i)
+        if (!model_matrix_ok(chain[i]->pose)) {
+            for (int k = 0; k < count; ++k) chain[k]->pose = kept[k];
+            return;
+        }
 }
 
 void look(InstanceBone *b, const Mat4 *inverse_world) {
@@ -168,6 +178,9 @@ void look(InstanceBone *b, const Mat4 *inverse_world) {
 void model_apply_target(InstanceBone *b, Mat4 *top, const Mat4 *inverse_world) {
     const uint32_t mode = model_bone_mode(b);
     if (mode == 0) return;
+    // A target whose result leaves the value limit (a huge local matrix, a target point far
+    // out) is dropped for this update: the bone and its children keep the animated pose.
+    const Mat4 pose = b->pose, placed = *top;
     Mat4 result;
     switch (mode) {
         case 1:
@@ -199,6 +212,10 @@ void model_apply_target(InstanceBone *b, Mat4 *top, const Mat4 *inverse_world) {
             break;
         default:
             break;
+    }
+    if (!model_matrix_ok(b->pose) || !model_matrix_ok(*top)) {
+        b->pose = pose;
+        *top = placed;
     }
     b->flags &= ~(7u << BONE_MODE_SHIFT);
 }

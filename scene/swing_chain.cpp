@@ -40,9 +40,21 @@ void set_row(Mat4 *m, int i, const Vec3 &v) {
     m->m[i][3] = 0.0f;
 }
 
-// The pose that gives this world matrix: world x the inverse of the node's world matrix.
-void pose_from_world(InstanceBone *b, const Mat4 *inverse_world) {
-    mat4_multiply(&b->pose, inverse_world, &b->world);
+bool finite3(const Vec3 &v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// The bone turned (and, with move, carried) towards the point. Its pose is the world matrix
+// taken back through the node's inverse; a pose that would leave the value limit (a point
+// carried beyond any scene's reach) leaves the bone as it was.
+void aim_bone(InstanceBone *b, const Vec3 *origin, const Vec3 *point, int32_t move,
+              const Mat4 *inverse_world) {
+    Mat4 world, pose;
+    swing_chain_aim(&world, &b->world, origin, point, move);
+    mat4_multiply(&pose, inverse_world, &world);
+    if (!model_matrix_ok(pose)) return;
+    b->world = world;
+    b->pose = pose;
 }
 
 } // namespace
@@ -139,14 +151,18 @@ void swing_chain_simulate(ModelInstance *in, const Mat4 *world, const Mat4 *inve
             c->velocity.y *= -0.25f;
             c->position.y = floor;
         }
+        // Distances of points beyond the float range's square root overflow, and the step
+        // would carry NaN from then on: such a point starts again at rest at its bone.
+        if (!finite3(c->position) || !finite3(c->velocity)) {
+            c->position = world_position(b);
+            c->velocity = Vec3{0, 0, 0};
+        }
         c->previous_position = c->position;
         if (!b->parent) continue;
         InstanceBone *p = b->parent;
         const Vec3 from_parent = world_position(p);
-        swing_chain_aim(&p->world, &p->world, &from_parent, &c->position, 0);
-        pose_from_world(p, inverse_world);
-        swing_chain_aim(&b->world, &b->world, &from_parent, &c->position, 1);
-        pose_from_world(b, inverse_world);
+        aim_bone(p, &from_parent, &c->position, 0, inverse_world);
+        aim_bone(b, &from_parent, &c->position, 1, inverse_world);
     }
 }
 
