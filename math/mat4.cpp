@@ -480,6 +480,15 @@ Quat normalized_or_same(Quat q) {
     return Quat{q.x / len, q.y / len, q.z / len, q.w / len};
 }
 
+// `m` with rows 0-2 divided by their lengths `s` (a zero row stays zero).
+void unscaled_rows(Mat4 *out, const Mat4 *m, const Vec3 *s) {
+    *out = *m;
+    const float len[3] = {s->x, s->y, s->z};
+    for (int r = 0; r < 3; ++r)
+        if (len[r] != 0.0f)
+            for (int c = 0; c < 3; ++c) out->m[r][c] = m->m[r][c] / len[r];
+}
+
 } // namespace
 
 Mat4 *mat4_interpolate(Mat4 *out, const Mat4 *a, const Mat4 *b, float t) {
@@ -488,9 +497,14 @@ Mat4 *mat4_interpolate(Mat4 *out, const Mat4 *a, const Mat4 *b, float t) {
     Vec3 sa, sb;
     mat4_axis_scales(&sa, a);
     mat4_axis_scales(&sb, b);
+    // Rotations from the rows with their scales divided out: the trace method reads a scaled
+    // upper 3x3 as a different angle (a quarter turn at scale 2 reads as about 106 degrees).
+    Mat4 ua, ub;
+    unscaled_rows(&ua, a, &sa);
+    unscaled_rows(&ub, b, &sb);
     Quat qa, qb, q;
-    quat_from_mat4(&qa, a);
-    quat_from_mat4(&qb, b);
+    quat_from_mat4(&qa, &ua);
+    quat_from_mat4(&qb, &ub);
     qa = normalized_or_same(qa);
     qb = normalized_or_same(qb);
     quat_slerp(&q, &qa, &qb, t);

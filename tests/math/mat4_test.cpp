@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 
 #include "math_test_util.h"
@@ -341,6 +342,26 @@ TEST(Mat4, InterpolateBlendsRotationScaleAndPosition) {
     Vec3 s;
     mat4_axis_scales(&s, &out);
     expect_vec3_near(s, 1.5f, 2.0f, 2.5f, 1e-6f);
+    // Scaled rotations blend by their angles: halfway from no turn to a quarter turn about y,
+    // both at scale 2, is an eighth turn at scale 2 (the rows' scale is not read as angle).
+    Mat4 r0, r90;
+    EulerAngles e0 = {0, 0, 0}, e90 = {0, 1.5707963267948966f, 0};
+    Vec3 origin = {0, 0, 0}, two = {2, 2, 2};
+    mat4_from_position_euler(&r0, &origin, &e0);
+    mat4_from_position_euler(&r90, &origin, &e90);
+    mat4_scale_rows(&r0, &r0, &two);
+    mat4_scale_rows(&r90, &r90, &two);
+    for (float t : {0.25f, 0.5f, 0.999f}) {
+        mat4_interpolate(&out, &r0, &r90, t);
+        const double angle = t * 1.5707963267948966, c = 2 * std::cos(angle),
+                     sn = 2 * std::sin(angle);
+        // Row 0 is the x axis turned about y: (cos, 0, -sin) x 2, in either sign convention
+        // the turn's magnitude shows in the diagonal.
+        EXPECT_NEAR(out.m[0][0], c, 1e-5) << t;
+        EXPECT_NEAR(out.m[2][2], c, 1e-5) << t;
+        EXPECT_NEAR(std::fabs(out.m[0][2]), sn, 1e-5) << t;
+        EXPECT_NEAR(out.m[1][1], 2.0, 1e-5) << t;
+    }
 }
 
 TEST(Mat4, ScalesAndDecomposition) {
