@@ -41,6 +41,9 @@ LayerTarget s_layer_target;
 SceneObject *s_target_sprite; // this frame's sprite of the layer target, null when none
 bool s_direct_allowed = true;
 GfxFramePath s_last_path = GFX_PATH_NONE;
+// A frame has gone direct since the target was last filled: it holds an older picture than
+// the previous frame's layers.
+bool s_target_behind = false;
 
 // Signs of x and y per orientation option; options 3 and 5 swap the client axes.
 const int32_t OrientationSigns[GFX_ORIENTATION_COUNT][2] = {
@@ -233,16 +236,21 @@ void gfx_draw_scene(void) {
     plight_cull_per_camera();
 
     if (!gfx_is_device_lost() && gpu_begin_scene() == GPU_OK) {
+        const int32_t direct = s_direct_allowed ? gfx_direct_layers_start(s_target_sprite) : -1;
+        // Render views draw before this frame fills the target and see the previous frame's
+        // layers there. Direct frames leave the target unfilled, so when the first frame
+        // through it after them has a reader before its fill, the target is filled first as
+        // well: that reader then sees this frame's layers, never an older picture than the
+        // previous frame's.
+        if (direct < 0 && s_target_behind && gfx_target_read_before_fill())
+            gfx_render_layer_target();
         rtview_draw_all();
         tex_set_render_targets(0, 0, nullptr);
         gfx_set_scissor_view(FULL);
         gfx_set_viewport_view(FULL);
-        // The layer target is then left as it was: only draws read it, and a frame with a draw
-        // that samples it takes the layer-target path, which fills it first. Filling it
-        // anyway would cost the very clear, draws and switch of targets this path saves. A
-        // render view draws before the fill and sees the last frame that took that path:
-        // while an object that samples the target stays, every frame fills it.
-        const int32_t direct = s_direct_allowed ? gfx_direct_layers_start(s_target_sprite) : -1;
+        // A direct frame leaves the target as it was: nothing this frame reads it (the check
+        // makes sure), and filling it anyway would cost the very clear, draws and switch of
+        // targets this path saves.
         if (direct >= 0) {
             gfx_clear(GFX_CLEAR_ALL, LAYER_TARGET_CLEAR);
             obj_draw_layers(GFX_TARGET_FIRST_LAYER, GFX_TARGET_LAST_LAYER);
@@ -252,6 +260,7 @@ void gfx_draw_scene(void) {
             // covered by it.
             obj_draw_layers_from((uint32_t)direct, GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
             s_last_path = GFX_PATH_DIRECT;
+            s_target_behind = true;
         } else {
             gfx_clear(GFX_CLEAR_ALL, background);
             gfx_render_layer_target();
@@ -259,6 +268,7 @@ void gfx_draw_scene(void) {
             gfx_set_viewport_view(FULL);
             obj_draw_layers(GFX_BACK_FIRST_LAYER, GFX_BACK_LAST_LAYER);
             s_last_path = GFX_PATH_LAYER_TARGET;
+            s_target_behind = false;
         }
 
         gfx_set_viewport_view(FULL);
@@ -278,6 +288,7 @@ void gfx_draw_scene(void) {
 
 void gfx_create_layer_target(void) {
     memset(&s_layer_target, 0, sizeof(s_layer_target));
+    s_target_behind = false; // a new target: no frame has passed it by
     res_mark(&s_layer_target.mark);
     s_layer_target.texture =
         res_create_render_texture("tgt", "1", gfx_get_render_width(), gfx_get_render_height(), 0);

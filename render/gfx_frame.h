@@ -62,6 +62,10 @@ GfxFramePath gfx_last_frame_path(void);
 // With this frame's draw list built: the draw-list index just past the layer target's sprite
 // when layers 10-39 may go straight to the back buffer with the same pixels, else -1.
 int32_t gfx_direct_layers_start(const SceneObject *target_sprite);
+// With this frame's draw list built: whether anything reads the layer target before this
+// frame's fill of it is done (a render view drawing an object that samples it, the target's own
+// sprite included, or an object in layers 10-39 that samples it).
+bool gfx_target_read_before_fill(void);
 
 uint32_t gfx_pack_argb(uint32_t rgb, uint32_t alpha);
 uint32_t gfx_scale_rgb(uint32_t argb, uint32_t shift);

@@ -3,7 +3,8 @@
 // buffer then holds exactly what the target held; drawing those layers into the back buffer
 // itself, cleared to the target's clear colour, gives the same pixels as long as
 //  - the target and its sprite are as the frame pass made them and shown 1:1;
-//  - nothing drawn this frame samples the target (it would not hold this frame's layers);
+//  - nothing drawn this frame samples the target (it would not hold this frame's layers),
+//    neither an object nor a render view that draws the target's own sprite;
 //  - nothing in layers 10-39 blends with the destination's alpha: the target stores alpha,
 //    the back buffer does not (its alpha reads 1).
 // What the layer-target pass draws on the back buffer before the sprite (layers 8-9 and the
@@ -15,6 +16,7 @@
 #include "render/gfx_device.h"
 #include "render/gfx_frame.h"
 #include "render/gfx_state.h"
+#include "render/rtview.h"
 #include "resource/res_pools.h"
 #include "scene/anim_node.h"
 #include "scene/model_node.h"
@@ -167,6 +169,8 @@ int32_t gfx_direct_layers_start(const SceneObject *target_sprite) {
     if (!target_sprite || !target_shown_one_to_one(t)) return -1;
     Scan scan = {registered_kinds(), lt->texture, -1};
     if (!sprite_as_made(target_sprite, lt->texture, t, scan.kinds)) return -1;
+    // A view of the sprite's layer draws the sprite, and so reads the target.
+    if (rtview_any_draws_layer(target_sprite->layer)) return -1;
 
     // Every entry, whichever pass draws it: render views draw layer ranges of the same list.
     const DrawList *list = obj_get_draw_list();
@@ -183,4 +187,19 @@ int32_t gfx_direct_layers_start(const SceneObject *target_sprite) {
             return -1;
     }
     return after; // -1 when the sprite is not drawn this frame
+}
+
+bool gfx_target_read_before_fill(void) {
+    const LayerTarget *lt = gfx_layer_target();
+    if (!lt->texture) return false;
+    Scan scan = {registered_kinds(), lt->texture, -1};
+    const DrawList *list = obj_get_draw_list();
+    for (uint32_t i = 0; i < list->count; ++i) {
+        SceneObject *o = list->entries[i]; // the target's own sprite samples it too
+        if (!may_sample_target(o, &scan)) continue;
+        const bool while_filling =
+            o->layer >= GFX_TARGET_FIRST_LAYER && o->layer <= GFX_TARGET_LAST_LAYER;
+        if (while_filling || rtview_any_draws_layer(o->layer)) return true;
+    }
+    return false;
 }

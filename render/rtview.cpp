@@ -246,6 +246,16 @@ void rtview_draw(RenderView *v) {
     draw_range(v->last_range);
 }
 
+bool rtview_any_draws_layer(int32_t layer) {
+    const auto holds = [layer](const int32_t range[2]) {
+        return range[0] != NO_RANGE && layer >= range[0] && layer <= range[1];
+    };
+    for (const RenderView *v = s_pool.active_head; v; v = v->next)
+        if (v->enabled && (holds(v->first_range) || holds(v->range_3d) || holds(v->last_range)))
+            return true;
+    return false;
+}
+
 void rtview_set_camera_viewport(int32_t camera_view, int32_t x, int32_t y, int32_t width,
                                 int32_t height) {
     // The aspect follows the size; a zero side is taken as 1, so it stays finite.

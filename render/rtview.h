@@ -66,6 +66,8 @@ uint32_t rtview_count(void);
 void rtview_update_all(void);
 void rtview_draw_all(void);
 void rtview_draw(RenderView *view);
+// Whether an enabled view has a layer range, 2D or 3D, that holds the layer.
+bool rtview_any_draws_layer(int32_t layer);
 
 void rtview_set_camera_viewport(int32_t camera_view, int32_t x, int32_t y, int32_t width,
                                 int32_t height);

@@ -1,6 +1,6 @@
-// Device lifecycle: the GL context on the caller's SDL window, the back buffer (the window's
-// own framebuffer when sizes match, else a texture), present (a swap, after a flipped,
-// stretched blit for the texture) and the emulated loss and reset.
+// Device lifecycle: the GL context on the caller's SDL window, the back buffer (always a
+// texture), present (a flipped, stretched copy into the window, then a swap) and the emulated
+// loss and reset.
 #include "platform/gpu/gpu_internal.h"
 
 #include <malloc.h>
@@ -50,43 +50,6 @@ static void client_size(int *w, int *h) {
     if (*h < 1) *h = 1;
 }
 
-// Whether the window's framebuffer can hold the back buffer: 8-bit RGB and no stored alpha
-// (destination alpha reads 1), double-buffered, one sample per pixel.
-static bool window_framebuffer_ok(void) {
-    GLint bits[4] = {0, 0, 0, 0}, samples = 0;
-    const GLenum Q[4] = {GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE,
-                         GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE};
-    for (int i = 0; i < 4; i++)
-        glGetNamedFramebufferAttachmentParameteriv(0, GL_BACK_LEFT, Q[i], &bits[i]);
-    glGetNamedFramebufferParameteriv(0, GL_SAMPLE_BUFFERS, &samples);
-    GLboolean doubled = GL_FALSE;
-    glGetBooleanv(GL_DOUBLEBUFFER, &doubled);
-    bool ok = glGetError() == GL_NO_ERROR;
-    return ok && doubled && bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && bits[3] == 0 &&
-           samples == 0;
-}
-
-// Copies the back buffer between the window's framebuffer (rows from the bottom) and its
-// texture (rows from the top) at the same size.
-static void copy_back_buffer(bool to_window) {
-    GpuSurface *bb = g_gpu.back_buffer;
-    GLint w = (GLint)bb->width, h = (GLint)bb->height;
-    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, bb->tex, 0);
-    // Blits honour the scissor test (and some drivers the colour mask); the cache puts both
-    // back before the next draw.
-    gpu_gl_set_scissor_test(false);
-    gpu_gl_set_color_mask(true, true, true, true);
-    if (to_window) {
-        glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
-        glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT,
-                               GL_NEAREST);
-    } else {
-        glNamedFramebufferDrawBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
-        glBlitNamedFramebuffer(0, g_gpu.read_fbo, 0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT,
-                               GL_NEAREST);
-    }
-}
-
 static void drop_back_buffer_texture(void) {
     GpuSurface *bb = g_gpu.back_buffer;
     if (!bb->tex) return;
@@ -102,32 +65,11 @@ static void drop_back_buffer_texture(void) {
     bb->tex = 0;
 }
 
-void gpu_back_buffer_place(bool needs_texture) {
-    if (needs_texture && !g_gpu.bb_pinned) {
-        g_gpu.bb_pinned = true;
-        g_gpu.bb_placed = false;
-    }
-    if (g_gpu.bb_placed) return;
-    g_gpu.bb_placed = true;
-    GpuSurface *bb = g_gpu.back_buffer;
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
-    bool same_size = dw == g_gpu.bb_width && dh == g_gpu.bb_height;
-    bool window = g_gpu.bb_window_ok && !g_gpu.bb_pinned && same_size;
-    if (window == g_gpu.bb_on_window && (window || bb->tex)) return;
-    if (window) {
-        if (bb->tex) copy_back_buffer(true);
-        drop_back_buffer_texture();
-    } else {
-        glCreateTextures(GL_TEXTURE_2D, 1, &bb->tex);
-        glTextureStorage2D(bb->tex, 1, GL_RGB8, g_gpu.bb_width, g_gpu.bb_height);
-        // Contents drawn so far move along; after a resize the window's are not the frame's.
-        if (g_gpu.bb_on_window && same_size) copy_back_buffer(false);
-    }
-    g_gpu.bb_on_window = window;
-}
-
-// The back buffer, without stored alpha so destination alpha reads 1.
+// The back buffer, without stored alpha so destination alpha reads 1. It is a texture drawn
+// through the same framebuffer object as every render target, never the window's own
+// framebuffer: GL rasterises the two kinds differently at exact ties (which pixel a shared
+// edge takes, which texel a sample at a half-pixel position reads), and a frame must come out
+// the same whichever target it is drawn into. Present copies it into the window.
 static bool make_back_buffer(int width, int height) {
     if (width == 0 || height == 0) client_size(&width, &height);
     if (width < 0) width = -width;
@@ -147,9 +89,9 @@ static bool make_back_buffer(int width, int height) {
     s->owner = nullptr;
     g_gpu.bb_width = width;
     g_gpu.bb_height = height;
-    g_gpu.bb_on_window = g_gpu.bb_pinned = g_gpu.bb_placed = false;
-    gpu_back_buffer_place(false);
-    return true;
+    glCreateTextures(GL_TEXTURE_2D, 1, &s->tex);
+    glTextureStorage2D(s->tex, 1, GL_RGB8, width, height);
+    return glGetError() == GL_NO_ERROR;
 }
 
 // Target 0 = back buffer, no target 1, no depth surface; viewport and scissor cover it.
@@ -221,7 +163,6 @@ GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height)
         return GPU_FAIL;
     }
     SDL_GL_SetSwapInterval(0);
-    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
 
     default_caps(&g_gpu.caps);
     GLint max_tex = 0;
@@ -244,7 +185,6 @@ GpuResult gpu_create_device(SDL_Window *window, int kind, int width, int height)
     glVertexAttrib4f(GPU_ATTR_NORMAL, 0, 0, 0, 0);
 
     gpu_gl_cache_init();
-    g_gpu.bb_window_ok = window_framebuffer_ok();
     if (!gpu_buffer_init() || !make_back_buffer(width, height)) {
         g_gpu.created = true;
         gpu_destroy_device();
@@ -349,13 +289,15 @@ static void blit_to_window(int dw, int dh) {
     glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
     gpu_gl_set_scissor_test(false);
     gpu_gl_set_color_mask(true, true, true, true);
+    // Pixel for pixel at the same size: nearest, so the copy is exact and may take the
+    // driver's plain copy; stretched, linear.
+    const bool same_size = dw == (int)bb->width && dh == (int)bb->height;
     glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh, dw,
-                           0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+                           0, GL_COLOR_BUFFER_BIT, same_size ? GL_NEAREST : GL_LINEAR);
 }
 
-// In the window's framebuffer the frame is shown by a swap, after which GL leaves that buffer
-// undefined: a frame that drew nothing keeps the window as it is instead. A back buffer in its
-// texture is copied over the window, and stays as drawn.
+// The back buffer keeps its picture after the copy, so a frame that drew nothing shows the
+// last one again.
 GpuResult gpu_present(void) {
     if (!g_gpu.created) return GPU_ERR_INVALID_CALL;
     if (g_gpu.lose_next_present) {
@@ -365,12 +307,9 @@ GpuResult gpu_present(void) {
     if (g_gpu.lost) return GPU_ERR_DEVICE_LOST;
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(g_gpu.window, &dw, &dh);
-    const bool swap = !g_gpu.bb_on_window || g_gpu.bb_drawn;
-    if (!g_gpu.bb_on_window) blit_to_window(dw, dh);
-    if (s_capture.on && swap) capture_window(dw, dh); // else the window keeps its picture
-    if (swap) SDL_GL_SwapWindow(g_gpu.window);
-    g_gpu.bb_drawn = false;
-    g_gpu.bb_placed = false; // the window may have been resized before the next frame
+    blit_to_window(dw, dh);
+    if (s_capture.on) capture_window(dw, dh);
+    SDL_GL_SwapWindow(g_gpu.window);
     gpu_trace(GPU_TRACE_PRESENT, 0, 0, 0, nullptr);
     return GPU_OK;
 }

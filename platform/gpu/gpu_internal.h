@@ -14,12 +14,10 @@
 enum { GPU_MAX_LEVELS = 16, GPU_ATTR_COUNT = 14, GPU_MAX_CLIP_PLANES = 6 };
 
 // Fill rule. The renderer's rule draws a pixel whose centre lies exactly on a top or left edge
-// and not one on a bottom or right edge, with top meaning the first stored row. Mesa's
-// rasteriser picks its rule from the clip origin and from whether the target is the window's
-// framebuffer (rows stored top first) or a framebuffer object: its rule is this one with the
-// lower-left origin in an object and the upper-left one in the window. Targets are drawn with
-// that origin, and every vertex program turns its y over to match, so the picture lands on the
-// same pixels as with the other origin and only the rule changes.
+// and not one on a bottom or right edge, with top meaning the first stored row. Every target,
+// the back buffer included, is a texture drawn through one framebuffer object with the
+// lower-left clip origin, under which Mesa's rasteriser follows that rule; every vertex program
+// turns its y over, so row 0 of the picture is the first stored row.
 
 // One row of the format table: how a device format lives in GL.
 struct GpuFormatInfo {
@@ -138,8 +136,7 @@ struct GpuGlCache {
     GLintptr vertex_offset;
     GLsizei vertex_stride;
     GLuint bound_tex[GPU_MAX_STAGES];
-    GLuint draw_fbo;      // bound draw framebuffer: 0 is the window's
-    bool clip_lower_left; // clip origin: lower left while drawing into a framebuffer object
+    GLuint draw_fbo; // bound draw framebuffer: 0 is the window's
     GLuint fbo_color[2], fbo_depth;
     GLenum fbo_depth_attachment;
     int draw_buffers;
@@ -171,13 +168,6 @@ struct GpuDevice {
 
     GpuSurface *back_buffer;
     int bb_width, bb_height;
-    // The back buffer's pixels live in the window's own framebuffer while the drawable has the
-    // back buffer's size (present is then a plain swap), else in a texture present stretches.
-    bool bb_window_ok; // the window's framebuffer can hold it: 8-bit RGB, no alpha, one sample
-    bool bb_on_window;
-    bool bb_pinned; // a draw paired it with a depth surface or a second target: texture only
-    bool bb_placed; // placement checked since the last present
-    bool bb_drawn;  // drawn or cleared since the last present
     int window_width, window_height; // the drawable's size at the last present
 
     // Device-side state as the caller set it.
@@ -215,15 +205,6 @@ extern GpuDevice g_gpu;
 const GpuFormatInfo *gpu_format_info(uint32_t format);
 uint32_t gpu_format_level_bytes(const GpuFormatInfo *fi, uint32_t w, uint32_t h);
 uint32_t gpu_format_pitch(const GpuFormatInfo *fi, uint32_t w);
-
-// Back buffer placement (gpu_device.cpp): puts the back buffer where the next draw into it
-// should go; `needs_texture` when that draw pairs it with a depth surface or a second target.
-void gpu_back_buffer_place(bool needs_texture);
-// True while target 0 is the back buffer held in the window's framebuffer, whose rows count
-// from the bottom.
-inline bool gpu_target_on_window(void) {
-    return g_gpu.bb_on_window && g_gpu.targets[0] == g_gpu.back_buffer;
-}
 
 // State (gpu_state.cpp)
 void gpu_state_init_defaults(void);

@@ -114,8 +114,7 @@ void gpu_gl_cache_init(void) {
     c.vertex_stride = -1;
     c.fbo_color[0] = c.fbo_color[1] = c.fbo_depth = ~0u;
     c.draw_fbo = ~0u;
-    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-    c.clip_lower_left = false;
+    glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     // Flat shading takes each triangle's colour from its first vertex.
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     c.draw_buffers = -1;
@@ -288,18 +287,10 @@ static void target_size(int *w, int *h) {
     *h = t ? (int)t->height : g_gpu.bb_height;
 }
 
-// GL's window y of a band of rows from `top` with `rows` rows. Target rows are stored top first
-// and GL counts from the first stored row, so y passes through, except in the window's
-// framebuffer, whose rows count from the bottom.
-static GLint gl_band_y(GLint top, GLint rows) {
-    return gpu_target_on_window() ? (GLint)g_gpu.bb_height - top - rows : top;
-}
-
 // The viewport's y is from the top.
 void gpu_apply_viewport_scissor(void) {
     const GpuViewport &v = g_gpu.viewport;
-    gpu_gl_set_viewport((GLint)v.x, gl_band_y((GLint)v.y, (GLint)v.height), (GLint)v.width,
-                        (GLint)v.height, v.min_z, v.max_z);
+    gpu_gl_set_viewport((GLint)v.x, (GLint)v.y, (GLint)v.width, (GLint)v.height, v.min_z, v.max_z);
     bool on = g_gpu.rs[GPU_RS_SCISSORTESTENABLE] != 0;
     gpu_gl_set_scissor_test(on);
     if (on) {
@@ -312,7 +303,7 @@ void gpu_apply_viewport_scissor(void) {
         if (r.bottom > th) r.bottom = th;
         int w = r.right > r.left ? r.right - r.left : 0;
         int h = r.bottom > r.top ? r.bottom - r.top : 0;
-        gpu_gl_set_scissor(r.left, gl_band_y(r.top, h), w, h);
+        gpu_gl_set_scissor(r.left, r.top, w, h);
     }
 }
 
@@ -390,12 +381,12 @@ GpuResult gpu_clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) {
     // surface far faster than a rectangle of it.
     const bool whole = l == 0 && t == 0 && r == tw && b == th;
     gpu_gl_set_scissor_test(!whole);
-    if (!whole) gpu_gl_set_scissor(l, gl_band_y(t, b - t), r - l, b - t);
+    if (!whole) gpu_gl_set_scissor(l, t, r - l, b - t);
     if (flags & GPU_CLEAR_TARGET) {
         gpu_gl_set_color_mask(true, true, true, true);
         float c[4] = {((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f,
                       (argb & 255) / 255.0f, (argb >> 24) / 255.0f};
-        glClearNamedFramebufferfv(gpu_target_on_window() ? 0 : g_gpu.fbo, GL_COLOR, 0, c);
+        glClearNamedFramebufferfv(g_gpu.fbo, GL_COLOR, 0, c);
         if (g_gpu.targets[1]) glClearNamedFramebufferfv(g_gpu.fbo, GL_COLOR, 1, c);
     }
     GpuSurface *d = g_gpu.depth;

@@ -304,33 +304,12 @@ GpuSurface *gpu_get_depth_surface(void) {
     return g_gpu.depth;
 }
 
-// Binds the draw framebuffer with the clip origin that gives the renderer's fill rule there
-// (gpu_internal.h). The vertex programs turn y over, so the picture comes out top first in a
-// texture and upright in the window, whose rows count from the bottom.
-static void bind_draw_framebuffer(GLuint fbo) {
-    GpuGlCache &c = g_gpu.gl;
-    if (c.draw_fbo != fbo) {
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
-        c.draw_fbo = fbo;
-    }
-    bool lower_left = fbo != 0;
-    if (c.clip_lower_left != lower_left) {
-        glClipControl(lower_left ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-        c.clip_lower_left = lower_left;
-    }
-}
-
 void gpu_apply_framebuffer(bool second_output) {
     GpuGlCache &c = g_gpu.gl;
-    if (g_gpu.targets[0] == g_gpu.back_buffer) {
-        gpu_back_buffer_place(g_gpu.targets[1] || g_gpu.depth);
-        g_gpu.bb_drawn = true;
+    if (c.draw_fbo != g_gpu.fbo) {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, g_gpu.fbo);
+        c.draw_fbo = g_gpu.fbo;
     }
-    if (gpu_target_on_window()) {
-        bind_draw_framebuffer(0);
-        return;
-    }
-    bind_draw_framebuffer(g_gpu.fbo);
     GLuint c0 = g_gpu.targets[0] ? g_gpu.targets[0]->tex : 0;
     GLuint c1 = g_gpu.targets[1] ? g_gpu.targets[1]->tex : 0;
     if (c.fbo_color[0] != c0) glNamedFramebufferTexture(g_gpu.fbo, GL_COLOR_ATTACHMENT0, c0, 0);
@@ -392,20 +371,10 @@ bool gpu_read_pixels(GpuSurface *surface, int x, int y, int width, int height, u
     if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > (int)surface->width ||
         y + height > (int)surface->height)
         return false;
-    if (surface == g_gpu.back_buffer && g_gpu.bb_on_window) {
-        // The window's rows count from the bottom: read the band, then put its rows top first.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadPixels(x, (GLint)surface->height - y - height, width, height, GL_BGRA,
-                     GL_UNSIGNED_INT_8_8_8_8_REV, argb);
-        for (int top = 0, bottom = height - 1; top < bottom; top++, bottom--)
-            std::swap_ranges(argb + (size_t)top * width, argb + (size_t)(top + 1) * width,
-                             argb + (size_t)bottom * width);
-    } else {
-        glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, surface->tex, 0);
-        glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, g_gpu.read_fbo);
-        glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
-    }
+    glNamedFramebufferTexture(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0, surface->tex, 0);
+    glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_gpu.read_fbo);
+    glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, g_gpu.fbo);
     return true;
 }

@@ -206,3 +206,35 @@ TEST_F(FrameDirectTest, ATargetNotShownOneToOneGoesThroughIt) {
     ASSERT_NE(gfx_get_device(), nullptr);
     frame_through(true, GFX_PATH_DIRECT);
 }
+
+// A render view of the target's own layer draws its sprite, so it reads the target: every frame
+// with such a view goes through the target, and the view never shows an older picture than the
+// previous frame's layers (the one it shows on the layer-target path, where it draws before
+// this frame's fill). The first such frame after direct ones has no previous frame's picture in
+// the target and fills it before the view draws: the view then shows this frame's.
+TEST_F(FrameDirectTest, AViewOfTheTargetsLayerNeverShowsAnOldFill) {
+    SceneObject *square = rect(0xFF0000FFu, 0, 0, 80, 60, 20); // over the view's whole area
+    frame_through(false, GFX_PATH_LAYER_TARGET);               // the target holds blue
+    sprite2d_set_color(square, 0xFFFF0000u);
+    frame_through(true, GFX_PATH_DIRECT); // red drawn straight; the target still holds blue
+
+    RenderView *v = rtview_create(0, 64, 48, "layer 7");
+    ASSERT_NE(v, nullptr);
+    v->first_range[0] = v->first_range[1] = GFX_LAYER_TARGET_LAYER;
+    ASSERT_NE(sprite2d_create_texture(0, v->texture, 0xFFFFFFFFu, 90, 60, 0, 0, 1, 1, 6), nullptr);
+    const uint32_t colours[] = {0xFF00FF00u, 0xFFFFFF00u, 0xFF00FFFFu, 0xFFFF00FFu};
+    for (int frame = 0; frame < 4; ++frame) {
+        SCOPED_TRACE(testing::Message() << "frame " << frame);
+        sprite2d_set_color(square, colours[frame]);
+        const std::vector<uint32_t> px = frame_through(true, GFX_PATH_LAYER_TARGET);
+        const uint32_t shown = (frame == 0 ? colours[0] : colours[frame - 1]) & 0xFFFFFFu;
+        int wrong = 0;
+        for (int y = 61; y < 60 + 47; ++y)
+            for (int x = 91; x < 90 + 63; ++x) wrong += at(px, x, y) != shown;
+        EXPECT_EQ(wrong, 0) << "view pixel " << std::hex << at(px, 100, 70);
+        EXPECT_EQ(at(px, 40, 30), colours[frame] & 0xFFFFFFu); // the screen shows this frame's
+    }
+    // Without the view the frames go direct again.
+    rtview_free(v);
+    frame_through(true, GFX_PATH_DIRECT);
+}

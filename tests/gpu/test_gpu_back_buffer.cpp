@@ -2,6 +2,8 @@
 // puts in the window: the whole picture over the whole client area, upright, at any size.
 #include "gpu_test_util.h"
 
+#include <random>
+
 namespace {
 
 struct PosColor {
@@ -186,8 +188,8 @@ TEST_F(GpuTest, PresentFillsTheWindowAfterAResize) {
     gpu_debug_capture_window(false);
 }
 
-// A frame that draws nothing presents the last picture again, with the back buffer in the
-// window's framebuffer (which a swap would leave undefined) and in its texture alike.
+// A frame that draws nothing presents the last picture again (a swap leaves the window's own
+// buffer undefined), with the back buffer at the window's size and at another.
 TEST_F(GpuTest, PresentWithoutDrawingShowsTheLastPicture) {
     gpu_debug_capture_window(true);
     const int sizes[2][2] = {{W, H}, {W / 2, H / 2}};
@@ -203,4 +205,79 @@ TEST_F(GpuTest, PresentWithoutDrawingShowsTheLastPicture) {
         }
     }
     gpu_debug_capture_window(false);
+}
+
+namespace {
+
+// One seeded scene of screen-space draws whose ties fall on pixel centres and texel edges:
+// Gouraud triangles, point-sampled textured triangles, lines and points, all at sixteenths of
+// a pixel, some reaching past the target's edges.
+void draw_tie_scene(unsigned seed, GpuTexture *texture) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> sixteenths(-64, 64 * 16 + 64);
+    std::uniform_int_distribution<uint32_t> rgb(0, 0xFFFFFFu);
+    auto vertex = [&](float u_scale) {
+        const float x = (float)sixteenths(rng) / 16.0f, y = (float)sixteenths(rng) / 16.0f;
+        return ScreenVertex{x, y, 0, 1, 0xFF000000u | rgb(rng), x * u_scale, y * u_scale, 0, 0};
+    };
+    const uint32_t kinds[3] = {GPU_PT_TRIANGLELIST, GPU_PT_LINELIST, GPU_PT_POINTLIST};
+    for (int i = 0; i < 24; i++) {
+        const bool textured = i % 2 == 1;
+        gpu_set_texture(0, textured ? texture : nullptr);
+        const uint32_t kind = kinds[i % 6 == 5 ? 2 : i % 3 == 2 ? 1 : 0];
+        // One triangle, two lines or four points from four vertices.
+        const uint32_t primitives = kind == GPU_PT_TRIANGLELIST ? 1
+                                    : kind == GPU_PT_LINELIST   ? 2
+                                                                : 4;
+        ScreenVertex v[4];
+        for (ScreenVertex &p : v) p = vertex(textured ? 1.0f / 4 : 0.0f);
+        ASSERT_EQ(gpu_draw_primitive_up(kind, primitives, v, sizeof(ScreenVertex)), GPU_OK);
+    }
+    gpu_set_texture(0, nullptr);
+}
+
+} // namespace
+
+// The same draws give the same pixels in the back buffer and in a render target of its size,
+// exact ties included, and present shows the back buffer unchanged: a frame may be drawn
+// through either and look the same.
+TEST_F(GpuTest, BackBufferAndRenderTargetRasteriseAlike) {
+    std::vector<uint32_t> texels(4 * 4);
+    for (size_t i = 0; i < texels.size(); i++)
+        texels[i] = 0xFF000000u | (uint32_t)(i * 0x3F1D47u & 0xFFFFFFu);
+    GpuTexture *tex = texture(4, 4, texels);
+    GpuTexture *rt =
+        gpu_texture_create(W, H, 1, GPU_USAGE_RENDER_TARGET, GPU_FMT_X8R8G8B8, GPU_POOL_DEFAULT);
+    ASSERT_TRUE(tex && rt);
+    GpuSurface *rs = gpu_texture_get_surface(rt);
+    gpu_set_render_state(GPU_RS_CULLMODE, 1);
+    gpu_set_sampler_state(0, GPU_SAMP_MAGFILTER, 1);
+    gpu_set_sampler_state(0, GPU_SAMP_MINFILTER, 1);
+    gpu_set_texture_stage_state(0, GPU_TSS_COLOROP, 4); // texture x diffuse
+    gpu_debug_capture_window(true);
+    int differing_scenes = 0;
+    for (unsigned seed = 1; seed <= 150; seed++) {
+        std::vector<uint32_t> pictures[2];
+        for (int target = 0; target < 2; target++) {
+            ASSERT_EQ(gpu_set_render_target(0, target ? rs : gpu_get_back_buffer()), GPU_OK);
+            gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+            draw_tie_scene(seed, tex);
+            pictures[target] = pixels(0, 0, W, H, target ? rs : nullptr);
+        }
+        int differ = 0;
+        for (size_t i = 0; i < pictures[0].size(); i++) differ += pictures[0][i] != pictures[1][i];
+        differing_scenes += differ > 0;
+        EXPECT_EQ(differ, 0) << "scene " << seed;
+        if (seed % 50 == 0) { // the window shows what the back buffer holds
+            ASSERT_EQ(gpu_set_render_target(0, gpu_get_back_buffer()), GPU_OK);
+            ASSERT_EQ(gpu_present(), GPU_OK);
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++)
+                    ASSERT_EQ(window_pixel(x, y), pictures[0][(size_t)y * W + x]) << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(differing_scenes, 0);
+    gpu_debug_capture_window(false);
+    gpu_texture_release(rt);
+    gpu_texture_release(tex);
 }

@@ -348,7 +348,7 @@ bool reference_covers(const double t[3][2], double px, double py) {
 } // namespace
 
 // Four triangles meeting at one point near the centre of pixel (3, 3) of an 8 x 8 area, in
-// every kind of target (the back buffer in the window, the back buffer at another size, a
+// every kind of target (the back buffer at the window's size and at another, a
 // render-target texture), through the screen-space and the transformed paths: each pixel takes
 // the colour of the triangle the top-left rule gives it, whether the meeting point lies exactly
 // on the pixel centre or a sixteenth of a pixel beside it.

@@ -587,6 +587,38 @@ void PsMain() { o_col = tint; }
     gpu_shader_release(b);
 }
 
+// An array whose locations run past the cached ones is sent whole, uncached; the cached part
+// it covered then holds a value the cache no longer knows, so setting the earlier value again
+// must reach the program.
+TEST_F(GpuTest, ValueSetAgainAfterAnUncachedArraySendReachesTheProgram) {
+    const char *src = R"(
+layout(location = 0) out vec4 o_col;
+layout(location = 1000) uniform vec4 tints[100];
+void PsMain() { o_col = tints[0] + tints[99]; }
+)";
+    char err[512];
+    GpuShader *sh = gpu_shader_compile_source(src, "PsMain", GPU_SHADER_PIXEL, err, sizeof(err));
+    ASSERT_NE(sh, nullptr) << err;
+    const uint32_t tints = gpu_constant_find(sh, "tints");
+    gpu_set_pixel_shader(sh);
+    auto centre = [&]() {
+        gpu_clear(GPU_CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        quad(0, 0, W, H, 0xFFFFFFFFu);
+        return pixel(32, 32);
+    };
+    const float red[4] = {1, 0, 0, 1};
+    std::vector<float> greens(100 * 4, 0.0f);
+    greens[1] = greens[3] = 1.0f; // element 0 green, the rest zero
+    gpu_constant_set_vector(sh, tints, red);
+    EXPECT_EQ(centre(), 0xFFFF0000u);
+    gpu_constant_set_vector_array(sh, tints, greens.data(), 100);
+    EXPECT_EQ(centre(), 0xFF00FF00u);
+    gpu_constant_set_vector(sh, tints, red);
+    EXPECT_EQ(centre(), 0xFFFF0000u);
+    gpu_set_pixel_shader(nullptr);
+    gpu_shader_release(sh);
+}
+
 // Fixed-function programs: moving the world between two draws sends the matrices that depend
 // on it (world x view x projection, world x view, world) and nothing else, and the moved quad
 // lands where the new world puts it.
