@@ -49,39 +49,54 @@ void fill_silence(SndlBuffer *b) {
     std::memset(b->pcm, b->format.bits == 8 ? 0x80 : 0, b->bytes);
 }
 
-// Puts the buffer's samples into the mixer buffer: the source must let go of it first.
+// Puts the buffer's samples into the mixer buffer; the buffer is stopped and rewound.
 bool upload(SndlBuffer *b) {
-    alSourceStop(b->al_source);
-    alSourcei(b->al_source, AL_BUFFER, 0);
+    sndl_source_detach(b);
+    b->pending_offset = -1;
     alGetError();
-    bool ok = sndl_upload_samples(b, b->al_buffer, b->pcm);
+    bool ok = sndl_upload_samples(b, b->al_buffer, b->pcm, 0, false);
     sndl_effects_refresh(b);
     ALuint attach = b->al_processed ? b->al_processed : b->al_buffer;
     alSourcei(b->al_source, AL_BUFFER, (ALint)attach);
-    b->pending_offset = -1;
     return ok && alGetError() == AL_NO_ERROR;
 }
-} // namespace
 
-bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data) {
-    const SndlFormat &f = b->format;
+// Plays from byte `from` with the looping flag in force. The mixer fades a source in over its
+// whole first mix (some 2,000 frames) when it starts anywhere but at the first frame of its
+// data, against a click; so a start from later in the buffer plays a mixer buffer whose data
+// begins there, from its first frame, and sounds at its level at once.
+bool start_at(SndlBuffer *b, uint32_t from) {
+    alSourceStop(b->al_source);
+    alSourcei(b->al_source, AL_BUFFER, 0);
+    b->start_attached = false;
+    b->pending_offset = -1;
     alGetError();
-    if (b->flags & SNDL_CTRL_3D) {
-        ALenum format = f.bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
-        alBufferData(target, format, data, (ALsizei)b->bytes, (ALsizei)f.rate);
-        return alGetError() == AL_NO_ERROR;
+    ALuint attach = b->al_processed ? b->al_processed : b->al_buffer;
+    if (from > 0) {
+        if (!b->al_start) alGenBuffers(1, &b->al_start);
+        const uint8_t *data = b->processed ? b->processed : b->pcm;
+        if (b->al_start && sndl_upload_samples(b, b->al_start, data, from, b->looping)) {
+            attach = b->al_start;
+            b->start_attached = true;
+            b->start_loops = b->looping;
+            b->start_from = from;
+        }
     }
-    if (f.channels == 2 && f.bits == 16 && b->pan == 0) { // already what the mixer plays
-        alBufferData(target, AL_FORMAT_STEREO16, data, (ALsizei)b->bytes, (ALsizei)f.rate);
-        return alGetError() == AL_NO_ERROR;
-    }
-    // The pan turns one side down by |pan| hundredths of a decibel; the other stays at 0 dB.
+    alGetError();
+    alSourcei(b->al_source, AL_BUFFER, (ALint)attach);
+    alSourcei(b->al_source, AL_LOOPING, b->looping ? AL_TRUE : AL_FALSE);
+    // Without a mixer buffer of its own the start is still in place, faded in.
+    if (from > 0 && !b->start_attached)
+        alSourcei(b->al_source, AL_SAMPLE_OFFSET, (ALint)(from / b->block));
+    alSourcePlay(b->al_source);
+    return alGetError() == AL_NO_ERROR;
+}
+
+// Side gains of the pan: one side turned down by |pan| hundredths of a decibel, the other at 0 dB.
+void convert_to_stereo(const SndlBuffer *b, const uint8_t *p, uint32_t frames, int16_t *out) {
+    const SndlFormat &f = b->format;
     float left = b->pan > 0 ? sndl_millibels_to_gain(-b->pan) : 1.0f;
     float right = b->pan < 0 ? sndl_millibels_to_gain(b->pan) : 1.0f;
-    uint32_t frames = b->bytes / b->block;
-    int16_t *out = (int16_t *)std::malloc((size_t)frames * 4);
-    if (!out) return false;
-    const uint8_t *p = (const uint8_t *)data;
     const uint32_t step = f.bits / 8u, second = f.channels == 2 ? step : 0;
     auto sample = [&](const uint8_t *q) {
         return f.bits == 8 ? (float)((q[0] - 128) * 256) : (float)(int16_t)(q[0] | q[1] << 8);
@@ -91,8 +106,41 @@ bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data) {
         out[2 * i] = (int16_t)std::lrint(sample(p) * left);
         out[2 * i + 1] = (int16_t)std::lrint(sample(p + second) * right);
     }
-    alBufferData(target, AL_FORMAT_STEREO16, out, (ALsizei)frames * 4, (ALsizei)f.rate);
-    std::free(out);
+}
+} // namespace
+
+bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data, uint32_t from,
+                         bool then_whole) {
+    const SndlFormat &f = b->format;
+    const uint8_t *bytes = (const uint8_t *)data;
+    const uint32_t whole = b->bytes / b->block, rest = whole - from / b->block;
+    const uint32_t frames = rest + (then_whole ? whole : 0);
+    // 3D buffers and unpanned 16-bit stereo are already what the mixer plays.
+    const bool as_is =
+        (b->flags & SNDL_CTRL_3D) || (f.channels == 2 && f.bits == 16 && b->pan == 0);
+    ALenum format = AL_FORMAT_STEREO16;
+    if (b->flags & SNDL_CTRL_3D) format = f.bits == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+    const uint32_t out_block = as_is ? b->block : 4;
+    alGetError();
+    if (as_is && !then_whole) {
+        alBufferData(target, format, bytes + from, (ALsizei)(rest * b->block), (ALsizei)f.rate);
+    } else {
+        uint8_t *out = (uint8_t *)std::malloc((size_t)frames * out_block);
+        if (!out) return false;
+        if (as_is) {
+            std::memcpy(out, bytes + from, (size_t)rest * b->block);
+            if (then_whole) std::memcpy(out + (size_t)rest * b->block, bytes, b->bytes);
+        } else {
+            convert_to_stereo(b, bytes + from, rest, (int16_t *)out);
+            if (then_whole) convert_to_stereo(b, bytes, whole, (int16_t *)out + 2 * (size_t)rest);
+        }
+        alBufferData(target, format, out, (ALsizei)(frames * out_block), (ALsizei)f.rate);
+        std::free(out);
+    }
+    if (then_whole) {
+        const ALint points[2] = {(ALint)rest, (ALint)frames};
+        alBufferiv(target, AL_LOOP_POINTS_SOFT, points);
+    }
     return alGetError() == AL_NO_ERROR;
 }
 
@@ -101,11 +149,19 @@ int64_t sndl_source_offset(SndlBuffer *b) {
     ALint state = source_state(b), frames = 0;
     if (state != AL_PLAYING && state != AL_PAUSED) return 0;
     alGetSourcei(b->al_source, AL_SAMPLE_OFFSET, &frames);
-    return frames > 0 ? (int64_t)frames * b->block : 0;
+    int64_t bytes = frames > 0 ? (int64_t)frames * b->block : 0;
+    if (!b->start_attached) return bytes;
+    // The start buffer holds the rest of the data from start_from on, then maybe the whole.
+    int64_t rest = (int64_t)b->bytes - b->start_from;
+    return bytes < rest ? b->start_from + bytes : bytes - rest;
 }
 
-void sndl_source_seek(SndlBuffer *b, int64_t bytes) {
-    alSourcei(b->al_source, AL_SAMPLE_OFFSET, (ALint)(bytes / b->block));
+void sndl_source_detach(SndlBuffer *b) {
+    int64_t offset = sndl_source_offset(b);
+    alSourceStop(b->al_source);
+    alSourcei(b->al_source, AL_BUFFER, 0);
+    b->start_attached = false;
+    b->pending_offset = offset > 0 ? offset : -1;
 }
 
 bool sndl_buffer_valid(const SndlBuffer *b) {
@@ -191,6 +247,7 @@ void sndl_buffer_release(SndlBuffer *b) {
     alSourcei(b->al_source, AL_BUFFER, 0);
     alDeleteSources(1, &b->al_source);
     alDeleteBuffers(1, &b->al_buffer);
+    if (b->al_start) alDeleteBuffers(1, &b->al_start);
     std::free(b->pcm);
     *b = SndlBuffer{};
 }
@@ -228,12 +285,18 @@ bool sndl_buffer_play(SndlBuffer *b, bool loop) {
     Guard guard(sndl_state().lock);
     if (!sndl_buffer_valid(b)) return false;
     b->looping = loop;
-    alSourcei(b->al_source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
-    // Starting a playing source again would restart it from the beginning.
-    if (source_state(b) == AL_PLAYING) return true;
-    alSourcePlay(b->al_source); // a pending offset set while stopped is taken here
-    b->pending_offset = -1;
-    return true;
+    ALint state = source_state(b);
+    if (state == AL_PLAYING || state == AL_PAUSED) {
+        // A start buffer holds the whole data after the rest only when made for looping.
+        if (b->start_attached && b->start_loops != loop)
+            return start_at(b, (uint32_t)sndl_source_offset(b));
+        alSourcei(b->al_source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+        // Starting a playing source again would restart it from the beginning; a paused one
+        // resumes where it stopped.
+        if (state == AL_PAUSED) alSourcePlay(b->al_source);
+        return true;
+    }
+    return start_at(b, b->pending_offset > 0 ? (uint32_t)b->pending_offset : 0);
 }
 
 bool sndl_buffer_stop(SndlBuffer *b) {
@@ -261,10 +324,10 @@ bool sndl_buffer_set_position(SndlBuffer *b, uint32_t bytes) {
     Guard guard(sndl_state().lock);
     if (!sndl_buffer_valid(b) || bytes >= b->bytes) return false;
     bytes -= bytes % b->block;
-    ALint state = source_state(b);
-    sndl_source_seek(b, bytes);
-    // An initial or finished source takes its offset when it starts.
-    b->pending_offset = state == AL_PLAYING || state == AL_PAUSED ? -1 : (int64_t)bytes;
+    if (source_state(b) == AL_PLAYING) return start_at(b, bytes);
+    // A paused, initial or finished source starts there at the next play.
+    alSourceStop(b->al_source);
+    b->pending_offset = bytes;
     return true;
 }
 
@@ -307,18 +370,13 @@ bool sndl_buffer_set_pan(SndlBuffer *b, int32_t pan) {
     if (pan < SNDL_PAN_LEFT || pan > SNDL_PAN_RIGHT) return false;
     if (pan == b->pan) return true;
     b->pan = pan;
-    // The side gains live in the mixer's copy of the samples: rebuild it where the sound is.
+    // The side gains live in the mixer's copy of the samples: rebuild it and go on from where
+    // the sound is.
     ALint state = source_state(b);
     int64_t offset = sndl_source_offset(b);
     bool ok = upload(b);
-    if (offset > 0) {
-        sndl_source_seek(b, offset);
-        b->pending_offset = offset;
-    }
-    if (state == AL_PLAYING) {
-        alSourcePlay(b->al_source);
-        b->pending_offset = -1;
-    }
+    if (offset > 0) b->pending_offset = offset;
+    if (state == AL_PLAYING) ok = start_at(b, offset > 0 ? (uint32_t)offset : 0) && ok;
     return ok;
 }
 

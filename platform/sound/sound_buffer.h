@@ -59,6 +59,8 @@ bool sndl_buffer_stop(SndlBuffer *buffer);
 uint32_t sndl_buffer_status(SndlBuffer *buffer);
 // Play position in bytes, rounded down to whole frames.
 bool sndl_buffer_get_position(SndlBuffer *buffer, uint32_t *bytes);
+// A playing buffer goes on from there at once; any other starts there at its next play. Either
+// way it sounds at its volume from the first frame, and a looping one loops the whole data.
 bool sndl_buffer_set_position(SndlBuffer *buffer, uint32_t bytes);
 
 // Volume in 1/100 dB: -10000 (silent) .. 0; other values fail and the old volume stays.

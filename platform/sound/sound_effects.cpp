@@ -109,19 +109,15 @@ bool route(SndlBuffer *b, ALuint slot, float dry, float wet) {
     return false;
 }
 
-// Swaps the source's buffer while keeping a paused source's position for the next play.
-void attach_buffer(SndlBuffer *b, ALuint buffer) {
-    int64_t offset = sndl_source_offset(b);
-    alSourceStop(b->al_source);
-    alSourcei(b->al_source, AL_BUFFER, (ALint)buffer);
-    b->pending_offset = -1;
-    if (offset > 0) {
-        sndl_source_seek(b, offset);
-        b->pending_offset = offset;
-    }
+void drop_compressed(SndlBuffer *b) {
+    if (b->al_processed) alDeleteBuffers(1, &b->al_processed);
+    b->al_processed = 0;
+    std::free(b->processed);
+    b->processed = nullptr;
 }
 
-// Fills the buffer's second mixer buffer with compressed samples (the source must not hold it).
+// Fills the buffer's second mixer buffer with compressed samples, keeping them in the buffer's
+// format for starts from a position (the source must not hold any mixer buffer).
 bool build_compressed(SndlBuffer *b) {
     uint32_t samples = b->bytes / (b->format.bits / 8u);
     int16_t *work = (int16_t *)std::malloc((size_t)samples * sizeof(int16_t));
@@ -132,15 +128,14 @@ bool build_compressed(SndlBuffer *b) {
         std::memcpy(work, b->pcm, (size_t)samples * 2);
     sndl_compress_samples(work, samples / b->format.channels, b->format.channels, b->format.rate,
                           &b->compressor);
-    const void *data = work;
     if (b->format.bits == 8) {
         uint8_t *narrow = (uint8_t *)work; // in place: each byte is written after it is read
         for (uint32_t i = 0; i < samples; ++i) narrow[i] = (uint8_t)((work[i] >> 8) + 128);
     }
+    std::free(b->processed);
+    b->processed = (uint8_t *)work;
     if (!b->al_processed) alGenBuffers(1, &b->al_processed);
-    bool ok = b->al_processed && sndl_upload_samples(b, b->al_processed, data);
-    std::free(work);
-    return ok;
+    return b->al_processed && sndl_upload_samples(b, b->al_processed, b->processed, 0, false);
 }
 
 void set_reverb_params(ALuint effect, const SndlI3dl2Preset &p) {
@@ -215,9 +210,9 @@ void sndl_effects_detach(SndlBuffer *b) {
         b->dry_filter = b->send_filter = 0;
     }
     if (b->al_processed) {
-        attach_buffer(b, b->al_buffer);
-        alDeleteBuffers(1, &b->al_processed);
-        b->al_processed = 0;
+        sndl_source_detach(b); // a paused source resumes from its position at the next play
+        alSourcei(b->al_source, AL_BUFFER, (ALint)b->al_buffer);
+        drop_compressed(b);
     }
     b->effect = SNDL_EFFECT_NONE;
 }
@@ -273,20 +268,10 @@ bool sndl_buffer_set_compressor(SndlBuffer *b, const SndlCompressorParams *p) {
         return false;
     sndl_effects_detach(b);
     b->compressor = *p;
-    int64_t offset = sndl_source_offset(b);
-    alSourceStop(b->al_source); // let go of every mixer buffer before refilling one
-    alSourcei(b->al_source, AL_BUFFER, 0);
+    sndl_source_detach(b); // let go of every mixer buffer before refilling one
     bool ok = build_compressed(b);
-    if (!ok && b->al_processed) {
-        alDeleteBuffers(1, &b->al_processed);
-        b->al_processed = 0;
-    }
+    if (!ok) drop_compressed(b);
     alSourcei(b->al_source, AL_BUFFER, (ALint)(ok ? b->al_processed : b->al_buffer));
-    b->pending_offset = -1;
-    if (offset > 0) {
-        sndl_source_seek(b, offset);
-        b->pending_offset = offset;
-    }
     if (ok) b->effect = SNDL_EFFECT_COMPRESSOR;
     return ok;
 }

@@ -37,9 +37,16 @@ struct SndlBuffer {
     uint32_t bytes;
     ALuint al_buffer;    // the buffer's own samples
     ALuint al_processed; // samples reworked by the compressor, 0 when none
+    ALuint al_start;     // the samples from a start position on, 0 until first needed
     ALuint al_source;
     uint8_t *pcm;           // copy of the samples, the source of reworked ones
+    uint8_t *processed;     // the compressor's samples in the buffer's format, null when none
     int64_t pending_offset; // byte offset to start from at the next play, -1 none
+    // While the source holds al_start: the byte where its samples begin, and whether the whole
+    // data follows them (made for looping).
+    bool start_attached;
+    bool start_loops;
+    uint32_t start_from;
     bool looping;
     int32_t volume;
     uint32_t frequency;
@@ -90,11 +97,14 @@ void sndl_effects_detach(SndlBuffer *b);
 // its buffers. Caller holds the lock.
 void sndl_effects_refresh(SndlBuffer *b);
 bool sndl_buffer_valid(const SndlBuffer *b);
-// Puts samples laid out as the buffer's format into the mixer buffer `target`. 3D buffers keep
-// their mono data; 2D buffers become 16-bit stereo with the pan's side gains applied, played
-// through the direct channels, so each side sounds at exactly its own level.
-bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data);
+// Puts samples laid out as the buffer's format into the mixer buffer `target`: those from byte
+// `from` to the end and, with `then_whole`, the whole data again after them, with the loop
+// points around that copy (a looping source plays the rest once, then loops the whole). 3D
+// buffers keep their mono data; 2D buffers become 16-bit stereo with the pan's side gains
+// applied, played through the direct channels, so each side sounds at exactly its own level.
+bool sndl_upload_samples(SndlBuffer *b, ALuint target, const void *data, uint32_t from,
+                         bool then_whole);
 // Byte offset (in the buffer's own format) the source plays from, or would resume from.
 int64_t sndl_source_offset(SndlBuffer *b);
-// Moves the source to a byte offset of the buffer's own format.
-void sndl_source_seek(SndlBuffer *b, int64_t bytes);
+// Stops the source and lets go of its mixer buffers, keeping the position for the next play.
+void sndl_source_detach(SndlBuffer *b);

@@ -4,6 +4,7 @@
 #include "app/scene_manager.h"
 #include "audio_test_util.h"
 #include "render/view.h"
+#include "tests/sound/sound_test_util.h"
 
 namespace {
 constexpr SoundId VOICE = SND_ID_VOICE | 0;
@@ -200,6 +201,35 @@ TEST_F(ManagerTest, PlayAtAStartFractionAndTheDefaultEffect) {
     snd_reset_all();
     EXPECT_EQ(m->default_effect, 0u);
     EXPECT_EQ(slot_status(5), 0u);
+}
+
+// The game starts its effects by stopping the slot and playing it once from 0.001; code 18 plays
+// one from a fraction. Either way the effect is at its steady level 2 ms after the start.
+TEST_F(ManagerTest, SlotsStartedFromAPositionSoundAtTheirLevelAtOnce) {
+    const size_t settled = 88, window = 110; // 2 ms; a window holds a period of the 440 Hz tone
+    const Vec3 ahead{0, 0, 2};
+    Rendered r;
+    double steady = 0;
+    for (int round = 0; round < 2; ++round) { // never played, then played to its end
+        snd_stop_slot(m, 3);
+        snd_play_slot_at(m, 3, false, &ahead, 0.001f, 0);
+        r = render_frames(10000);
+        steady = peak(r.left, 6000, 10000);
+        EXPECT_GT(steady, 0.05);
+        EXPECT_TRUE(level_within_1db(r.left, settled, 6000, steady, window)) << round;
+        EXPECT_TRUE(level_within_1db(r.right, settled, 6000, peak(r.right, 6000, 10000), window));
+        render(20000);
+        EXPECT_EQ(slot_status(3), 0u);
+    }
+
+    snd_post_command_at_value(SND_CMD_SLOT_PLAY_AT_FROM, 5, &ahead, 0.5f);
+    wait_queue_empty();
+    EXPECT_EQ(slot_status(5), SNDL_STATUS_PLAYING);
+    r = render_frames(8000);
+    steady = peak(r.left, 5000, 8000);
+    EXPECT_GT(steady, 0.05);
+    EXPECT_TRUE(level_within_1db(r.left, settled, 5000, steady, window));
+    EXPECT_GE(slot_position(5), 11024u + 4000u);
 }
 
 TEST_F(ManagerTest, StopEffectsSparesKeptSlotsAndStopAllTakesEverything) {

@@ -38,6 +38,21 @@ inline double peak(const std::vector<float> &v, size_t from = 0, size_t to = SIZ
     return p;
 }
 
+// Whether the peak of every `window`-frame stretch of `side` in [from, to) lies within 1 dB of
+// `level`. With a window of at least one period of a tone, the peak is the tone's amplitude.
+inline ::testing::AssertionResult level_within_1db(const std::vector<float> &side, size_t from,
+                                                   size_t to, double level, size_t window) {
+    const double db = std::pow(10.0, 1.0 / 20.0);
+    for (size_t w = from; w + window <= to && w + window <= side.size(); w += window) {
+        double p = peak(side, w, w + window);
+        if (!(p >= level / db && p <= level * db))
+            return ::testing::AssertionFailure()
+                   << "frames " << w << ".." << w + window << " peak at " << p
+                   << ", not within 1 dB of " << level;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // Sign changes, ignoring samples too quiet to count.
 inline int zero_crossings(const std::vector<float> &v, size_t from, size_t to) {
     int count = 0, last = 0;
