@@ -65,11 +65,13 @@ static void drop_back_buffer_texture(void) {
     bb->tex = 0;
 }
 
-// The back buffer, without stored alpha so destination alpha reads 1. It is a texture drawn
-// through the same framebuffer object as every render target, never the window's own
-// framebuffer: GL rasterises the two kinds differently at exact ties (which pixel a shared
-// edge takes, which texel a sample at a half-pixel position reads), and a frame must come out
-// the same whichever target it is drawn into. Present copies it into the window.
+// The back buffer, without stored alpha so destination alpha reads 1. It is a texture in the
+// same byte order as every render target, drawn through the same framebuffer object, never the
+// window's own framebuffer: Mesa's software rasteriser draws into BGRA surfaces such as the
+// window's through faster paths of its own, which round interpolants and break exact ties
+// unlike its general path (which texel a sample at a half-pixel position reads, which pixel a
+// shared edge takes) and which it picks per batch of draws. Kept off them, a draw gives the
+// same pixels in every target. Present copies it into the window.
 static bool make_back_buffer(int width, int height) {
     if (width == 0 || height == 0) client_size(&width, &height);
     if (width < 0) width = -width;
@@ -289,8 +291,7 @@ static void blit_to_window(int dw, int dh) {
     glNamedFramebufferReadBuffer(g_gpu.read_fbo, GL_COLOR_ATTACHMENT0);
     gpu_gl_set_scissor_test(false);
     gpu_gl_set_color_mask(true, true, true, true);
-    // Pixel for pixel at the same size: nearest, so the copy is exact and may take the
-    // driver's plain copy; stretched, linear.
+    // Pixel for pixel at the same size: nearest, so the copy is exact; stretched, linear.
     const bool same_size = dw == (int)bb->width && dh == (int)bb->height;
     glBlitNamedFramebuffer(g_gpu.read_fbo, 0, 0, 0, (GLint)bb->width, (GLint)bb->height, 0, dh, dw,
                            0, GL_COLOR_BUFFER_BIT, same_size ? GL_NEAREST : GL_LINEAR);

@@ -8,6 +8,8 @@
 #define SW_RGB1                                                                                    \
     { GL_RED, GL_GREEN, GL_BLUE, GL_ONE }
 
+// The sized RGBA formats keep render targets in RGBA order on a software GL driver: drawn into
+// BGRA storage, its faster paths would give other pixels (gpu_device.cpp, the back buffer).
 static const GpuFormatInfo FORMATS[] = {
     {GPU_FMT_A8R8G8B8, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, 0, SW_RGBA, false, false},
     {GPU_FMT_X8R8G8B8, GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, 4, 0, SW_RGB1, false, false},
