@@ -74,6 +74,10 @@ bool sprite_as_made(const SceneObject *o, ResourceHandle target, const TextureHa
            (s->filter == SPRITE2D_FILTER_AUTO || s->filter == SPRITE2D_FILTER_POINT);
 }
 
+bool in_target_layers(int32_t layer) {
+    return layer >= GFX_TARGET_FIRST_LAYER && layer <= GFX_TARGET_LAST_LAYER;
+}
+
 bool reads_target_alpha(int32_t pair) {
     uint32_t src = 0, dst = 0;
     gfx_blend_factors(pair, &src, &dst);
@@ -182,9 +186,7 @@ int32_t gfx_direct_layers_start(const SceneObject *target_sprite) {
             continue;
         }
         if (may_sample_target(o, &scan)) return -1;
-        if (o->layer >= GFX_TARGET_FIRST_LAYER && o->layer <= GFX_TARGET_LAST_LAYER &&
-            may_blend_target_alpha(o, scan.kinds))
-            return -1;
+        if (in_target_layers(o->layer) && may_blend_target_alpha(o, scan.kinds)) return -1;
     }
     return after; // -1 when the sprite is not drawn this frame
 }
@@ -197,9 +199,7 @@ bool gfx_target_read_before_fill(void) {
     for (uint32_t i = 0; i < list->count; ++i) {
         SceneObject *o = list->entries[i]; // the target's own sprite samples it too
         if (!may_sample_target(o, &scan)) continue;
-        const bool while_filling =
-            o->layer >= GFX_TARGET_FIRST_LAYER && o->layer <= GFX_TARGET_LAST_LAYER;
-        if (while_filling || rtview_any_draws_layer(o->layer)) return true;
+        if (in_target_layers(o->layer) || rtview_any_draws_layer(o->layer)) return true;
     }
     return false;
 }

@@ -448,13 +448,6 @@ Difference compare(const std::vector<uint32_t> &direct, const std::vector<uint32
     return d;
 }
 
-std::vector<uint32_t> presented(void) {
-    std::vector<uint32_t> px((size_t)W * H, 0);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) gpu_debug_window_pixel(x, y, &px[(size_t)y * W + x]);
-    return px;
-}
-
 class Drawer {
   public:
     void make_resources(void) {
@@ -493,7 +486,7 @@ class Drawer {
             if (frame > 0) move(scene);
             queue_text(scene, keep, frame);
             gfx_render_frame(0);
-            f.window[frame] = presented();
+            f.window[frame] = frame_test_presented();
             f.path[frame] = gfx_last_frame_path();
         }
         return f;
@@ -662,18 +655,11 @@ const char *path_name(GfxFramePath p) {
     }
 }
 
-class FrameDifferentialTest : public ::testing::Test {
+class FrameDifferentialTest : public FrameWindowTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(frame_test_start());
-        frame_test_fresh();
-        gpu_debug_capture_window(true);
+        FrameWindowTest::SetUp();
         drawer.make_resources();
-    }
-    void TearDown() override {
-        gpu_debug_capture_window(false);
-        gfx_allow_direct_layers(true);
-        gfx_reset_scene();
     }
 
     Drawer drawer;

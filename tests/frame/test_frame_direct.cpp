@@ -19,27 +19,7 @@ namespace {
 
 constexpr int W = FRAME_TEST_WIDTH, H = FRAME_TEST_HEIGHT;
 
-class FrameDirectTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(frame_test_start());
-        frame_test_fresh();
-        gpu_debug_capture_window(true);
-    }
-    void TearDown() override {
-        gpu_debug_capture_window(false);
-        gfx_allow_direct_layers(true);
-        gfx_reset_scene();
-    }
-};
-
-// The window as the frame's present left it.
-std::vector<uint32_t> presented(void) {
-    std::vector<uint32_t> px((size_t)W * H, 0);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) gpu_debug_window_pixel(x, y, &px[(size_t)y * W + x]);
-    return px;
-}
+using FrameDirectTest = FrameWindowTest;
 
 uint32_t at(const std::vector<uint32_t> &px, int x, int y) {
     return px[(size_t)y * W + x] & 0xFFFFFFu;
@@ -50,7 +30,7 @@ std::vector<uint32_t> frame_through(bool direct, GfxFramePath expected) {
     gfx_allow_direct_layers(direct);
     gfx_render_frame(0);
     EXPECT_EQ(gfx_last_frame_path(), expected);
-    return presented();
+    return frame_test_presented();
 }
 
 int differing(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b) {

@@ -15,16 +15,10 @@ namespace {
 
 constexpr int W = FRAME_TEST_WIDTH, H = FRAME_TEST_HEIGHT;
 
-class FrameOrientationTest : public ::testing::Test {
+class FrameOrientationTest : public FrameWindowTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(frame_test_start());
-        frame_test_fresh();
-        gpu_debug_capture_window(true);
-    }
     void TearDown() override {
-        gpu_debug_capture_window(false);
-        gfx_allow_direct_layers(true);
+        FrameWindowTest::TearDown();
         // Back to the display every other frame test draws on.
         gfx_shutdown();
         gfx_init(gfx_display()->window, 0, W, H, 32, nullptr);
